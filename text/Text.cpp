@@ -1,0 +1,150 @@
+#include "text/Text.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace qk {
+
+Text Text::Allocate(std::size_t length, char16_t*& units) noexcept {
+    units = nullptr;
+    if (length == 0 || length >= std::numeric_limits<std::uint32_t>::max()) return Text();
+    const std::size_t bytes = offsetof(Block, units) + (length + 1) * sizeof(char16_t);
+    void* memory = std::malloc(bytes);
+    if (!memory) return Text();
+    auto* block = static_cast<Block*>(memory);
+    new (&block->references) std::atomic<std::uint32_t>(1);
+    block->length = static_cast<std::uint32_t>(length);
+    block->units[length] = 0;
+    units = block->units;
+    Text text;
+    text.block_ = block;
+    return text;
+}
+
+Text::Text(std::u16string_view units) {
+    char16_t* out = nullptr;
+    *this = Allocate(units.size(), out);
+    if (out) std::memcpy(out, units.data(), units.size() * sizeof(char16_t));
+}
+
+void Text::Release() noexcept {
+    if (block_ && block_->references.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        block_->references.~atomic();
+        std::free(block_);
+    }
+    block_ = nullptr;
+}
+
+namespace {
+
+// Length of the longest valid prefix of a UTF-8 sequence starting at s[0],
+// and the code point it encodes when that prefix is complete.
+struct Decoded {
+    std::size_t length; // bytes consumed (at least 1)
+    char32_t codePoint; // U+FFFD when the sequence is ill-formed
+};
+
+Decoded DecodeOne(const unsigned char* s, std::size_t available) {
+    const unsigned char lead = s[0];
+    if (lead < 0x80) return {1, lead};
+    std::size_t need;
+    char32_t cp;
+    unsigned char low = 0x80, high = 0xBF; // allowed range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        need = 1;
+        cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        need = 2;
+        cp = lead & 0x0F;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        need = 3;
+        cp = lead & 0x07;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return {1, 0xFFFD};
+    }
+    std::size_t i = 1;
+    for (; i <= need; ++i) {
+        if (i >= available) return {i, 0xFFFD};
+        const unsigned char b = s[i];
+        const unsigned char lo = i == 1 ? low : 0x80;
+        const unsigned char hi = i == 1 ? high : 0xBF;
+        if (b < lo || b > hi) return {i, 0xFFFD};
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    return {i, cp};
+}
+
+} // namespace
+
+Text Text::FromUtf8(std::string_view utf8) {
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t n = utf8.size();
+    // Fast path: pure ASCII converts unit for unit.
+    std::size_t ascii = 0;
+    while (ascii < n && s[ascii] < 0x80) ++ascii;
+    char16_t* out = nullptr;
+    if (ascii == n) {
+        Text text = Allocate(n, out);
+        for (std::size_t i = 0; i < n; ++i) out[i] = s[i];
+        return text;
+    }
+    // At most one unit per byte.
+    std::u16string buffer;
+    buffer.reserve(n);
+    buffer.append(s, s + ascii);
+    for (std::size_t i = ascii; i < n;) {
+        const Decoded d = DecodeOne(s + i, n - i);
+        i += d.length;
+        if (d.codePoint >= 0x10000) {
+            const char32_t v = d.codePoint - 0x10000;
+            buffer.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
+            buffer.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
+        } else {
+            buffer.push_back(static_cast<char16_t>(d.codePoint));
+        }
+    }
+    return Text(std::u16string_view(buffer));
+}
+
+void AppendUtf8(std::string& out, std::u16string_view units) {
+    out.reserve(out.size() + units.size());
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        char32_t cp = units[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+}
+
+std::string Text::ToUtf8() const {
+    std::string out;
+    AppendUtf8(out, view());
+    return out;
+}
+
+} // namespace qk

@@ -1,0 +1,79 @@
+// Windows and controls addressed by the program's own numbers.
+//
+// The program never touches a window-system object: it opens a window, creates
+// controls inside the window opened last, and reads and changes them by
+// number. Creation operations return a non-zero handle on success and 0 on
+// failure; creating under a number in use replaces the old window or control.
+#pragma once
+
+#include "text/Text.h"
+
+#include <cstdint>
+
+namespace qk {
+
+using Handle = std::intptr_t;
+
+// OpenWindow flags.
+constexpr std::uint32_t kWindowCentreOnScreen = 0x00000001;
+constexpr std::uint32_t kWindowCentreOnActive = 0x00000002;
+constexpr std::uint32_t kWindowToolWindow = 0x00000004;
+constexpr std::uint32_t kWindowNotCurrent = 0x00000008;
+constexpr std::uint32_t kWindowMaximizeBox = 0x00010000;
+constexpr std::uint32_t kWindowMinimizeBox = 0x00020000;
+constexpr std::uint32_t kWindowSizingBorder = 0x00040000;
+constexpr std::uint32_t kWindowSystemMenu = 0x00080000;
+constexpr std::uint32_t kWindowTitleBar = 0x00C00000;
+constexpr std::uint32_t kWindowShowMaximized = 0x01000000;
+constexpr std::uint32_t kWindowShowNoActivate = 0x02000000;
+constexpr std::uint32_t kWindowInvisible = 0x10000000;
+constexpr std::uint32_t kWindowShowMinimized = 0x20000000;
+
+// CreateListView flags.
+constexpr std::uint32_t kListCheckBoxes = 0x00000001;
+constexpr std::uint32_t kListMultiSelect = 0x00000004;
+constexpr std::uint32_t kListGridLines = 0x00010000;
+constexpr std::uint32_t kListHeaderDragDrop = 0x10000000;
+constexpr std::uint32_t kListFullRowSelect = 0x40000000;
+
+// CreateTextLabel / CreateTextField flags.
+constexpr std::uint32_t kLabelLeft = 0;
+constexpr std::uint32_t kLabelCentre = 1;
+constexpr std::uint32_t kLabelRight = 2;
+constexpr std::uint32_t kSunkenBorder = 0x00020000;
+
+// `width` and `height` are those of the inner area.
+Handle OpenWindow(std::int64_t window, int x, int y, int width, int height, const Text& title,
+                  std::uint32_t flags);
+
+Handle CreateListView(std::int64_t control, int x, int y, int width, int height,
+                      const Text& firstHeading, int firstWidth, std::uint32_t flags);
+void AddColumn(std::int64_t control, int index, const Text& heading, int width);
+// Position -1 or beyond the last row appends. Line feeds split the text into
+// the cells from column 0 on.
+void AddRow(std::int64_t control, std::int64_t position, const Text& text);
+// Row -1 sets the column heading; a row or column that does not exist is
+// left alone.
+void SetCellText(std::int64_t control, std::int64_t row, const Text& text, int column);
+// Row -1 reads the column heading; the empty text for a missing cell.
+Text GetCellText(std::int64_t control, std::int64_t row, int column);
+// The first selected row, -1 when none is.
+std::int64_t SelectedRow(std::int64_t control);
+void ClearRows(std::int64_t control);
+std::int64_t RowCount(std::int64_t control);
+
+Handle CreateOptionButton(std::int64_t control, int x, int y, int width, int height,
+                          const Text& text);
+Handle CreatePushButton(std::int64_t control, int x, int y, int width, int height,
+                        const Text& text, std::uint32_t flags);
+Handle CreateTextLabel(std::int64_t control, int x, int y, int width, int height, const Text& text,
+                       std::uint32_t flags);
+Handle CreateTextField(std::int64_t control, int x, int y, int width, int height, const Text& text,
+                       std::uint32_t flags);
+
+// Text of a label, button or text field; for a list, column 0 of the
+// selected row.
+void SetControlText(std::int64_t control, const Text& text);
+Text GetControlText(std::int64_t control);
+
+} // namespace qk

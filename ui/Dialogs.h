@@ -1,0 +1,22 @@
+// The open-file dialog and the message box. Both are modal: while one is up,
+// the program's other windows cannot be used.
+#pragma once
+
+#include "text/Text.h"
+
+#include <cstdint>
+
+namespace qk {
+
+// `pattern` holds display texts and file patterns in turn, separated by "|";
+// `position` is the 0-based pair preselected. Returns the full path of the
+// chosen file, or the empty text when the dialog was cancelled or failed.
+Text ChooseFileToOpen(const Text& title, const Text& defaultFile, const Text& pattern,
+                      std::int32_t position);
+// Shows `text` under `title` with one OK button; returns 1.
+int ShowMessage(const Text& title, const Text& text);
+// True when the text is not empty and holds no control character and none
+// of " * / : < > ? \ |.
+bool IsValidFileName(const Text& name);
+
+} // namespace qk

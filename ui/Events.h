@@ -1,0 +1,48 @@
+// Events: what the user does to the window reaches the program as numbered
+// events with a source and a type, handed out one at a time.
+#pragma once
+
+#include <cstdint>
+
+namespace qk {
+
+constexpr std::int64_t ControlEvent = 13100;
+constexpr std::int64_t MenuEvent = 13101;
+constexpr std::int64_t TrayEvent = 13102;
+constexpr std::int64_t ActivateEvent = 13104;
+constexpr std::int64_t MinimizeEvent = 13107;
+constexpr std::int64_t MaximizeEvent = 13108;
+constexpr std::int64_t RestoreEvent = 13109;
+constexpr std::int64_t TimerEvent = 13110;
+constexpr std::int64_t RightClickEvent = 13111;
+constexpr std::int64_t LeftClickEvent = 13112;
+constexpr std::int64_t LeftDoubleClickEvent = 13113;
+constexpr std::int64_t DeactivateEvent = 13114;
+constexpr std::int64_t RepaintEvent = 13115;
+constexpr std::int64_t CloseWindowEvent = 13116;
+constexpr std::int64_t MoveEvent = 13117;
+constexpr std::int64_t SizeEvent = 13118;
+
+// ControlEvent types.
+constexpr std::int64_t kLeftClick = 0;       // lists: a row is selected after the click;
+                                             // buttons: a click
+constexpr std::int64_t kRightClick = 1;
+constexpr std::int64_t kLeftDoubleClick = 2;
+constexpr std::int64_t kRightDoubleClick = 3;
+constexpr std::int64_t kFocusGained = 256;
+constexpr std::int64_t kFocusLost = 512;
+constexpr std::int64_t kSelectionOrTextChanged = 768;
+constexpr std::int64_t kTextUpdating = 1024;
+constexpr std::int64_t kFieldFocusGained = 14000;
+constexpr std::int64_t kFieldFocusLost = 14001;
+constexpr std::int64_t kBeginDrag = 14002;
+
+// Blocks until something happened; returns an event number, or a number
+// outside the table for window-system activity that made no event.
+std::int64_t WaitForEvent();
+// Source and type of the event WaitForEvent last took; the type is -1 after
+// a call that took none.
+std::int64_t EventSource();
+std::int64_t EventType();
+
+} // namespace qk
