@@ -29,12 +29,14 @@ Text::Text(std::u16string_view units) {
     if (out) std::memcpy(out, units.data(), units.size() * sizeof(char16_t));
 }
 
+// Drops this text's reference but leaves block_ as it is: every caller sets
+// block_ right afterwards (or is the destructor). Clearing it here would empty
+// a text assigned to itself, whose source is this very object.
 void Text::Release() noexcept {
     if (block_ && block_->references.fetch_sub(1, std::memory_order_acq_rel) == 1) {
         block_->references.~atomic();
         std::free(block_);
     }
-    block_ = nullptr;
 }
 
 namespace {
@@ -87,11 +89,13 @@ Text Text::FromUtf8(std::string_view utf8) {
     const std::size_t n = utf8.size();
     // Fast path: pure ASCII converts unit for unit.
     std::size_t ascii = 0;
-    while (ascii < n && s[ascii] < 0x80) ++ascii;
+    while (ascii < n && s[ascii] < 0x80)
+        ++ascii;
     char16_t* out = nullptr;
     if (ascii == n) {
         Text text = Allocate(n, out);
-        for (std::size_t i = 0; i < n; ++i) out[i] = s[i];
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = s[i];
         return text;
     }
     // At most one unit per byte.

@@ -1,0 +1,107 @@
+#include "text/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace qk {
+namespace {
+
+using namespace std::string_view_literals;
+
+struct Utf8Case {
+    std::string_view utf8;
+    std::u16string_view units;
+};
+
+TEST(Text, Utf8RoundTrip) {
+    const std::vector<Utf8Case> cases = {
+        {"", u""},
+        {"plain ascii", u"plain ascii"},
+        {"Gr\xC3\xB6\xC3\x9F\x65 \xC3\x84rger \xC3\xBC", u"Größe Ärger ü"},
+        {"\xE2\x82\xAC", u"€"},
+        {"a\xF0\x9F\x98\x80z", u"a\U0001F600z"},
+        {std::string_view("a\0b", 3), std::u16string_view(u"a\0b", 3)},
+    };
+    for (const auto& c : cases) {
+        const Text text = Text::FromUtf8(c.utf8);
+        EXPECT_EQ(text, c.units) << c.utf8;
+        EXPECT_EQ(text.ToUtf8(), c.utf8);
+    }
+    EXPECT_EQ(Text::FromUtf8("a\xF0\x9F\x98\x80").size(), 3u);
+}
+
+TEST(Text, MalformedUtf8BecomesReplacementCharacters) {
+    const std::vector<Utf8Case> cases = {
+        {"a\xFF"
+         "b",
+         u"a\uFFFDb"},
+        {"\xC3", u"\uFFFD"}, // cut short at the end
+        {"\xC3"
+         "a",
+         u"\uFFFDa"},            // missing continuation
+        {"\xE2\x82", u"\uFFFD"}, // one maximal subpart
+        {"\xE2\x82"
+         "a",
+         u"\uFFFDa"},
+        {"\xC0\xAF", u"\uFFFD\uFFFD"},                     // overlong
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},           // encoded surrogate
+        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"}, // beyond U+10FFFF
+        {"\x80\x80", u"\uFFFD\uFFFD"},                     // stray continuations
+        {"\xF0\x9F\x98", u"\uFFFD"},
+    };
+    for (const auto& c : cases) {
+        const Text text = Text::FromUtf8(c.utf8);
+        EXPECT_EQ(text, c.units) << "case of " << c.utf8.size() << " bytes";
+    }
+}
+
+TEST(Text, UnpairedSurrogateWritesReplacementCharacter) {
+    const char16_t lone[] = {u'a', 0xD800, u'b', 0xDC00};
+    EXPECT_EQ(Text(std::u16string_view(lone, 4)).ToUtf8(), "a\xEF\xBF\xBD"
+                                                           "b\xEF\xBF\xBD");
+}
+
+TEST(Text, CopiesShareStorage) {
+    const Text original(u"shared");
+    Text copy = original;
+    EXPECT_EQ(copy.Storage(), original.Storage());
+    Text moved = std::move(copy);
+    EXPECT_EQ(moved.Storage(), original.Storage());
+    EXPECT_TRUE(copy.empty());
+    Text assigned;
+    assigned = moved;
+    Text& same = assigned;
+    assigned = same;
+    EXPECT_EQ(assigned.Storage(), original.Storage());
+    EXPECT_EQ(assigned, u"shared"sv);
+    EXPECT_EQ(Text(u"shared"), original); // equal contents, separate storage
+}
+
+TEST(Text, EmptyTextIsNull) {
+    for (const Text& text : {Text(), Text(u""), Text::FromUtf8(""), Text(std::u16string_view())}) {
+        EXPECT_TRUE(text.empty());
+        EXPECT_EQ(text.Storage(), nullptr);
+        EXPECT_EQ(text.size(), 0u);
+        ASSERT_NE(text.data(), nullptr);
+        EXPECT_EQ(text.data()[0], 0);
+    }
+    char16_t* units = reinterpret_cast<char16_t*>(1);
+    EXPECT_TRUE(Text::Allocate(0, units).empty());
+    EXPECT_EQ(units, nullptr);
+}
+
+TEST(Text, AllocatedTextIsZeroTerminated) {
+    char16_t* units = nullptr;
+    const Text text = Text::Allocate(3, units);
+    ASSERT_NE(units, nullptr);
+    units[0] = u'x';
+    units[1] = u'y';
+    units[2] = u'z';
+    EXPECT_EQ(text, u"xyz"sv);
+    EXPECT_EQ(text.data()[3], 0);
+}
+
+} // namespace
+} // namespace qk
