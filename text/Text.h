@@ -19,7 +19,9 @@ class Text {
   public:
     Text() noexcept = default;
     Text(std::u16string_view units);
-    Text(const char16_t* zeroTerminated) : Text(std::u16string_view(zeroTerminated)) {}
+    // A null pointer is an absent text, which is the empty text.
+    Text(const char16_t* zeroTerminated)
+        : Text(zeroTerminated ? std::u16string_view(zeroTerminated) : std::u16string_view()) {}
     Text(const Text& other) noexcept : block_(other.block_) { Retain(); }
     Text(Text&& other) noexcept : block_(other.block_) { other.block_ = nullptr; }
     ~Text() { Release(); }
@@ -62,6 +64,9 @@ class Text {
         return a.block_ == b.block_ || a.view() == b.view();
     }
     friend bool operator==(const Text& a, std::u16string_view b) noexcept { return a.view() == b; }
+    friend bool operator==(const Text& a, const char16_t* b) noexcept {
+        return a.view() == (b ? std::u16string_view(b) : std::u16string_view());
+    }
 
     // UTF-8 to UTF-16. Malformed sequences become U+FFFD, one for each
     // maximal ill-formed subsequence; NUL bytes are kept as they are.

@@ -1,0 +1,18 @@
+// A deterministic generator of realistic duplicate logs: a header line, the
+// records, and a total line, with CR LF line ends. The same line count and
+// seed always give the same bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qk {
+
+// Appends the whole log of `lines` record lines (plus header and total) to
+// `out` as UTF-8.
+void GenerateLog(std::uint64_t lines, std::uint64_t seed, std::string& out);
+
+// Writes the log to `path`; false when the file cannot be written.
+bool WriteLogFile(const std::string& path, std::uint64_t lines, std::uint64_t seed);
+
+} // namespace qk

@@ -1,0 +1,183 @@
+#include "core/LogLineParser.h"
+
+#include "text/NumberText.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace qk {
+namespace {
+
+constexpr std::array<std::u16string_view, 4> kExtensions = {u".par", u".psm", u".dft", u".asm"};
+// The extension and the one character after it.
+constexpr std::size_t kExtensionAndFollower = 5;
+constexpr std::int64_t kKilobyte = 1024;
+constexpr std::int64_t kMegabyte = 1024 * 1024;
+// Integers up to this magnitude convert to a double exactly.
+constexpr std::int64_t kExactDoubleLimit = std::int64_t{1} << 53;
+
+bool IsSeparator(char16_t unit) {
+    return unit == u'\\' || unit == u'/';
+}
+
+// Everything up to and including the last separator before the first "|",
+// without a leading double quote; empty when there is none.
+std::u16string_view DirectoryOf(std::u16string_view line) {
+    const std::size_t start = !line.empty() && line[0] == u'"' ? 1 : 0;
+    std::size_t end = 0; // one past the last separator met
+    for (std::size_t i = 0; i < line.size() && line[i] != u'|'; ++i) {
+        if (IsSeparator(line[i])) end = i + 1;
+    }
+    return end > start ? line.substr(start, end - start) : std::u16string_view();
+}
+
+// What follows the last separator of `prefix`, up to a double quote.
+std::u16string_view FileNameOf(std::u16string_view prefix) {
+    std::size_t start = !prefix.empty() && prefix[0] == u'"' ? 1 : 0;
+    for (std::size_t i = prefix.size(); i-- > 0;) {
+        if (IsSeparator(prefix[i])) {
+            start = i + 1;
+            break;
+        }
+    }
+    if (start >= prefix.size()) return {};
+    const std::size_t quote = prefix.find(u'"', start);
+    const std::size_t end = quote == std::u16string_view::npos ? prefix.size() : quote;
+    return prefix.substr(start, end - start);
+}
+
+// The first `count` blank-separated tokens of `rest`; missing ones are empty.
+template <std::size_t count>
+std::array<std::u16string_view, count> Tokens(std::u16string_view rest) {
+    std::array<std::u16string_view, count> tokens{};
+    std::size_t found = 0;
+    std::size_t i = 0;
+    while (found < count) {
+        while (i < rest.size() && rest[i] == u' ')
+            ++i;
+        if (i == rest.size()) break;
+        const std::size_t start = i;
+        while (i < rest.size() && rest[i] != u' ')
+            ++i;
+        tokens[found++] = rest.substr(start, i - start);
+    }
+    return tokens;
+}
+
+// The size token read as a byte count: "." thousands separators dropped, ","
+// read as the decimal point, the number before it scaled by a "KB" or "MB"
+// anywhere in the token. The scaling is done in 64 bits, so large KB and MB
+// values keep their true size.
+std::int64_t ByteCount(std::u16string_view token) {
+    thread_local std::u16string number;
+    number.clear();
+    for (const char16_t unit : token) {
+        if (unit == u'.') continue;
+        number.push_back(unit == u',' ? u'.' : unit);
+    }
+    const auto scaled = [&](std::int64_t factor) {
+        return static_cast<std::int64_t>(static_cast<std::uint64_t>(ParseInteger(number)) *
+                                         static_cast<std::uint64_t>(factor));
+    };
+    if (number.find(u"KB") != std::u16string::npos) return scaled(kKilobyte);
+    if (number.find(u"MB") != std::u16string::npos) return scaled(kMegabyte);
+    return ParseInteger(number);
+}
+
+// Formats `count` grouped by "." in threes into `parts.size`, right-aligned
+// to the size width when shorter; a longer text is kept whole.
+void FormatSize(std::int64_t count, LogLineParts& parts) {
+    char16_t formatted[LogLineParts::kSizeCapacity];
+    std::size_t length = 0;
+    if (count > -kExactDoubleLimit && count < kExactDoubleLimit) {
+        // The value converts to a double exactly: group its digits here.
+        std::uint64_t magnitude = count < 0 ? static_cast<std::uint64_t>(-count) : count;
+        char16_t reversed[LogLineParts::kSizeCapacity];
+        std::size_t digits = 0;
+        do {
+            if (digits > 0 && digits % 3 == 0) reversed[length++] = u'.';
+            reversed[length++] = static_cast<char16_t>(u'0' + magnitude % 10);
+            magnitude /= 10;
+            ++digits;
+        } while (magnitude != 0);
+        if (count < 0) reversed[length++] = u'-';
+        for (std::size_t i = 0; i < length; ++i)
+            formatted[i] = reversed[length - 1 - i];
+    } else {
+        const Text text = FormatDecimal(static_cast<double>(count), 0, u",", u".");
+        length = std::min(text.size(), LogLineParts::kSizeCapacity);
+        std::copy_n(text.data(), length, formatted);
+    }
+    const std::size_t padding = length < kSizeWidth ? kSizeWidth - length : 0;
+    std::fill_n(parts.size, padding, u' ');
+    std::copy_n(formatted, length, parts.size + padding);
+    parts.sizeLength = padding + length;
+}
+
+// The piece of `text` before the first "." after `skip` earlier dots.
+std::u16string_view DatePiece(std::u16string_view text, int skip) {
+    std::size_t start = 0;
+    for (int i = 0; i < skip; ++i) {
+        const std::size_t dot = text.find(u'.', start);
+        if (dot == std::u16string_view::npos) return {};
+        start = dot + 1;
+    }
+    const std::size_t dot = text.find(u'.', start);
+    return text.substr(start, dot == std::u16string_view::npos ? text.npos : dot - start);
+}
+
+Text MakeText(std::u16string_view units) {
+    return Text(units);
+}
+
+} // namespace
+
+bool SplitLogLine(std::u16string_view line, LogLineParts& parts) {
+    parts.path = DirectoryOf(line);
+
+    // The extension that comes last in the list among those in the line
+    // decides, at its first occurrence.
+    std::size_t extension = std::u16string_view::npos;
+    for (const std::u16string_view candidate : kExtensions) {
+        const std::size_t at = line.find(candidate);
+        if (at != std::u16string_view::npos) extension = at;
+    }
+    if (extension == std::u16string_view::npos || parts.path.empty()) return false;
+
+    const std::size_t nameEnd = std::min(line.size(), extension + kExtensionAndFollower);
+    parts.name = FileNameOf(line.substr(0, nameEnd));
+
+    const auto [size, date, time, user] = Tokens<4>(line.substr(nameEnd));
+    FormatSize(ByteCount(size), parts);
+    parts.day = DatePiece(date, 0);
+    parts.month = DatePiece(date, 1);
+    parts.year = DatePiece(date, 2);
+    parts.time = time;
+    parts.user = user;
+    return true;
+}
+
+Text MakeDateText(const LogLineParts& parts) {
+    const std::size_t length = parts.year.size() + parts.month.size() + parts.day.size() + 2;
+    char16_t* out = nullptr;
+    Text date = Text::Allocate(length, out);
+    if (!out) return date;
+    out = std::copy(parts.year.begin(), parts.year.end(), out);
+    *out++ = u'.';
+    out = std::copy(parts.month.begin(), parts.month.end(), out);
+    *out++ = u'.';
+    std::copy(parts.day.begin(), parts.day.end(), out);
+    return date;
+}
+
+std::optional<DuplicateRecord> ParseLogLine(std::u16string_view line) {
+    LogLineParts parts;
+    if (!SplitLogLine(line, parts)) return std::nullopt;
+    return DuplicateRecord{MakeText(parts.path), MakeText(parts.name), MakeText(parts.SizeView()),
+                           MakeDateText(parts),  MakeText(parts.time), MakeText(parts.user),
+                           ShownText()};
+}
+
+} // namespace qk

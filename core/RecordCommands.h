@@ -1,0 +1,34 @@
+// The record-level work of the viewer's three commands. The viewer refreshes
+// its lists after each; quellkamp-list prints the result instead.
+#pragma once
+
+#include "core/DuplicateRecord.h"
+#include "text/Text.h"
+
+#include <cstdint>
+#include <string_view>
+
+namespace qk {
+
+// Sorts AllRecords stably, ascending and case-sensitively, by one field.
+void SortAllRecords(RecordField field);
+
+// Marks every record of AllRecords shown when one of its six visible fields
+// contains `findText` (case-sensitive), hidden otherwise. An empty find text
+// shows every record. Returns the number of records shown.
+std::int64_t MarkRecordsByFindText(std::u16string_view findText);
+
+// Fills NameMatches with copies of the records of AllRecords whose name
+// equals `name` exactly, in the current order of AllRecords, hidden records
+// included. The copies' shown fields stay empty.
+void CollectNameMatches(std::u16string_view name);
+
+// Whether a record is listed in the upper list.
+inline bool IsShown(const DuplicateRecord& record) {
+    return record.shown.size() == 1 && record.shown[0] == u'1';
+}
+
+// The count label's text: listed "/" total.
+Text CountLabelText(std::int64_t listed, std::int64_t total);
+
+} // namespace qk

@@ -1,0 +1,265 @@
+#include "core/LogLineParser.h"
+
+#include "text/NumberText.h"
+#include "text/TextPrimitives.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace qk {
+namespace {
+
+struct Expected {
+    const char* path;
+    const char* name;
+    const char* size;
+    const char* date;
+    const char* time;
+    const char* user;
+};
+
+struct ParseCase {
+    const char* label;
+    const char* line; // UTF-8
+    bool accepted;
+    Expected record;
+};
+
+std::string Utf8(const Text& text) {
+    return text.ToUtf8();
+}
+
+class ParseLogLineCases : public testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseLogLineCases, GivesTheRecordCharacterForCharacter) {
+    const ParseCase& c = GetParam();
+    const auto record = ParseLogLine(Text::FromUtf8(c.line));
+    ASSERT_EQ(record.has_value(), c.accepted) << c.line;
+    if (!c.accepted) return;
+    EXPECT_EQ(Utf8(record->path), c.record.path);
+    EXPECT_EQ(Utf8(record->name), c.record.name);
+    EXPECT_EQ(Utf8(record->size), c.record.size);
+    EXPECT_EQ(Utf8(record->date), c.record.date);
+    EXPECT_EQ(Utf8(record->time), c.record.time);
+    EXPECT_EQ(Utf8(record->user), c.record.user);
+    EXPECT_EQ(Utf8(record->shown), "1");
+}
+
+const ParseCase kParseCases[] = {
+    {"first worked example",
+     "D:\\Daten\\Bauteile\\halter.par   1.234,5KB  16.09.2018 07:36 cad01",
+     true,
+     {"D:\\Daten\\Bauteile\\", "halter.par ", "    1.263.616", "2018.09.16", "07:36", "cad01"}},
+    {"second worked example",
+     "E:\\Werk\\baugruppe.asm 12MB 01.02.2017 13:05 cad02",
+     true,
+     {"E:\\Werk\\", "baugruppe.asm ", "   12.582.912", "2017.02.01", "13:05", "cad02"}},
+    {"plain grouped bytes",
+     "C:\\a\\teil.psm 1.234 03.04.2019 08:00 anna",
+     true,
+     {"C:\\a\\", "teil.psm ", "        1.234", "2019.04.03", "08:00", "anna"}},
+    {"umlauts kept",
+     "D:\\Geh\xC3\xA4use\\K\xC3\xBChler.dft 999 01.01.2020 00:00 j\xC3\xB6rg",
+     true,
+     {"D:\\Geh\xC3\xA4use\\", "K\xC3\xBChler.dft ", "          999", "2020.01.01", "00:00",
+      "j\xC3\xB6rg"}},
+    {"extension ends the line",
+     "D:\\x\\a.par",
+     true,
+     {"D:\\x\\", "a.par", "            0", "..", "", ""}},
+    {"asm decides over par",
+     "D:\\x\\a.asm.par 5 01.02.2003 t u",
+     true,
+     {"D:\\x\\", "a.asm.", "            0", "..5", "01.02.2003", "t"}},
+    {"first occurrence of the deciding extension",
+     "D:\\x\\a.par b.par 7 01.02.2003 t u",
+     true,
+     {"D:\\x\\", "a.par ", "            0", "..7", "01.02.2003", "t"}},
+    {"capital extension rejected", "D:\\x\\A.PAR 5 01.02.2003 t u", false, {}},
+    {"capital extension with another",
+     "D:\\x\\A.PAR.dft 5 01.02.2003 t u",
+     true,
+     {"D:\\x\\", "A.PAR.dft ", "            5", "2003.02.01", "t", "u"}},
+    {"no separator rejected", "a.par 5 01.02.2003 t u", false, {}},
+    {"bar before the separator rejected", "x|D:\\a.par 5 01.02.2003 t u", false, {}},
+    {"header rejected", "Pfad Name Byte Datum Zeit User", false, {}},
+    {"blank line rejected", "", false, {}},
+    {"separator in the user extends the path",
+     "D:\\x\\a.par 5 01.02.2003 07:00 DOM\\anna",
+     true,
+     {"D:\\x\\a.par 5 01.02.2003 07:00 DOM\\", "a.par ", "            5", "2003.02.01", "07:00",
+      "DOM\\anna"}},
+    {"slashes in the date extend the path",
+     "D:\\x\\a.par 5 01/02/2003 07:00 anna",
+     true,
+     {"D:\\x\\a.par 5 01/02/", "a.par ", "            5", "..01/02/2003", "07:00", "anna"}},
+    {"size right after the extension",
+     "D:\\x\\a.par12345 01.02.2003 t u",
+     true,
+     {"D:\\x\\", "a.par1", "        2.345", "2003.02.01", "t", "u"}},
+    {"unit after a blank",
+     "D:\\x\\a.par 12 KB 01.02.2003 07:00",
+     true,
+     {"D:\\x\\", "a.par ", "           12", "..KB", "01.02.2003", "07:00"}},
+    {"lower-case unit is no unit",
+     "D:\\x\\a.par 12kb 01.02.2003 t u",
+     true,
+     {"D:\\x\\", "a.par ", "           12", "2003.02.01", "t", "u"}},
+    {"half a megabyte",
+     "D:\\x\\a.par 0,5MB 01.02.2003 t u",
+     true,
+     {"D:\\x\\", "a.par ", "            0", "2003.02.01", "t", "u"}},
+    {"quoted path",
+     "\"D:\\x\\a.par\" 5 01.02.2003 t u",
+     true,
+     {"D:\\x\\", "a.par", "            5", "2003.02.01", "t", "u"}},
+    {"only path name and size",
+     "D:\\x\\a.par 5",
+     true,
+     {"D:\\x\\", "a.par ", "            5", "..", "", ""}},
+    {"tab is no separator",
+     "D:\\x\\a.par\t5 01.02.2003 t u",
+     true,
+     {"D:\\x\\", "a.par\t", "            5", "2003.02.01", "t", "u"}},
+    {"tab inside the tokens",
+     "D:\\x\\a.par 5\t6 01.02.2003 t u",
+     true,
+     {"D:\\x\\", "a.par ", "            5", "2003.02.01", "t", "u"}},
+    {"anything after the user ignored",
+     "D:\\x\\a.par 5 01.02.2003 t u rest of it",
+     true,
+     {"D:\\x\\", "a.par ", "            5", "2003.02.01", "t", "u"}},
+    {"forward slashes",
+     "/home/cad/a.psm 1,5KB 1.2.2003 9:05 bo",
+     true,
+     {"/home/cad/", "a.psm ", "        1.024", "2003.2.1", "9:05", "bo"}},
+    // Sizes beyond 32 bits keep their true value.
+    {"large KB value",
+     "D:\\x\\a.par 3000000KB 01.02.2003 t u",
+     true,
+     {"D:\\x\\", "a.par ", "3.072.000.000", "2003.02.01", "t", "u"}},
+    {"large MB value",
+     "D:\\x\\a.par 2048MB 01.02.2003 t u",
+     true,
+     {"D:\\x\\", "a.par ", "2.147.483.648", "2003.02.01", "t", "u"}},
+    // A size longer than the width is kept whole.
+    {"eleven digits kept whole",
+     "D:\\x\\a.par 12345678901 01.02.2003 t u",
+     true,
+     {"D:\\x\\", "a.par ", "12.345.678.901", "2003.02.01", "t", "u"}},
+    {"ten digits exactly fill the width",
+     "D:\\x\\a.par 1234567890 01.02.2003 t u",
+     true,
+     {"D:\\x\\", "a.par ", "1.234.567.890", "2003.02.01", "t", "u"}},
+    {"negative size",
+     "D:\\x\\a.par -1234 01.02.2003 t u",
+     true,
+     {"D:\\x\\", "a.par ", "       -1.234", "2003.02.01", "t", "u"}},
+    {"dots removed before the unit is looked for",
+     "D:\\x\\a.par 2K.B 01.02.2003 t u",
+     true,
+     {"D:\\x\\", "a.par ", "        2.048", "2003.02.01", "t", "u"}},
+    {"hexadecimal size",
+     "D:\\x\\a.par $1F 01.02.2003 t u",
+     true,
+     {"D:\\x\\", "a.par ", "           31", "2003.02.01", "t", "u"}},
+    {"date with more pieces",
+     "D:\\x\\a.par 5 1.2.3.4 t u",
+     true,
+     {"D:\\x\\", "a.par ", "            5", "3.2.1", "t", "u"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Lines, ParseLogLineCases, testing::ValuesIn(kParseCases),
+                         [](const auto& info) {
+                             std::string name;
+                             for (const char* p = info.param.label; *p; ++p)
+                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                             return name;
+                         });
+
+// The steps written out with the text primitives, as the format is defined,
+// with sizes scaled in 64 bits and kept whole when longer than the width.
+std::optional<DuplicateRecord> ReferenceParse(const Text& line) {
+    const Text path = DirectoryPart(line);
+    std::int64_t pos = 0;
+    for (const char16_t* extension : {u".par", u".psm", u".dft", u".asm"}) {
+        const std::int64_t p = FindText(line, extension);
+        if (p > 0) pos = p;
+    }
+    if (pos <= 0 || TextLength(path) == 0) return std::nullopt;
+    const Text name = FileNamePart(LeftPart(line, static_cast<std::int32_t>(pos + 4)));
+    std::u16string rest(
+        TrimLeading(RightPart(line, static_cast<std::int32_t>(TextLength(line) - pos - 4))).view());
+    rest += u' ';
+    std::u16string tokens;
+    const std::int64_t count = CountText(rest, u" ");
+    for (std::int64_t i = 1; i <= count; ++i) {
+        const Text field = FieldAt(rest, static_cast<std::int32_t>(i), u" ");
+        if (TextLength(field) > 0) tokens += std::u16string(field.view()) + u' ';
+    }
+    Text s = FieldAt(tokens, 1, u" ");
+    s = RemoveText(s, u".");
+    s = ReplaceText(s, u",", u".");
+    if (FindText(s, u"KB") != 0)
+        s = IntegerToText(
+            static_cast<std::int64_t>(static_cast<std::uint64_t>(ParseInteger(s)) * 1024u));
+    if (FindText(s, u"MB") != 0)
+        s = IntegerToText(
+            static_cast<std::int64_t>(static_cast<std::uint64_t>(ParseInteger(s)) * 1048576u));
+    s = FormatDecimal(static_cast<double>(ParseInteger(s)), 0, u",", u".");
+    if (TextLength(s) < 13) s = PadLeft(s, 13);
+    std::u16string d(FieldAt(tokens, 2, u" ").view());
+    d += u'.';
+    std::u16string date(FieldAt(d, 3, u".").view());
+    date += u'.';
+    date += FieldAt(d, 2, u".").view();
+    date += u'.';
+    date += FieldAt(d, 1, u".").view();
+    return DuplicateRecord{
+        path, name, s, Text(date), FieldAt(tokens, 3, u" "), FieldAt(tokens, 4, u" "), Text(u"1")};
+}
+
+// Random lines built from the characters that matter to the format agree with
+// the steps written out one by one.
+TEST(ParseLogLine, AgreesWithTheStepsOnRandomLines) {
+    const std::u16string pieces[] = {
+        u"\\", u"/",  u"|",  u"\"", u".par", u".psm",    u".dft",       u".asm",   u" ",
+        u"  ", u"\t", u"KB", u"MB", u"kb",   u".",       u",",          u"1",      u"23",
+        u"ä",  u"x",  u"$",  u"-",  u"%",    u"9999999", u"01.02.2003", u"D:\\a\\"};
+    std::mt19937 random(20261208);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+    std::uniform_int_distribution<int> length(0, 14);
+    for (int round = 0; round < 20000; ++round) {
+        std::u16string line;
+        for (int n = length(random); n > 0; --n)
+            line += pieces[pick(random)];
+        const Text text(line);
+        const auto expected = ReferenceParse(text);
+        const auto actual = ParseLogLine(text);
+        ASSERT_EQ(actual.has_value(), expected.has_value()) << Utf8(text);
+        if (!actual) continue;
+        ASSERT_EQ(Utf8(actual->path), Utf8(expected->path)) << Utf8(text);
+        ASSERT_EQ(Utf8(actual->name), Utf8(expected->name)) << Utf8(text);
+        ASSERT_EQ(Utf8(actual->size), Utf8(expected->size)) << Utf8(text);
+        ASSERT_EQ(Utf8(actual->date), Utf8(expected->date)) << Utf8(text);
+        ASSERT_EQ(Utf8(actual->time), Utf8(expected->time)) << Utf8(text);
+        ASSERT_EQ(Utf8(actual->user), Utf8(expected->user)) << Utf8(text);
+    }
+}
+
+// A line of a million blanks after the name is taken apart in one pass.
+TEST(ParseLogLine, MillionBlanksAfterTheName) {
+    std::u16string line = u"D:\\x\\a.par";
+    line.append(1'000'000, u' ');
+    line += u"5 01.02.2003 t u";
+    const auto record = ParseLogLine(line);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(Utf8(record->size), "            5");
+    EXPECT_EQ(Utf8(record->date), "2003.02.01");
+    EXPECT_EQ(Utf8(record->user), "u");
+}
+
+} // namespace
+} // namespace qk
