@@ -1,0 +1,43 @@
+#include "app/MainRoutine.h"
+
+#include "app/StartUp.h"
+#include "core/ViewCommands.h"
+#include "ui/Events.h"
+#include "ui/MainWindow.h"
+
+#include <cstdio>
+
+namespace qk {
+
+void DispatchEvent(std::int64_t event) {
+    if (event != ControlEvent) return;
+    const std::int64_t source = EventSource();
+    const std::int64_t type = EventType();
+    if (source == RecordListView && type == kLeftClick) {
+        ShowNameMatches();
+    } else if (source >= FirstSortOption && source <= LastSortOption) {
+        SortByOption(source);
+    } else if (source == FindField && type == kSelectionOrTextChanged) {
+        ApplyFindFilter();
+    }
+    // Everything else, the export button and the labels included, does nothing.
+}
+
+int RunMainRoutine(int& argc, char** argv) {
+    if (!StartUp(argc, argv)) {
+        std::fputs("quellkamp: no display to open the window on (DISPLAY is not set)\n", stderr);
+        return 1;
+    }
+    if (LoadDuplicateLog() && OpenMainWindow()) {
+        ShowStartCount();
+        FillRecordListView();
+        for (;;) {
+            const std::int64_t event = WaitForEvent();
+            DispatchEvent(event);
+            if (event == CloseWindowEvent) break;
+        }
+    }
+    return ShutDown();
+}
+
+} // namespace qk

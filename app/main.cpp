@@ -1,0 +1,5 @@
+#include "app/MainRoutine.h"
+
+int main(int argc, char** argv) {
+    return qk::RunMainRoutine(argc, argv);
+}

@@ -1,0 +1,80 @@
+#include "core/ViewCommands.h"
+
+#include "core/DuplicateRecord.h"
+#include "core/LogLoading.h"
+#include "core/RecordCommands.h"
+#include "ui/Controls.h"
+#include "ui/Dialogs.h"
+#include "ui/MainWindow.h"
+
+namespace qk {
+namespace {
+
+constexpr int kNameColumn = 1;
+
+// Appends the rows of `list`'s records that pass `include` to `control`.
+template <typename Include>
+void FillListView(std::int64_t control, ListVariable& list, Include include) {
+    std::int64_t row = 0;
+    ResetCursor(list.list);
+    while (NextRecord(list.list)) {
+        const DuplicateRecord& record = *CurrentDuplicate(list);
+        if (!include(record)) continue;
+        AddRow(control, -1, record.path);
+        SetCellText(control, row, record.name, 1);
+        SetCellText(control, row, record.size, 2);
+        SetCellText(control, row, record.date, 3);
+        SetCellText(control, row, record.time, 4);
+        SetCellText(control, row, record.user, 5);
+        ++row;
+    }
+}
+
+} // namespace
+
+bool LoadDuplicateLog() {
+    const Text path = ChooseFileToOpen(u"LOG-Datei", u"*.txt", u"*.txt", 0);
+    if (path.empty()) return false;
+    if (!ReadDuplicateLog(path)) ShowMessage(u"Information", u"Konnte Datei nicht öffnen!");
+    return true;
+}
+
+void FillRecordListView() {
+    FillListView(RecordListView, AllRecords, IsShown);
+}
+
+void ShowStartCount() {
+    const std::int64_t total = RecordCount(AllRecords.list);
+    SetControlText(CountLabel, CountLabelText(total, total));
+}
+
+void SortByOption(std::int64_t control) {
+    SortAllRecords(static_cast<RecordField>(control - FirstSortOption));
+    ClearRows(RecordListView);
+    FillRecordListView();
+}
+
+void ShowNameMatches() {
+    const std::int64_t row = SelectedRow(RecordListView);
+    ClearRows(MatchListView);
+    if (row < 0) {
+        // No row is selected (the click's row went away): nothing to match.
+        ClearRecords(NameMatches.list);
+        return;
+    }
+    CollectNameMatches(GetCellText(RecordListView, row, kNameColumn));
+    FillListView(MatchListView, NameMatches, [](const DuplicateRecord&) { return true; });
+}
+
+void ApplyFindFilter() {
+    const Text findText = GetControlText(FindField);
+    ClearRows(RecordListView);
+    ClearRows(MatchListView);
+    ClearRecords(NameMatches.list);
+    MarkRecordsByFindText(findText);
+    FillRecordListView();
+    SetControlText(CountLabel,
+                   CountLabelText(RowCount(RecordListView), RecordCount(AllRecords.list)));
+}
+
+} // namespace qk

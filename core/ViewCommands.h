@@ -1,0 +1,27 @@
+// The viewer's commands: the record-level work followed by the refresh of the
+// window's controls.
+#pragma once
+
+#include <cstdint>
+
+namespace qk {
+
+// Asks for the log and loads it. Returns false when no file was chosen; a
+// file that cannot be opened is reported and leaves both lists empty.
+bool LoadDuplicateLog();
+
+// Appends a row to the upper list for every shown record, in list order.
+void FillRecordListView();
+// The count label at start: every record is listed.
+void ShowStartCount();
+
+// Sort option `control` (1 to 6) was chosen.
+void SortByOption(std::int64_t control);
+// A row of the upper list was clicked: the lower list shows every record of
+// the same file name.
+void ShowNameMatches();
+// The find field's text changed: the upper list shows the records that
+// contain it.
+void ApplyFindFilter();
+
+} // namespace qk

@@ -1,0 +1,112 @@
+#include "core/LogLoading.h"
+#include "core/RecordCommands.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace qk {
+namespace {
+
+namespace fs = std::filesystem;
+
+class LoadedLog : public testing::Test {
+  protected:
+    void SetUp() override {
+        path_ = fs::temp_directory_path() / ("quellkamp-core-" + std::to_string(getpid()) + ".txt");
+    }
+    void TearDown() override { fs::remove(path_); }
+
+    bool Load(const std::string& content) {
+        std::ofstream(path_, std::ios::binary | std::ios::trunc) << content;
+        return ReadDuplicateLog(Text::FromUtf8(path_.string()));
+    }
+
+    // Field `field` of every record of `list`, in list order.
+    static std::vector<std::string> Column(ListVariable& list, Text DuplicateRecord::*field) {
+        std::vector<std::string> values;
+        ResetCursor(list.list);
+        while (NextRecord(list.list))
+            values.push_back((CurrentDuplicate(list)->*field).ToUtf8());
+        return values;
+    }
+
+    fs::path path_;
+};
+
+using Strings = std::vector<std::string>;
+
+TEST_F(LoadedLog, KeepsAcceptedLinesInFileOrder) {
+    ASSERT_TRUE(Load("Kopfzeile\r\n"
+                     "D:\\x\\c.par 3 01.01.2001 t u\r\n"
+                     "\r\n"
+                     "D:\\x\\a.PAR 1 01.01.2001 t u\n"
+                     "D:\\y\\a.par 1 01.01.2001 t u\r"
+                     "D:\\x\\b.dft 2 01.01.2001 t u"));
+    EXPECT_EQ(RecordCount(AllRecords.list), 3);
+    EXPECT_EQ(Column(AllRecords, &DuplicateRecord::name), (Strings{"c.par ", "a.par ", "b.dft "}));
+    EXPECT_EQ(Column(AllRecords, &DuplicateRecord::shown), (Strings{"1", "1", "1"}));
+    EXPECT_EQ(RecordCount(NameMatches.list), 0);
+}
+
+TEST_F(LoadedLog, UnopenableOrEmptyLogsLeaveBothListsEmpty) {
+    EXPECT_TRUE(Load(""));
+    EXPECT_EQ(RecordCount(AllRecords.list), 0);
+    ASSERT_TRUE(Load("D:\\x\\a.par 1 01.01.2001 t u\n"));
+    EXPECT_EQ(RecordCount(AllRecords.list), 1);
+    fs::remove(path_);
+    EXPECT_FALSE(ReadDuplicateLog(Text::FromUtf8(path_.string())));
+    ASSERT_NE(AllRecords.list, nullptr);
+    EXPECT_EQ(RecordCount(AllRecords.list), 0);
+    EXPECT_EQ(RecordCount(NameMatches.list), 0);
+}
+
+TEST_F(LoadedLog, FindMarksSortKeepsMarksNameMatchesCopy) {
+    ASSERT_TRUE(Load("D:\\x\\b.par 20 03.01.2001 t anna\n"
+                     "D:\\y\\a.par 10 02.01.2001 t bernd\n"
+                     "D:\\z\\b.par 30 01.01.2001 t carla\n"
+                     "D:\\z\\B.par 30 01.01.2001 t dora\n"));
+    struct FindCase {
+        const char16_t* text;
+        std::int64_t shown;
+        Strings flags;
+    };
+    const FindCase finds[] = {
+        {u"b.par", 2, {"1", "0", "1", "0"}},     // case-sensitive
+        {u"2001.01.0", 4, {"1", "1", "1", "1"}}, // the stored date form
+        {u"01.01.2001", 0, {"0", "0", "0", "0"}},
+        {u"           3", 2, {"0", "0", "1", "1"}}, // the padded size
+        {u"", 4, {"1", "1", "1", "1"}},             // an empty find shows everything
+        {u"ann", 1, {"1", "0", "0", "0"}},
+    };
+    for (const FindCase& find : finds) {
+        EXPECT_EQ(MarkRecordsByFindText(find.text), find.shown);
+        EXPECT_EQ(Column(AllRecords, &DuplicateRecord::shown), find.flags);
+    }
+
+    SortAllRecords(RecordField::Date);
+    EXPECT_EQ(Column(AllRecords, &DuplicateRecord::user),
+              (Strings{"carla", "dora", "bernd", "anna"}));
+    EXPECT_EQ(Column(AllRecords, &DuplicateRecord::shown), (Strings{"0", "0", "0", "1"}));
+
+    CollectNameMatches(u"b.par ");
+    EXPECT_EQ(Column(NameMatches, &DuplicateRecord::user), (Strings{"carla", "anna"}));
+    EXPECT_EQ(Column(NameMatches, &DuplicateRecord::shown), (Strings{"", ""}));
+    CollectNameMatches(u"b.par ");
+    EXPECT_EQ(RecordCount(NameMatches.list), 2);
+    CollectNameMatches(u"Name");
+    EXPECT_EQ(RecordCount(NameMatches.list), 0);
+}
+
+TEST(CountLabelText, ListedSlashTotal) {
+    EXPECT_EQ(CountLabelText(1250, 1250).ToUtf8(), "1250/1250");
+    EXPECT_EQ(CountLabelText(17, 1250).ToUtf8(), "17/1250");
+    EXPECT_EQ(CountLabelText(0, 0).ToUtf8(), "0/0");
+}
+
+} // namespace
+} // namespace qk

@@ -1,0 +1,205 @@
+// quellkamp-list end to end: small logs in, whole outputs compared.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadWhole(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class QuellkampList : public testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("quellkamp-list-test-" + std::to_string(getpid()) + "-" +
+                testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+        log_ = (dir_ / "dubletten.txt").string();
+        std::ofstream(log_, std::ios::binary)
+            << "Doppelte Dateien im Archiv\r\n"
+               "D:\\A\\halter.par   1.234,5KB  16.09.2018 07:36 cad01\r\n"
+               "E:\\Werk\\baugruppe.asm 12MB 01.02.2017 13:05 cad02\r\n"
+               "D:\\B\\halter.par 999 01.01.2019 08:00 \"quote\"\r\n"
+               "D:\\C\\Halter.par 5 02.01.2019 09:00 x,y\r\n"
+               "Summe: 4 Dateien\r\n";
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    Result Run(const std::vector<std::string>& args) {
+        std::vector<char*> argv;
+        std::string program = QK_LIST_PROGRAM;
+        argv.push_back(program.data());
+        std::vector<std::string> copies(args);
+        for (std::string& arg : copies)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        const std::string outPath = (dir_ / "out").string();
+        const std::string errPath = (dir_ / "err").string();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        pid_t pid = 0;
+        Result result;
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+            int status = 0;
+            waitpid(pid, &status, 0);
+            result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        result.out = ReadWhole(outPath);
+        result.err = ReadWhole(errPath);
+        return result;
+    }
+
+    fs::path dir_;
+    std::string log_;
+};
+
+const std::string kHalterA =
+    R"({"path":"D:\\A\\","name":"halter.par ","size":"    1.263.616","date":"2018.09.16","time":"07:36","user":"cad01"})"
+    "\n";
+const std::string kBaugruppe =
+    R"({"path":"E:\\Werk\\","name":"baugruppe.asm ","size":"   12.582.912","date":"2017.02.01","time":"13:05","user":"cad02"})"
+    "\n";
+const std::string kHalterB =
+    R"({"path":"D:\\B\\","name":"halter.par ","size":"          999","date":"2019.01.01","time":"08:00","user":"\"quote\""})"
+    "\n";
+const std::string kHalterC =
+    R"({"path":"D:\\C\\","name":"Halter.par ","size":"            5","date":"2019.01.02","time":"09:00","user":"x,y"})"
+    "\n";
+
+struct OutputCase {
+    const char* label;
+    std::vector<std::string> actions;
+    std::string expected;
+};
+
+TEST_F(QuellkampList, PrintsWhatTheViewerWouldList) {
+    const OutputCase cases[] = {
+        {"file order", {}, kHalterA + kBaugruppe + kHalterB + kHalterC},
+        {"count at start", {"--count"}, "4/4\n"},
+        {"find is case-sensitive", {"--find", "halter"}, kHalterA + kHalterB},
+        {"count after a find", {"--count", "--find", "halter"}, "2/4\n"},
+        {"find in the stored date form", {"--find", "2019.01"}, kHalterB + kHalterC},
+        {"find in the log's date form", {"--find", "01.01.2019"}, ""},
+        {"find in the grouped size", {"--find", "1.263"}, kHalterA},
+        {"sort by size orders by value",
+         {"--sort", "size"},
+         kHalterC + kHalterB + kHalterA + kBaugruppe},
+        {"option text as column", {"--sort", "Byte"}, kHalterC + kHalterB + kHalterA + kBaugruppe},
+        {"sort keeps the find", {"--find", "halter", "--sort", "Datum"}, kHalterA + kHalterB},
+        {"sorts combine stably",
+         {"--sort", "user", "--sort", "name"},
+         kHalterC + kBaugruppe + kHalterB + kHalterA},
+        {"count after a sort", {"--find", "a", "--sort", "path", "--count"}, "4/4\n"},
+        {"same name lists hidden records too",
+         {"--find", "999", "--same-name", "halter.par "},
+         kHalterA + kHalterB},
+        {"same name needs the character after the extension", {"--same-name", "halter.par"}, ""},
+        {"a find after same-name lists the upper list",
+         {"--same-name", "halter.par ", "--find", "x"},
+         kHalterC},
+        {"same name follows the sorted order",
+         {"--sort", "date", "--same-name", "halter.par "},
+         kHalterA + kHalterB},
+        {"an empty find lists everything again",
+         {"--find", "zzz", "--find", ""},
+         kHalterA + kBaugruppe + kHalterB + kHalterC},
+        {"count after an empty find", {"--find", "zzz", "--find", "", "--count"}, "4/4\n"},
+        {"count after a find of nothing", {"--find", "zzz", "--count"}, "0/4\n"},
+        {"csv",
+         {"--csv", "--find", "D:"},
+         "Pfad,Name,Byte,Datum,Zeit,User\r\n"
+         "D:\\A\\,halter.par ,    1.263.616,2018.09.16,07:36,cad01\r\n"
+         "D:\\B\\,halter.par ,          999,2019.01.01,08:00,\"\"\"quote\"\"\"\r\n"
+         "D:\\C\\,Halter.par ,            5,2019.01.02,09:00,\"x,y\"\r\n"},
+    };
+    for (const OutputCase& c : cases) {
+        std::vector<std::string> args = c.actions;
+        args.push_back(log_);
+        const Result result = Run(args);
+        EXPECT_EQ(result.status, 0) << c.label << ": " << result.err;
+        EXPECT_EQ(result.out, c.expected) << c.label;
+        EXPECT_EQ(result.err, "") << c.label;
+    }
+}
+
+TEST_F(QuellkampList, EscapesControlCharactersAndKeepsUmlauts) {
+    std::ofstream(log_, std::ios::binary)
+        << "D:\\Geh\xC3\xA4use\\a.par\x01 5 01.02.2003 t j\xC3\xB6rg\x7F\n";
+    const Result result = Run({log_});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(
+        result.out,
+        R"({"path":"D:\\Geh)"
+        "\xC3\xA4"
+        R"(use\\","name":"a.par\u0001","size":"            5","date":"2003.02.01","time":"t","user":"j)"
+        "\xC3\xB6"
+        R"(rg\u007f"})"
+        "\n");
+}
+
+TEST_F(QuellkampList, EmptyAndHeaderOnlyLogsListNothing) {
+    for (const char* content : {"", "Doppelte Dateien\r\n", "\r\n\r\n"}) {
+        std::ofstream(log_, std::ios::binary | std::ios::trunc) << content;
+        EXPECT_EQ(Run({"--count", log_}).out, "0/0\n");
+        const Result result = Run({"--csv", log_});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.out, "Pfad,Name,Byte,Datum,Zeit,User\r\n");
+    }
+}
+
+TEST_F(QuellkampList, BadArgumentsGiveUsageAndStatusTwo) {
+    const std::vector<std::string> cases[] = {
+        {}, {"--sort", "bogus", log_}, {"--sort"}, {"--find"}, {"--frobnicate", log_}, {log_, log_},
+    };
+    for (const auto& args : cases) {
+        const Result result = Run(args);
+        EXPECT_EQ(result.status, 2) << (args.empty() ? "(none)" : args[0]);
+        EXPECT_NE(result.err.find("usage: quellkamp-list"), std::string::npos);
+        EXPECT_EQ(result.out, "");
+    }
+}
+
+TEST_F(QuellkampList, UnopenableLogGivesStatusOneNamingTheFile) {
+    const std::string missing = (dir_ / "fehlt.txt").string();
+    const std::string cases[] = {missing, dir_.string()};
+    for (const std::string& path : cases) {
+        const Result result = Run({path});
+        EXPECT_EQ(result.status, 1) << path;
+        EXPECT_NE(result.err.find(path), std::string::npos) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_EQ(result.out, "");
+    }
+}
+
+} // namespace
