@@ -1,0 +1,174 @@
+// The open-file dialog and the message box, on Qt's own dialogs so that
+// they behave alike everywhere.
+#include "ui/Dialogs.h"
+#include "ui/qt/UiInternal.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPointer>
+
+#include <vector>
+
+namespace qk {
+
+namespace {
+
+// The number of the filter pair the user confirmed, 1-based; 0 before.
+std::int32_t chosenPattern = 0;
+
+struct SuspendedWindow {
+    QPointer<QWidget> window;
+    bool topmost;
+    bool disabledHere;
+};
+
+std::vector<SuspendedWindow> suspended;
+
+// The program's active window, if one of its own is active.
+QWidget* DialogOwner() {
+    return QApplication::activeWindow();
+}
+
+// Disables every visible top-level window of the program other than the
+// active one; returns whether one of them stays on top, so the dialog can
+// stay above it.
+bool SuspendOtherWindows() {
+    bool anyTopmost = false;
+    QWidget* active = QApplication::activeWindow();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible()) continue;
+        SuspendedWindow record{window, (window->windowFlags() & Qt::WindowStaysOnTopHint) != 0,
+                               false};
+        if (window != active && window->isEnabled()) {
+            window->setEnabled(false);
+            record.disabledHere = true;
+        }
+        anyTopmost = anyTopmost || record.topmost;
+        suspended.push_back(record);
+    }
+    return anyTopmost;
+}
+
+void RestoreOtherWindows() {
+    for (const SuspendedWindow& record : suspended)
+        if (record.window && record.disabledHere) record.window->setEnabled(true);
+    suspended.clear();
+}
+
+// The Qt name filters of a pattern "display|pattern|display|pattern...".
+// A display text without a pattern stands for itself, as a name filter.
+QStringList NameFilters(const Text& pattern) {
+    QStringList filters;
+    const QStringList parts = ui::ToQString(pattern).split(QLatin1Char('|'));
+    for (qsizetype i = 0; i < parts.size(); i += 2) {
+        const QString& display = parts[i];
+        if (i + 1 >= parts.size()) {
+            if (!display.isEmpty()) filters << display;
+            break;
+        }
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << display + QStringLiteral(" (") + patterns.trimmed() + QLatin1Char(')');
+    }
+    return filters;
+}
+
+// Accepts a name only in a folder that exists; the file itself need not.
+class OpenFileDialog final : public QFileDialog {
+  public:
+    using QFileDialog::QFileDialog;
+    void accept() override {
+        const QStringList files = selectedFiles();
+        if (!files.isEmpty()) {
+            const QFileInfo chosen(files.first());
+            if (!chosen.isDir() && !QFileInfo(chosen.absolutePath()).isDir()) return;
+        }
+        QFileDialog::accept();
+    }
+};
+
+} // namespace
+
+bool IsValidFileName(const Text& name) {
+    if (name.empty()) return false;
+    for (const char16_t unit : name) {
+        if (unit >= 1 && unit <= 31) return false;
+        switch (unit) {
+        case 0x22:
+        case 0x2A:
+        case 0x2F:
+        case 0x3A:
+        case 0x3C:
+        case 0x3E:
+        case 0x3F:
+        case 0x5C:
+        case 0x7C:
+            return false;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
+Text ChooseFileToOpen(const Text& title, const Text& defaultFile, const Text& pattern,
+                      std::int32_t position) {
+    chosenPattern = 0;
+    if (!qApp) return {};
+
+    // The initial folder and name: a default file with a separator after
+    // its first character names both; otherwise it is only a name, and a
+    // name that is no valid file name (a wildcard, say) is dropped.
+    QString folder, name;
+    if (!defaultFile.empty()) {
+        const std::u16string_view units = defaultFile.view();
+        const std::size_t cut = units.find_last_of(u"\\/");
+        Text initialName = defaultFile;
+        if (cut != std::u16string_view::npos && cut > 0) {
+            folder = ui::ToQString(Text(units.substr(0, cut)));
+            initialName = Text(units.substr(cut + 1));
+        }
+        if (IsValidFileName(initialName)) name = ui::ToQString(initialName);
+    }
+
+    OpenFileDialog dialog(DialogOwner(), ui::ToQString(title));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    const QStringList filters = NameFilters(pattern);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        if (position >= 0 && position < filters.size()) dialog.selectNameFilter(filters[position]);
+    }
+    if (!folder.isEmpty()) dialog.setDirectory(folder);
+    if (!name.isEmpty()) dialog.selectFile(name);
+
+    if (SuspendOtherWindows()) dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    const int result = dialog.exec();
+    RestoreOtherWindows();
+
+    if (result != QDialog::Accepted) return {};
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return {};
+    chosenPattern = std::int32_t(filters.indexOf(dialog.selectedNameFilter()) + 1);
+    // The whole path, however long.
+    return ui::FromQString(QDir::toNativeSeparators(QFileInfo(files.first()).absoluteFilePath()));
+}
+
+int ShowMessage(const Text& title, const Text& text) {
+    if (!qApp) return 1;
+    QMessageBox box(QMessageBox::NoIcon, ui::ToQString(title), ui::ToQString(text), QMessageBox::Ok,
+                    DialogOwner());
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowModality(Qt::ApplicationModal);
+    if (SuspendOtherWindows()) box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    box.exec();
+    RestoreOtherWindows();
+    return 1; // the OK button, the only one
+}
+
+} // namespace qk

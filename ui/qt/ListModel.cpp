@@ -1,0 +1,371 @@
+#include "ui/qt/ListModel.h"
+
+#include "ui/Events.h"
+#include "ui/qt/UiInternal.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+#include <climits>
+#include <new>
+
+namespace qk::ui {
+
+namespace {
+
+// Rows beyond this count cannot be told to the view, which counts in int.
+constexpr std::int64_t kMaxRows = INT_MAX - 1;
+
+} // namespace
+
+// ---------------------------------------------------------------- model
+
+int ListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(shownRows_);
+}
+
+int ListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(headings_.size());
+}
+
+QVariant ListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rows_ || index.column() >= stride_) return {};
+    if (role == Qt::DisplayRole) return ToQString(*CellSlot(index.row(), index.column()));
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    return {};
+}
+
+QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= Columns()) return {};
+    if (role == Qt::DisplayRole) return ToQString(headings_[std::size_t(section)]);
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    return {};
+}
+
+Qt::ItemFlags ListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+int ListModel::InsertColumn(int index, const Text& heading) {
+    Flush();
+    const int columns = Columns();
+    if (index < 0 || index > columns) index = columns;
+    // Every stored row gets the new cell: the chunks are rebuilt with the
+    // wider stride before the view is told.
+    std::vector<std::unique_ptr<Text[]>> widened;
+    const std::int64_t stride = stride_ + 1;
+    try {
+        widened.reserve(chunks_.size());
+        for (std::size_t i = 0; i < chunks_.size(); ++i)
+            widened.push_back(std::make_unique<Text[]>(std::size_t(kChunkRows * stride)));
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+    for (std::size_t c = 0; c < chunks_.size(); ++c)
+        for (std::int64_t r = 0; r < kChunkRows; ++r)
+            for (std::int64_t k = 0; k < stride_; ++k)
+                widened[c][std::size_t(r * stride + (k < index ? k : k + 1))] =
+                    std::move(chunks_[c][std::size_t(r * stride_ + k)]);
+    beginInsertColumns(QModelIndex(), index, index);
+    headings_.insert(headings_.begin() + index, heading);
+    chunks_ = std::move(widened);
+    stride_ = stride;
+    endInsertColumns();
+    return index;
+}
+
+void ListModel::SetHeading(int column, const Text& heading) {
+    if (column < 0 || column >= Columns()) return;
+    headings_[std::size_t(column)] = heading;
+    emit headerDataChanged(Qt::Horizontal, column, column);
+}
+
+Text ListModel::Heading(int column) const {
+    if (column < 0 || column >= Columns()) return {};
+    return headings_[std::size_t(column)];
+}
+
+bool ListModel::ReserveRow() {
+    if (rows_ >= kMaxRows || stride_ == 0) return false;
+    if (std::size_t(rows_ / kChunkRows) < chunks_.size()) return true;
+    try {
+        chunks_.push_back(std::make_unique<Text[]>(std::size_t(kChunkRows * stride_)));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+void ListModel::FillCells(std::int64_t row, int column, const Text& text) {
+    if (column < 0 || column >= stride_) return;
+    const std::u16string_view units = text.view();
+    if (units.find(u'\n') == std::u16string_view::npos) {
+        // The common case: one cell, sharing the caller's text.
+        *CellSlot(row, column) = text;
+        if (units.size() > longestText_) longestText_ = units.size();
+        return;
+    }
+    // Cut at every line feed; a text ending in a line feed therefore also
+    // empties the cell after its last piece.
+    std::size_t start = 0;
+    for (int c = column; c < stride_; ++c) {
+        const std::size_t end = units.find(u'\n', start);
+        const std::u16string_view piece =
+            units.substr(start, end == std::u16string_view::npos ? units.npos : end - start);
+        *CellSlot(row, c) = Text(piece);
+        if (piece.size() > longestText_) longestText_ = piece.size();
+        if (end == std::u16string_view::npos) break;
+        start = end + 1;
+    }
+}
+
+bool ListModel::AddRow(std::int64_t position, const Text& text) {
+    if (!ReserveRow()) return false;
+    if (position < 0 || position >= rows_) {
+        // Appended rows wait for the next flush, so that filling a list
+        // costs one announcement however many rows it gets.
+        FillCells(rows_, 0, text);
+        ++rows_;
+        ScheduleFlush();
+        return true;
+    }
+    Flush();
+    beginInsertRows(QModelIndex(), int(position), int(position));
+    for (std::int64_t r = rows_; r > position; --r)
+        for (int c = 0; c < stride_; ++c)
+            *CellSlot(r, c) = std::move(*CellSlot(r - 1, c));
+    for (int c = 0; c < stride_; ++c)
+        *CellSlot(position, c) = Text();
+    FillCells(position, 0, text);
+    ++rows_;
+    shownRows_ = rows_;
+    endInsertRows();
+    return true;
+}
+
+void ListModel::SetCells(std::int64_t row, int column, const Text& text) {
+    if (row < 0 || row >= rows_ || column < 0 || column >= stride_) return;
+    FillCells(row, column, text);
+    if (row < shownRows_) {
+        if (dirtyFirst_ < 0 || row < dirtyFirst_) dirtyFirst_ = row;
+        if (row > dirtyLast_) dirtyLast_ = row;
+        ScheduleFlush();
+    }
+}
+
+Text ListModel::Cell(std::int64_t row, int column) const {
+    if (row < 0 || row >= rows_ || column < 0 || column >= stride_) return {};
+    return *CellSlot(row, column);
+}
+
+void ListModel::Clear() {
+    beginResetModel();
+    chunks_.clear();
+    rows_ = 0;
+    shownRows_ = 0;
+    dirtyFirst_ = dirtyLast_ = -1;
+    longestText_ = 0;
+    endResetModel();
+}
+
+std::size_t ListModel::StorageBytes() const {
+    return chunks_.capacity() * sizeof(chunks_[0]) +
+           chunks_.size() * std::size_t(kChunkRows * stride_) * sizeof(Text);
+}
+
+void ListModel::ScheduleFlush() {
+    if (flushScheduled_) return;
+    flushScheduled_ = true;
+    QMetaObject::invokeMethod(
+        this, [this] { Flush(); }, Qt::QueuedConnection);
+}
+
+void ListModel::Flush() {
+    flushScheduled_ = false;
+    if (rows_ > shownRows_) {
+        beginInsertRows(QModelIndex(), int(shownRows_), int(rows_ - 1));
+        shownRows_ = rows_;
+        endInsertRows();
+    }
+    if (dirtyFirst_ >= 0) {
+        const std::int64_t first = dirtyFirst_, last = dirtyLast_;
+        dirtyFirst_ = dirtyLast_ = -1;
+        emit dataChanged(index(int(first), 0), index(int(last), Columns() - 1));
+    }
+}
+
+// ---------------------------------------------------------------- view
+
+namespace {
+
+// Draws a cell without its own focus frame, and without the selection
+// colour while the list lacks the keyboard focus.
+class RowDelegate final : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem cell(option);
+        cell.state &= ~QStyle::State_HasFocus;
+        const auto* view = qobject_cast<const QWidget*>(parent());
+        if (view && !view->hasFocus()) cell.state &= ~QStyle::State_Selected;
+        QStyledItemDelegate::paint(painter, cell, index);
+    }
+};
+
+} // namespace
+
+ListView::ListView(std::int64_t control, std::int64_t window, std::uint32_t flags, QWidget* parent)
+    : QTableView(parent), model_(new ListModel), control_(control), window_(window) {
+    model_->setParent(this);
+    setModel(model_);
+    setItemDelegate(new RowDelegate(this));
+    gridLines_ = (flags & 0x00010000) != 0;
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode((flags & 0x4) ? QAbstractItemView::ExtendedSelection
+                                   : QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTabKeyNavigation(false);
+    setShowGrid(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    setFocusPolicy(Qt::StrongFocus);
+    setDragEnabled(false);
+
+    rowHeight_ = fontMetrics().height() + 4;
+    QHeaderView* rows = verticalHeader();
+    rows->hide();
+    rows->setMinimumSectionSize(1);
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(rowHeight_);
+
+    QHeaderView* header = horizontalHeader();
+    header->setStretchLastSection(false);
+    header->setHighlightSections(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setSectionsMovable((flags & 0x10000000) != 0);
+    header->setMinimumSectionSize(0);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    ShowSelection(false);
+
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected, const QItemSelection& deselected) {
+                if (!selected.isEmpty()) {
+                    lastSelected_ = selected.first().top();
+                    Post(kSelectionOrTextChanged);
+                } else if (!deselected.isEmpty()) {
+                    Post(kSelectionOrTextChanged);
+                }
+            });
+}
+
+ListView::~ListView() {
+    control_ = -1;
+}
+
+std::int64_t ListView::SelectedRow() const {
+    const QItemSelection selection = selectionModel()->selection();
+    std::int64_t first = -1;
+    for (const QItemSelectionRange& range : selection)
+        if (first < 0 || range.top() < first) first = range.top();
+    return first;
+}
+
+void ListView::Post(std::int64_t type) {
+    if (control_ >= 0) PostEvent(ControlEvent, control_, window_, type);
+}
+
+// A click that leaves no row selected reports the lost selection once; a
+// left click reports itself only when a row is selected after it.
+void ListView::ClickNotification(std::int64_t type) {
+    const std::int64_t row = SelectedRow();
+    if (row < 0 && lastSelected_ != -1) {
+        lastSelected_ = -1;
+        Post(kSelectionOrTextChanged);
+    }
+    if (type == kLeftClick && row < 0) return;
+    Post(type);
+}
+
+void ListView::mousePressEvent(QMouseEvent* event) {
+    QTableView::mousePressEvent(event);
+    // A press on the empty part of the list clears the selection.
+    if (!indexAt(event->position().toPoint()).isValid() && selectionModel()->hasSelection())
+        selectionModel()->clearSelection();
+}
+
+void ListView::mouseReleaseEvent(QMouseEvent* event) {
+    QTableView::mouseReleaseEvent(event);
+    const Qt::MouseButton button = event->button();
+    if (button != Qt::LeftButton && button != Qt::RightButton) return;
+    if (skipRelease_) {
+        skipRelease_ = false;
+        return;
+    }
+    ClickNotification(button == Qt::LeftButton ? kLeftClick : kRightClick);
+}
+
+void ListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTableView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton) {
+        Post(kLeftDoubleClick);
+        skipRelease_ = true;
+    } else if (event->button() == Qt::RightButton) {
+        Post(kRightDoubleClick);
+        skipRelease_ = true;
+    }
+}
+
+// The selection is highlighted only while the list has the focus.
+void ListView::focusInEvent(QFocusEvent* event) {
+    QTableView::focusInEvent(event);
+    ShowSelection(true);
+}
+
+void ListView::focusOutEvent(QFocusEvent* event) {
+    QTableView::focusOutEvent(event);
+    ShowSelection(false);
+}
+
+void ListView::ShowSelection(bool shown) {
+    QPalette colours = palette();
+    const QPalette standard = QApplication::palette(this);
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        colours.setColor(group, QPalette::Highlight,
+                         standard.color(group, shown ? QPalette::Highlight : QPalette::Base));
+        colours.setColor(group, QPalette::HighlightedText,
+                         standard.color(group, shown ? QPalette::HighlightedText : QPalette::Text));
+    }
+    setPalette(colours);
+    viewport()->update();
+}
+
+void ListView::paintEvent(QPaintEvent* event) {
+    QTableView::paintEvent(event);
+    if (!gridLines_ || !isEnabled()) return;
+    // Horizontal lines at the row pitch through the whole list, also below
+    // the last row; vertical lines at the right edge of every column.
+    QPainter painter(viewport());
+    painter.setPen(QPen(palette().color(QPalette::Button), 1));
+    const int width = viewport()->width();
+    const int height = viewport()->height();
+    for (int y = rowHeight_ - 1; y < height; y += rowHeight_)
+        painter.drawLine(0, y, width - 1, y);
+    if (model_->rowCount() == 0) return;
+    const QHeaderView* header = horizontalHeader();
+    for (int c = 0; c < model_->columnCount(); ++c) {
+        if (header->isSectionHidden(c)) continue;
+        const int x = header->sectionViewportPosition(c) + header->sectionSize(c) - 1;
+        if (x >= 0 && x < width) painter.drawLine(x, 0, x, height - 1);
+    }
+}
+
+} // namespace qk::ui

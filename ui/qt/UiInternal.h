@@ -1,0 +1,86 @@
+// Shared state of the Qt window layer: the window table, the control
+// registry, the event queue and the list model. Nothing outside ui/ and its
+// tests includes this header.
+#pragma once
+
+#include "text/Text.h"
+
+#include <QString>
+
+#include <cstdint>
+
+class QWidget;
+class QButtonGroup;
+
+namespace qk::ui {
+
+class ListView;
+
+inline QString ToQString(const Text& text) {
+    return QString(reinterpret_cast<const QChar*>(text.data()), qsizetype(text.size()));
+}
+inline Text FromQString(const QString& text) {
+    return Text(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                    std::size_t(text.size())));
+}
+
+enum class ControlKind { None, List, OptionButton, PushButton, TextLabel, TextField };
+
+struct ControlRecord {
+    QWidget* widget = nullptr;
+    ControlKind kind = ControlKind::None;
+    std::int64_t window = -1;
+    ListView* list = nullptr; // for ControlKind::List
+};
+
+struct WindowRecord {
+    QWidget* widget = nullptr;
+    bool created = false;          // OpenWindow has finished: moves and sizes become events
+    bool optionRun = false;        // the control made last was an option button
+    QButtonGroup* group = nullptr; // the group of the current option run
+    bool closing = false;          // the program itself removes the window
+};
+
+// Table look-ups; null when the number is unused or out of range.
+ControlRecord* FindControl(std::int64_t control);
+WindowRecord* FindWindow(std::int64_t window);
+// The window number of a top-level widget of the layer, -1 for any other.
+std::int64_t WindowNumberOf(const QWidget* widget);
+
+// Event queue (EventQueue.cpp).
+void PostEvent(std::int64_t number, std::int64_t source, std::int64_t window, std::int64_t type);
+void RemoveControlEvents(std::int64_t control, std::int64_t window);
+void RemoveWindowEvents(std::int64_t window);
+void RemoveSizeEvents(std::int64_t window);
+void ClearEvents();
+void InstallEventSupport();
+
+// While one of these lives, posted events are dropped: the program's own
+// changes to its controls never come back as events.
+class SuppressEvents {
+  public:
+    SuppressEvents();
+    ~SuppressEvents();
+    SuppressEvents(const SuppressEvents&) = delete;
+    SuppressEvents& operator=(const SuppressEvents&) = delete;
+};
+
+// Announces the rows and cells changed since the last return to the event
+// loop to the views of every list.
+void FlushLists();
+
+// Closes every window and forgets every control (Windows.cpp).
+void CloseAllWindows();
+
+// Test hooks: whether an event waits, and taking one without ever blocking
+// (false when none waits; then the current event is left alone).
+bool HasWaitingEvent();
+bool TakeWaitingEvent(std::int64_t& number);
+// The number of waiting events.
+std::size_t WaitingEventCount();
+// The list view of a list control, for tests and the benchmark.
+ListView* ListOf(std::int64_t control);
+// Bytes the row storage of a list holds (without the texts themselves).
+std::size_t ListStorageBytes(std::int64_t control);
+
+} // namespace qk::ui
