@@ -22,14 +22,45 @@ bool IsSeparator(char16_t unit) {
     return unit == u'\\' || unit == u'/';
 }
 
-// Everything up to and including the last separator before the first "|",
-// without a leading double quote; empty when there is none.
-std::u16string_view DirectoryOf(std::u16string_view line) {
-    const std::size_t start = !line.empty() && line[0] == u'"' ? 1 : 0;
-    std::size_t end = 0; // one past the last separator met
-    for (std::size_t i = 0; i < line.size() && line[i] != u'|'; ++i) {
-        if (IsSeparator(line[i])) end = i + 1;
+// What one pass over the whole line finds: where its directory part ends and
+// where the deciding extension stands.
+struct LineScan {
+    std::size_t directoryEnd = 0; // one past the last separator before the first "|"
+    std::size_t extension = std::u16string_view::npos;
+};
+
+LineScan ScanLine(std::u16string_view line) {
+    LineScan scan;
+    // First occurrence of each extension, in the order of kExtensions.
+    std::array<std::size_t, kExtensions.size()> first;
+    first.fill(std::u16string_view::npos);
+    bool beforeBar = true;
+    const std::size_t size = line.size();
+    for (std::size_t i = 0; i < size; ++i) {
+        const char16_t unit = line[i];
+        if (unit == u'|') {
+            beforeBar = false;
+        } else if (IsSeparator(unit)) {
+            if (beforeBar) scan.directoryEnd = i + 1;
+        } else if (unit == u'.' && i + 4 <= size) {
+            const std::u16string_view candidate = line.substr(i, 4);
+            for (std::size_t e = 0; e < kExtensions.size(); ++e) {
+                if (first[e] == std::u16string_view::npos && candidate == kExtensions[e])
+                    first[e] = i;
+            }
+        }
     }
+    // The extension that comes last in the list among those in the line
+    // decides, at its first occurrence.
+    for (const std::size_t at : first) {
+        if (at != std::u16string_view::npos) scan.extension = at;
+    }
+    return scan;
+}
+
+// The directory part: up to the scan's end, without a leading double quote.
+std::u16string_view DirectoryOf(std::u16string_view line, std::size_t end) {
+    const std::size_t start = !line.empty() && line[0] == u'"' ? 1 : 0;
     return end > start ? line.substr(start, end - start) : std::u16string_view();
 }
 
@@ -135,15 +166,9 @@ Text MakeText(std::u16string_view units) {
 } // namespace
 
 bool SplitLogLine(std::u16string_view line, LogLineParts& parts) {
-    parts.path = DirectoryOf(line);
-
-    // The extension that comes last in the list among those in the line
-    // decides, at its first occurrence.
-    std::size_t extension = std::u16string_view::npos;
-    for (const std::u16string_view candidate : kExtensions) {
-        const std::size_t at = line.find(candidate);
-        if (at != std::u16string_view::npos) extension = at;
-    }
+    const LineScan scan = ScanLine(line);
+    parts.path = DirectoryOf(line, scan.directoryEnd);
+    const std::size_t extension = scan.extension;
     if (extension == std::u16string_view::npos || parts.path.empty()) return false;
 
     const std::size_t nameEnd = std::min(line.size(), extension + kExtensionAndFollower);
