@@ -5,9 +5,11 @@
 #include "text/Text.h"
 #include "ui/Controls.h"
 #include "ui/Events.h"
+#include "ui/MainWindow.h"
 #include "ui/qt/UiInternal.h"
 
 #include <QApplication>
+#include <QTest>
 #include <QWidget>
 
 #include <cstdint>
@@ -54,26 +56,14 @@ inline Text T(const char16_t* units) {
 }
 
 // The viewer's main window with its thirteen controls, as the program
-// builds it.
+// builds it, made the active window; the windows of earlier tests are gone.
 inline Handle BuildMainWindow() {
-    const Handle window = OpenWindow(0, 0, 0, 950, 600, T(u"Quellkamp"), 0x00C80001);
-    if (!window) return 0;
-    const char16_t* headings[] = {u"Pfad", u"Name", u"Byte", u"Datum", u"Zeit", u"User"};
-    const int widths[] = {200, 250, 80, 100, 100, 100};
-    CreateListView(0, 10, 45, 930, 400, T(u"Pfad"), 200, 0x40010000);
-    for (int c = 1; c < 6; ++c)
-        AddColumn(0, c, T(headings[c]), widths[c]);
-    for (int n = 1; n <= 6; ++n)
-        CreateOptionButton(n, 80 + 70 * (n - 1), 10, 60, 20, T(headings[n - 1]));
-    CreateTextLabel(7, 10, 13, 60, 20, T(u"Sort by..."), 0);
-    CreatePushButton(8, 500, 10, 80, 20, T(u"Export to..."), 0);
-    CreateListView(9, 10, 450, 930, 140, T(u"Pfad"), 200, 0x40010000);
-    for (int c = 1; c < 6; ++c)
-        AddColumn(9, c, T(headings[c]), widths[c]);
-    CreateTextLabel(10, 810, 13, 40, 20, T(u"Find"), 2);
-    CreateTextField(11, 860, 13, 80, 20, T(u"?"), 0);
-    CreateTextLabel(12, 720, 13, 80, 20, T(u"Sätze"), 0);
-    return window;
+    ui::CloseAllWindows();
+    if (!OpenMainWindow()) return 0;
+    QWidget* window = ui::FindWindow(MainWindow)->widget;
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window)) return 0;
+    return reinterpret_cast<Handle>(window);
 }
 
 inline QWidget* ControlWidget(std::int64_t control) {

@@ -131,6 +131,10 @@ class FieldEdit final : public QLineEdit {
     std::int64_t window_;
 };
 
+// Marks the controls that Tab stops at. Qt's own focus policy cannot tell:
+// it takes the tab focus from the unchosen buttons of an option group.
+constexpr const char* kTabStop = "quellkampTabStop";
+
 // Tab and Shift+Tab move the focus through the tab stops of the window.
 class KeyboardFilter final : public QObject {
   protected:
@@ -163,7 +167,7 @@ void MoveFocus(QWidget* window, bool forward) {
     for (QObject* child : window->children()) {
         auto* widget = qobject_cast<QWidget*>(child);
         if (widget && !widget->isWindow() && widget->isEnabled() && widget->isVisible() &&
-            (widget->focusPolicy() & Qt::TabFocus))
+            widget->property(kTabStop).toBool())
             stops.push_back(widget);
     }
     if (stops.empty()) return;
@@ -270,6 +274,7 @@ Handle Register(std::int64_t number, ControlKind kind, QWidget* widget, int x, i
         RemoveControlEvents(number, windowNumber);
     });
     window.optionRun = false;
+    widget->setProperty(kTabStop, kind != ControlKind::TextLabel);
     widget->show();
     return reinterpret_cast<Handle>(widget);
 }
@@ -339,10 +344,6 @@ void CloseAllWindows() {
     tables.windows.clear();
     tables.controls.clear();
     tables.currentWindow = -1;
-    if (tables.keyboard) {
-        delete tables.keyboard;
-        tables.keyboard = nullptr;
-    }
     ClearEvents();
 }
 
