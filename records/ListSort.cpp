@@ -244,25 +244,32 @@ struct Group {
 };
 
 constexpr std::size_t kDigits = 9; // eight key bytes and the length digit
-constexpr std::uint32_t kChunkUnits = 4;
+// A chunk is four units, or eight when all of them are below 0x100.
+constexpr std::uint32_t kWideUnits = 8;
+constexpr std::uint32_t kNarrowUnits = 4;
 constexpr std::size_t kInsertionSortLimit = 48;
+constexpr std::size_t kSplitLimit = 16384;
 
-// For texts: how many of the chunk's four units belong to the text (4 also
-// when more follow). A text that ends inside the chunk is lesser than one
-// that goes on, and texts of equal key and equal count below 4 are equal.
+// For texts: how many of the chunk's units belong to the text (all of them
+// also when more follow). A text that ends inside the chunk is lesser than
+// one that goes on, and texts of equal key and equal count below the chunk's
+// width are equal.
 struct LengthDigit {
     std::uint32_t depth;
+    std::uint32_t width;
     bool descending;
     std::uint32_t RawCount(const Entry& e) const {
-        return e.length <= depth ? 0 : std::min(e.length - depth, kChunkUnits);
+        return e.length <= depth ? 0 : std::min(e.length - depth, width);
     }
     std::uint32_t operator()(const Entry& e) const {
         const std::uint32_t count = RawCount(e);
-        return descending ? kChunkUnits - count : count;
+        return descending ? width - count : count;
     }
 };
 
-// Stable sort of entries by (key, length digit).
+// Stable sort of entries by (key, length digit). Large arrays are split by
+// their most significant varying byte first, so that the parts fit into the
+// caches; the parts are sorted least significant digit first.
 void SortEntries(Entry* a, Entry* scratch, std::size_t n, const LengthDigit* digit) {
     auto less = [digit](const Entry& x, const Entry& y) {
         if (x.key != y.key) return x.key < y.key;
@@ -292,16 +299,45 @@ void SortEntries(Entry* a, Entry* scratch, std::size_t n, const LengthDigit* dig
     auto digitOf = [digit](const Entry& e, std::size_t pass) -> std::size_t {
         return pass == 8 ? (*digit)(e) : (e.key >> (8 * pass)) & 0xFF;
     };
+    // The length digit counts least; a digit that is the same everywhere is
+    // no digit at all.
+    constexpr std::size_t kLeastFirst[kDigits] = {8, 0, 1, 2, 3, 4, 5, 6, 7};
+    auto varies = [&](std::size_t pass) {
+        return (pass != 8 || digit) && counts[pass][digitOf(a[0], pass)] != n;
+    };
+
+    if (n > kSplitLimit) {
+        std::size_t pass = kDigits;
+        for (std::size_t i = kDigits; i-- > 0;)
+            if (varies(kLeastFirst[i])) {
+                pass = kLeastFirst[i];
+                break;
+            }
+        if (pass == kDigits) return; // all keys equal
+        std::uint32_t* count = counts[pass];
+        std::uint32_t starts[257];
+        std::uint32_t offset = 0;
+        for (std::size_t d = 0; d < 256; ++d) {
+            starts[d] = offset;
+            offset += count[d];
+        }
+        starts[256] = offset;
+        std::uint32_t next[256];
+        std::memcpy(next, starts, sizeof next);
+        for (std::size_t i = 0; i < n; ++i)
+            scratch[next[digitOf(a[i], pass)]++] = a[i];
+        std::memcpy(static_cast<void*>(a), scratch, n * sizeof(Entry));
+        for (std::size_t d = 0; d < 256; ++d)
+            if (starts[d + 1] - starts[d] > 1)
+                SortEntries(a + starts[d], scratch, starts[d + 1] - starts[d], digit);
+        return;
+    }
 
     Entry* from = a;
     Entry* to = scratch;
-    // Least significant first: the length digit, then the key from its
-    // lowest byte up. A pass whose digit is the same everywhere is skipped.
-    constexpr std::size_t kOrder[kDigits] = {8, 0, 1, 2, 3, 4, 5, 6, 7};
-    for (const std::size_t pass : kOrder) {
-        if (pass == 8 && !digit) continue;
+    for (const std::size_t pass : kLeastFirst) {
+        if (!varies(pass)) continue;
         std::uint32_t* count = counts[pass];
-        if (count[digitOf(from[0], pass)] == n) continue;
         std::uint32_t offset = 0;
         for (std::size_t d = 0; d < 256; ++d) {
             const std::uint32_t c = count[d];
@@ -315,31 +351,47 @@ void SortEntries(Entry* a, Entry* scratch, std::size_t n, const LengthDigit* dig
     if (from != a) std::memcpy(static_cast<void*>(a), from, n * sizeof(Entry));
 }
 
-std::uint64_t SwapUnits(std::uint64_t x) {
-    // Puts the first of four little-endian units in the highest 16 bits.
-    x = (x >> 32) | (x << 32);
-    return ((x & 0xFFFF0000FFFF0000u) >> 16) | ((x & 0x0000FFFF0000FFFFu) << 16);
+// The units of a text from `depth` on, the first in the highest bits, with
+// zeros past its end: eight units of a byte each, or four of 16 bits. Returns
+// false when a unit of the eight does not fit into a byte.
+bool WideChunk(const Entry& e, std::uint32_t depth, bool ignoreCase, std::uint64_t& key) {
+    const char16_t* p = e.units + depth;
+    const std::uint32_t available = e.length <= depth ? 0 : e.length - depth;
+    const std::uint32_t n = std::min(available, kWideUnits);
+    key = 0;
+    char16_t all = 0;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const char16_t unit = ignoreCase ? FoldCase(p[i]) : p[i];
+        all |= unit;
+        key = (key << 8) | (unit & 0xFF);
+    }
+    if (n > 0) key <<= 8 * (kWideUnits - n); // zeros past the end
+    return all < 0x100;
 }
 
-// The four units of a text from `depth` on, the first in the highest bits,
-// with zeros past its end.
-std::uint64_t TextChunk(const Entry& e, std::uint32_t depth, bool ignoreCase) {
+std::uint64_t NarrowChunk(const Entry& e, std::uint32_t depth, bool ignoreCase) {
     const char16_t* p = e.units + depth;
-    if (!ignoreCase && e.length >= depth && e.length - depth >= kChunkUnits) {
-        std::uint64_t x;
-        std::memcpy(&x, p, sizeof x);
-        if constexpr (std::endian::native == std::endian::little)
-            return SwapUnits(x);
-        else
-            return x;
-    }
     const std::uint32_t available = e.length <= depth ? 0 : e.length - depth;
+    const std::uint32_t n = std::min(available, kNarrowUnits);
     std::uint64_t key = 0;
-    for (std::uint32_t i = 0; i < kChunkUnits; ++i) {
-        const char16_t unit = i < available ? (ignoreCase ? FoldCase(p[i]) : p[i]) : u'\0';
-        key = (key << 16) | unit;
+    for (std::uint32_t i = 0; i < n; ++i)
+        key = (key << 16) | (ignoreCase ? FoldCase(p[i]) : p[i]);
+    return n > 0 ? key << 16 * (kNarrowUnits - n) : 0; // zeros past the end
+}
+
+// True when every text of the group equals the first from `depth` on.
+bool AllEqual(const Entry* a, std::uint32_t size, std::uint32_t depth, bool ignoreCase) {
+    const Entry& f = a[0];
+    constexpr std::uint32_t kAhead = 8;
+    for (std::uint32_t i = 1; i < size; ++i) {
+        if (i + kAhead < size) Prefetch(a[i + kAhead].units + depth);
+        if (a[i].length != f.length) return false;
+        if (a[i].units == f.units || f.length <= depth) continue;
+        const std::u16string_view x(f.units + depth, f.length - depth);
+        const std::u16string_view y(a[i].units + depth, f.length - depth);
+        if (ignoreCase ? CompareTextsIgnoreCase(x, y) != 0 : x != y) return false;
     }
-    return key;
+    return true;
 }
 
 // Sorts text entries, most significant chunk first; `stack` has room for
@@ -354,19 +406,24 @@ void SortTextEntries(Entry* entries, Entry* scratch, std::uint32_t n, Group* sta
         Entry* a = entries + group.begin;
         const std::uint32_t size = group.end - group.begin;
         const std::uint32_t depth = group.depth;
+        if (AllEqual(a, size, depth, ignoreCase)) continue; // nothing to order
 
-        // Texts that share their storage, or one length and all units, are
-        // equal: nothing to order.
-        bool allSame = true;
+        std::uint32_t width = kWideUnits;
         for (std::uint32_t i = 0; i < size; ++i) {
             if (i + kAhead < size) Prefetch(a[i + kAhead].units + depth);
-            allSame = allSame && a[i].units == a[0].units && a[i].length == a[0].length;
-            const std::uint64_t chunk = TextChunk(a[i], depth, ignoreCase);
-            a[i].key = descending ? ~chunk : chunk;
+            if (!WideChunk(a[i], depth, ignoreCase, a[i].key)) {
+                width = kNarrowUnits;
+                break;
+            }
         }
-        if (allSame) continue;
+        if (width == kNarrowUnits)
+            for (std::uint32_t i = 0; i < size; ++i)
+                a[i].key = NarrowChunk(a[i], depth, ignoreCase);
+        if (descending)
+            for (std::uint32_t i = 0; i < size; ++i)
+                a[i].key = ~a[i].key;
 
-        const LengthDigit digit{depth, descending};
+        const LengthDigit digit{depth, width, descending};
         SortEntries(a, scratch, size, &digit);
 
         // Groups whose chunks agree and whose texts go on need the next chunk.
@@ -374,32 +431,54 @@ void SortTextEntries(Entry* entries, Entry* scratch, std::uint32_t n, Group* sta
             std::uint32_t j = i + 1;
             while (j < size && a[j].key == a[i].key && digit(a[j]) == digit(a[i]))
                 ++j;
-            if (j - i > 1 && digit.RawCount(a[i]) == kChunkUnits)
-                stack[top++] = Group{group.begin + i, group.begin + j, depth + kChunkUnits};
+            if (j - i > 1 && digit.RawCount(a[i]) == width)
+                stack[top++] = Group{group.begin + i, group.begin + j, depth + width};
             i = j;
         }
     }
 }
 
-// Sorts the n >= 2 consecutive elements from `first` through an array.
-// Returns false, having changed nothing, when the memory cannot be had.
-bool ArraySortChain(const SortKey& key, Element* first, std::int64_t n, Chain& sorted) {
+// Sorts the n >= 2 consecutive elements from `first` to `last` through an
+// array. `known`, when not null, holds these elements in their order. The
+// sorted order goes to `sortedOrder` when that is not null. Returns false,
+// having changed nothing, when the memory cannot be had.
+bool ArraySortChain(const SortKey& key, Element* first, Element* last, std::int64_t n,
+                    Element* const* known, Element** sortedOrder, Chain& sorted) {
     if (n > std::int64_t{UINT32_MAX} - 1) return false;
     const auto count = static_cast<std::size_t>(n);
     const bool text = key.type == KeyType::Text;
     const std::size_t groups = text ? count / 2 + 1 : 0;
     const std::size_t bytes =
-        2 * count * sizeof(Entry) + count * sizeof(Element*) + groups * sizeof(Group);
+        2 * count * sizeof(Entry) + (known ? 0 : count * sizeof(Element*)) + groups * sizeof(Group);
     void* memory = std::malloc(bytes);
     if (!memory) return false;
     auto* entries = static_cast<Entry*>(memory);
     Entry* scratch = entries + count;
-    auto* elements = reinterpret_cast<Element**>(scratch + count);
-    auto* stack = reinterpret_cast<Group*>(elements + count);
+    Element* const* elements = known;
+    Group* stack = reinterpret_cast<Group*>(scratch + count);
+    if (!known) {
+        auto* walked = reinterpret_cast<Element**>(scratch + count);
+        stack = reinterpret_cast<Group*>(walked + count);
+        // Two walks at once, from both ends, halve the waiting on elements
+        // that lie scattered in memory.
+        std::size_t front = 0, back = count;
+        Element* forward = first;
+        Element* backward = last;
+        while (front < back) {
+            walked[front++] = forward;
+            forward = forward->next;
+            if (front < back) {
+                walked[--back] = backward;
+                backward = backward->previous;
+            }
+        }
+        elements = walked;
+    }
 
-    Element* element = first;
-    for (std::uint32_t i = 0; i < count; ++i, element = element->next) {
-        elements[i] = element;
+    constexpr std::size_t kAhead = 8;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (i + kAhead < count) Prefetch(elements[i + kAhead]);
+        Element* element = elements[i];
         Entry& e = entries[i];
         e.index = i;
         if (text) {
@@ -421,17 +500,19 @@ bool ArraySortChain(const SortKey& key, Element* first, std::int64_t n, Chain& s
     else
         SortEntries(entries, scratch, count, nullptr);
 
-    constexpr std::size_t kAhead = 8;
+    // The scratch entries are free again and take the sorted order.
+    auto* order = reinterpret_cast<Element**>(scratch);
     Element* previous = nullptr;
     for (std::size_t i = 0; i < count; ++i) {
-        if (i + 2 * kAhead < count) Prefetch(&elements[entries[i + 2 * kAhead].index]);
         if (i + kAhead < count) Prefetch(elements[entries[i + kAhead].index]);
         Element* e = elements[entries[i].index];
+        order[i] = e;
         e->previous = previous;
         if (previous) previous->next = e;
         previous = e;
     }
-    sorted = {elements[entries[0].index], previous};
+    sorted = {order[0], previous};
+    if (sortedOrder) std::memcpy(static_cast<void*>(sortedOrder), order, count * sizeof(Element*));
     std::free(memory);
     return true;
 }
@@ -442,9 +523,20 @@ void SortChain(RecordList* list, const SortKey& key, Element* first, Element* la
                std::int64_t n) {
     Element* before = first->previous;
     Element* after = last->next;
+    // A sort of the whole list keeps the order it leaves for the next one.
+    const bool whole = n == list->count;
+    Element* const* known = whole ? list->order : nullptr;
+    if (!whole)
+        DropOrder(list);
+    else if (!list->order)
+        list->order =
+            static_cast<Element**>(std::malloc(static_cast<std::size_t>(n) * sizeof(Element*)));
     Chain sorted;
-    if (!gUseSortArray || !ArraySortChain(key, first, n, sorted))
+    if (!gUseSortArray ||
+        !ArraySortChain(key, first, last, n, known, whole ? list->order : nullptr, sorted)) {
+        DropOrder(list);
         sorted = MergeSortChain(key, first, n);
+    }
 
     sorted.first->previous = before;
     if (before)

@@ -39,6 +39,14 @@ struct PoolBlock {
 };
 static_assert(sizeof(PoolBlock) % 8 == 0, "slots stay 8-byte aligned");
 
+#if defined(__GNUC__)
+inline void Prefetch(const void* p) {
+    __builtin_prefetch(p);
+}
+#else
+inline void Prefetch(const void*) {}
+#endif
+
 std::size_t RoundUp8(std::size_t n) {
     return (n + 7) & ~std::size_t{7};
 }
@@ -283,6 +291,7 @@ void* AppendRecord(RecordList* list) {
         element = TakeSlot(list->pool);
     }
     if (!element) return nullptr;
+    if (list->order) DropOrder(list);
     std::memset(static_cast<void*>(element), 0, ElementSize(list->dataSize));
     ++list->count;
 
@@ -306,21 +315,38 @@ std::int64_t RecordCount(const RecordList* list) {
     return list ? list->count : 0;
 }
 
+namespace {
+
+void ReleaseElement(RecordList* list, Element* element) {
+    auto* data = static_cast<std::byte*>(element->Data());
+    for (const std::int64_t* offset = list->textOffsets; *offset != -1; ++offset)
+        std::destroy_at(reinterpret_cast<Text*>(data + *offset));
+    ReturnSlot(list->pool, element);
+}
+
+} // namespace
+
 void ClearRecords(RecordList* list) {
     if (!list) return;
     if (list->first) {
-        const std::int64_t* offsets = list->textOffsets;
         std::lock_guard guard(list->pool->lock);
-        Element* element = list->first;
-        while (element) {
-            Element* next = element->next;
-            auto* data = static_cast<std::byte*>(element->Data());
-            for (const std::int64_t* offset = offsets; *offset != -1; ++offset)
-                std::destroy_at(reinterpret_cast<Text*>(data + *offset));
-            ReturnSlot(list->pool, element);
-            element = next;
+        if (Element** order = list->order) {
+            // The order the last sort left: no walk from element to element.
+            constexpr std::int64_t kAhead = 8;
+            for (std::int64_t i = 0; i < list->count; ++i) {
+                if (i + kAhead < list->count) Prefetch(order[i + kAhead]);
+                ReleaseElement(list, order[i]);
+            }
+        } else {
+            Element* element = list->first;
+            while (element) {
+                Element* next = element->next;
+                ReleaseElement(list, element);
+                element = next;
+            }
         }
     }
+    DropOrder(list);
     list->first = list->last = nullptr;
     list->count = 0;
     SetCurrent(list, nullptr);

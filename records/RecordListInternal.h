@@ -4,6 +4,7 @@
 #include "records/RecordList.h"
 
 #include <cstdint>
+#include <cstdlib>
 
 namespace qk {
 
@@ -20,7 +21,16 @@ struct RecordList {
     ElementPool* pool = nullptr;
     ListVariable* variable = nullptr;
     bool ownsVariable = false;
+    // The elements from first to last as the last sort of the whole list left
+    // them, or null. Any change of the links drops it; the sort uses it to
+    // avoid walking a list whose elements lie scattered in memory.
+    Element** order = nullptr;
 };
+
+inline void DropOrder(RecordList* list) noexcept {
+    std::free(list->order);
+    list->order = nullptr;
+}
 
 // Keeps the variable's second word equal to the list's current element.
 inline void SetCurrent(RecordList* list, Element* element) noexcept {

@@ -455,7 +455,7 @@ TEST_P(RandomTextSort, MatchesStableSort) {
     const RandomCase c = GetParam();
     UseSortArray(c.array);
     std::mt19937 random(1234 + static_cast<unsigned>(c.options));
-    constexpr int kCount = 6000;
+    constexpr int kCount = 20000; // large enough to be split by its leading byte first
     // Some keys share storage, some are equal texts of their own, some absent.
     std::vector<Text> shared;
     for (int i = 0; i < 20; ++i)
@@ -515,8 +515,8 @@ INSTANTIATE_TEST_SUITE_P(ListSort, RandomTextSort,
 TEST(ListSort, RandomNumbersMatchStableSort) {
     std::mt19937 random(99);
     std::vector<double> values;
-    for (int i = 0; i < 5000; ++i)
-        values.push_back(static_cast<double>(random() % 200) - 100);
+    for (int i = 0; i < 20000; ++i)
+        values.push_back(static_cast<double>(random() % 2000) - 1000);
     for (const ElementKind kind : {ElementKind::Int32, ElementKind::Float64, ElementKind::Int16}) {
         RecordList* list = CreateRecordList(sizeof(NumericRec), nullptr, kNoTexts, kind);
         for (std::size_t i = 0; i < values.size(); ++i) {
@@ -531,6 +531,72 @@ TEST(ListSort, RandomNumbersMatchStableSort) {
         }
         FreeRecordList(list);
     }
+}
+
+} // namespace
+} // namespace qk::test
+
+namespace qk::test {
+namespace {
+
+// (label, name) of every record, first to last, by the links.
+std::vector<std::pair<std::u16string, std::u16string>> Snapshot(const RecordList* list) {
+    std::vector<std::pair<std::u16string, std::u16string>> rows;
+    for (Element* e = list->first; e; e = e->next)
+        rows.emplace_back(RecOf(e)->user.view(), RecOf(e)->name.view());
+    return rows;
+}
+
+// Sorts by name and checks the result against a stable sort of what the
+// links held before.
+void SortAndCheck(RecordList* list, std::int32_t options, std::int64_t first = -1,
+                  std::int64_t last = -1) {
+    auto expected = Snapshot(list);
+    const auto from = first == -1 ? 0 : first;
+    const auto to = first == -1 ? static_cast<std::int64_t>(expected.size()) : last + 1;
+    std::stable_sort(expected.begin() + from, expected.begin() + to,
+                     [options](const auto& a, const auto& b) {
+                         const int c = CompareTexts(a.second, b.second);
+                         return options & kSortDescending ? c > 0 : c < 0;
+                     });
+    SortRecordRange(list, options, kNameField, ElementKind::Text, first, last);
+    ASSERT_TRUE(LinksConsistent(list));
+    EXPECT_EQ(Snapshot(list), expected);
+}
+
+TEST(ListSort, SortsStayRightAfterAppendsAndRangeSortsInBetween) {
+    std::mt19937 random(7);
+    const Text probe(u"probe");
+    ListVariable variable;
+    RecordList* list = CreateRecordList(sizeof(Rec), &variable, kRecFieldMap, ElementKind::Record);
+    int label = 0;
+    auto append = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            Rec* rec = static_cast<Rec*>(AppendRecord(list));
+            const char16_t units[] = {u'L', static_cast<char16_t>(u'0' + label++ % 64),
+                                      static_cast<char16_t>(u'0' + label / 64)};
+            rec->user = Text(std::u16string_view(units, 3));
+            rec->name = Text(RandomKey(random));
+            rec->shown = probe;
+        }
+    };
+    append(3000);
+    SortAndCheck(list, 0);
+    SortAndCheck(list, kSortDescending); // from the order the last sort left
+    ResetCursor(list);
+    for (int i = 0; i < 1000; ++i)
+        NextRecord(list);
+    append(50); // inserted in the middle
+    SortAndCheck(list, 0);
+    SortAndCheck(list, kSortDescending, 100, 2000);
+    SortAndCheck(list, 0);
+    SortAndCheck(list, 0);
+    ClearRecords(list);
+    EXPECT_EQ(ShareCount(probe), 1u);
+    append(500);
+    SortAndCheck(list, kSortDescending);
+    FreeRecordList(list);
+    EXPECT_EQ(ShareCount(probe), 1u);
 }
 
 } // namespace
