@@ -28,7 +28,6 @@ constexpr std::int64_t kMergeLimit = 65536;
 struct EventState {
     std::mutex lock;
     std::deque<EventRecord> queue; // the tail is queue.back() while untaken
-    int suppress = 0;
     EventRecord current{0, 0, 0, -1};
 };
 
@@ -46,17 +45,9 @@ template <typename Matches> void RemoveEvents(Matches matches) {
 
 } // namespace
 
-SuppressEvents::SuppressEvents() {
-    ++State().suppress;
-}
-
-SuppressEvents::~SuppressEvents() {
-    --State().suppress;
-}
-
 void PostEvent(std::int64_t number, std::int64_t source, std::int64_t window, std::int64_t type) {
     EventState& state = State();
-    if (state.suppress > 0) return;
+    if (suppressedEvents > 0) return;
     std::lock_guard guard(state.lock);
     if (!state.queue.empty() && number < kMergeLimit) {
         const EventRecord& tail = state.queue.back();
@@ -85,7 +76,7 @@ void ClearEvents() {
     EventState& state = State();
     std::lock_guard guard(state.lock);
     state.queue.clear();
-    state.suppress = 0;
+    suppressedEvents = 0;
 }
 
 bool HasWaitingEvent() {

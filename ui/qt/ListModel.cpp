@@ -11,7 +11,10 @@
 #include <QStyledItemDelegate>
 
 #include <climits>
+#include <cstring>
 #include <new>
+#include <system_error>
+#include <thread>
 
 namespace qk::ui {
 
@@ -19,6 +22,42 @@ namespace {
 
 // Rows beyond this count cannot be told to the view, which counts in int.
 constexpr std::int64_t kMaxRows = INT_MAX - 1;
+
+// Lists with more rows than this release their texts on a helper thread
+// when cleared, so that clearing a huge list does not hold up the window.
+// Texts count their references atomically, so this is safe.
+constexpr std::int64_t kReleaseAsideRows = 65536;
+
+// Whether the units hold a line feed; looks at four units at a time.
+bool HasLineFeed(std::u16string_view units) {
+    const char16_t* p = units.data();
+    std::size_t n = units.size();
+    constexpr std::uint64_t kOnes = 0x0001000100010001ull;
+    constexpr std::uint64_t kHighs = 0x8000800080008000ull;
+    for (; n >= 4; p += 4, n -= 4) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        const std::uint64_t x = word ^ (kOnes * u'\n');
+        if ((x - kOnes) & ~x & kHighs) return true;
+    }
+    for (; n > 0; ++p, --n)
+        if (*p == u'\n') return true;
+    return false;
+}
+
+// The thread that releases the rows of the last huge list cleared.
+struct ReleaseAside {
+    std::thread thread;
+    ~ReleaseAside() { Finish(); }
+    void Finish() {
+        if (thread.joinable()) thread.join();
+    }
+};
+
+ReleaseAside& Aside() {
+    static ReleaseAside aside;
+    return aside;
+}
 
 } // namespace
 
@@ -104,9 +143,13 @@ bool ListModel::ReserveRow() {
 void ListModel::FillCells(std::int64_t row, int column, const Text& text) {
     if (column < 0 || column >= stride_) return;
     const std::u16string_view units = text.view();
-    if (units.find(u'\n') == std::u16string_view::npos) {
+    if (!HasLineFeed(units)) {
         // The common case: one cell, sharing the caller's text.
-        *CellSlot(row, column) = text;
+        Text* slot = CellSlot(row, column);
+        if (slot->empty())
+            new (slot) Text(text); // nothing to release in an empty cell
+        else
+            *slot = text;
         if (units.size() > longestText_) longestText_ = units.size();
         return;
     }
@@ -165,6 +208,18 @@ Text ListModel::Cell(std::int64_t row, int column) const {
 
 void ListModel::Clear() {
     beginResetModel();
+    if (rows_ > kReleaseAsideRows) {
+        std::vector<std::unique_ptr<Text[]>> rows;
+        rows.swap(chunks_);
+        ReleaseAside& aside = Aside();
+        aside.Finish();
+        try {
+            aside.thread = std::thread([rows = std::move(rows)]() mutable { rows.clear(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the rows went with the function that
+            // could not be started.
+        }
+    }
     chunks_.clear();
     rows_ = 0;
     shownRows_ = 0;
@@ -366,6 +421,10 @@ void ListView::paintEvent(QPaintEvent* event) {
         const int x = header->sectionViewportPosition(c) + header->sectionSize(c) - 1;
         if (x >= 0 && x < width) painter.drawLine(x, 0, x, height - 1);
     }
+}
+
+void FinishReleases() {
+    Aside().Finish();
 }
 
 } // namespace qk::ui

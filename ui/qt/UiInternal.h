@@ -57,10 +57,12 @@ void InstallEventSupport();
 
 // While one of these lives, posted events are dropped: the program's own
 // changes to its controls never come back as events.
+inline int suppressedEvents = 0; // SuppressEvents: dropped while above 0
+
 class SuppressEvents {
   public:
-    SuppressEvents();
-    ~SuppressEvents();
+    SuppressEvents() { ++suppressedEvents; }
+    ~SuppressEvents() { --suppressedEvents; }
     SuppressEvents(const SuppressEvents&) = delete;
     SuppressEvents& operator=(const SuppressEvents&) = delete;
 };
@@ -68,6 +70,8 @@ class SuppressEvents {
 // Announces the rows and cells changed since the last return to the event
 // loop to the views of every list.
 void FlushLists();
+// Waits until the rows of cleared lists are released.
+void FinishReleases();
 
 // Closes every window and forgets every control (Windows.cpp).
 void CloseAllWindows();

@@ -148,9 +148,10 @@ struct Tables {
     KeyboardFilter* keyboard = nullptr;
 };
 
+Tables allTables;
+
 Tables& T() {
-    static Tables tables;
-    return tables;
+    return allTables;
 }
 
 template <typename Record> Record& Slot(std::vector<Record>& table, std::int64_t number) {
