@@ -1,0 +1,312 @@
+// The viewer end to end, in process on the offscreen platform: the real main
+// routine runs while a script answers its dialogs and clicks and types on
+// its real widgets like a user, checking what the window shows after each
+// step.
+#include "app/MainRoutine.h"
+#include "ui/Controls.h"
+#include "ui/MainWindow.h"
+#include "ui/qt/ListModel.h"
+#include "ui/qt/UiInternal.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace qk {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A step of a script: returns true when it is done, false to be asked again.
+using Step = std::function<bool()>;
+
+// Runs the main routine while the steps run one after the other from a
+// timer inside its event loop. Returns the main routine's exit code.
+int RunWithScript(std::vector<Step> steps) {
+    std::size_t next = 0;
+    const auto started = std::chrono::steady_clock::now();
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (next < steps.size()) {
+            if (steps[next]()) ++next;
+        }
+        if (std::chrono::steady_clock::now() - started > std::chrono::seconds(30)) {
+            ADD_FAILURE() << "the script stopped at step " << next;
+            next = steps.size();
+            if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+            if (ui::WindowRecord* window = ui::FindWindow(MainWindow)) window->widget->close();
+        }
+    });
+    timer.start();
+    static char name[] = "quellkamp";
+    static char* argv[] = {name, nullptr};
+    int argc = 1;
+    const int code = RunMainRoutine(argc, argv);
+    EXPECT_EQ(next, steps.size()) << "not every step ran";
+    return code;
+}
+
+QWidget* Modal(const char* className) {
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal && modal->isVisible() && modal->inherits(className) ? modal : nullptr;
+}
+
+Step AnswerFileDialog(const std::string& path) {
+    return [path] {
+        QWidget* dialog = Modal("QFileDialog");
+        if (!dialog) return false;
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("LOG-Datei"));
+        auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        EXPECT_NE(field, nullptr);
+        if (!field) return false;
+        EXPECT_EQ(field->text(), QString()); // "*.txt" is no valid name to preset
+        field->setText(QString::fromStdString(path));
+        QTest::keyClick(field, Qt::Key_Return);
+        return true;
+    };
+}
+
+Step WhenMainWindowShown(std::function<void()> check) {
+    return [check] {
+        ui::WindowRecord* window = ui::FindWindow(MainWindow);
+        if (!window || !window->widget->isVisible() || Modal("QDialog")) return false;
+        check();
+        return true;
+    };
+}
+
+// A step that runs `action` once.
+Step Do(std::function<void()> action) {
+    return [action] {
+        action();
+        return true;
+    };
+}
+
+QWidget* ControlWidget(std::int64_t control) {
+    return ui::FindControl(control)->widget;
+}
+
+std::string ControlText(std::int64_t control) {
+    return GetControlText(control).ToUtf8();
+}
+
+std::vector<std::string> ColumnOf(std::int64_t list, int column) {
+    std::vector<std::string> cells;
+    for (std::int64_t row = 0; row < RowCount(list); ++row)
+        cells.push_back(GetCellText(list, row, column).ToUtf8());
+    return cells;
+}
+
+void ClickRow(std::int64_t list, int row) {
+    QApplication::processEvents();
+    ui::ListView* view = ui::ListOf(list);
+    const QRect cell = view->visualRect(view->model()->index(row, 1));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+}
+
+void Close() {
+    ui::FindWindow(MainWindow)->widget->close();
+}
+
+using Strings = std::vector<std::string>;
+
+class Viewer : public testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("quellkamp-viewer-" + std::to_string(getpid()));
+        fs::create_directories(dir_);
+        log_ = (dir_ / "dubletten.txt").string();
+        std::ofstream(log_, std::ios::binary)
+            << "Doppelte Dateien\r\n"
+               "D:\\A\\halter.par   1.234,5KB  16.09.2018 07:36 cad01\r\n"
+               "E:\\Werk\\baugruppe.asm 12MB 01.02.2017 13:05 cad02\r\n"
+               "D:\\B\\halter.par 999 01.01.2019 08:00 cad03\r\n"
+               "D:\\C\\Halter.par 5 02.01.2019 09:00 cad01\r\n"
+               "D:\\D\\deckel.dft 77KB 03.03.2016 10:10 cad02\r\n"
+               "Summe: 5 Dateien\r\n";
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path dir_;
+    std::string log_;
+};
+
+TEST_F(Viewer, LoadsListsSortsMatchesAndFinds) {
+    const int code = RunWithScript({
+        AnswerFileDialog(log_),
+        WhenMainWindowShown([] {
+            EXPECT_EQ(ControlText(CountLabel), "5/5");
+            EXPECT_EQ(ControlText(FindField), "?");
+            EXPECT_EQ(ColumnOf(RecordListView, 5),
+                      (Strings{"cad01", "cad02", "cad03", "cad01", "cad02"}));
+            EXPECT_EQ(GetCellText(RecordListView, 0, 2).ToUtf8(), "    1.263.616");
+            EXPECT_EQ(RowCount(MatchListView), 0);
+        }),
+        // A row click lists every copy of that name.
+        Do([] { ClickRow(RecordListView, 2); }),
+        Do([] {
+            EXPECT_EQ(SelectedRow(RecordListView), 2);
+            EXPECT_EQ(ColumnOf(MatchListView, 0), (Strings{"D:\\A\\", "D:\\B\\"}));
+            EXPECT_EQ(ColumnOf(MatchListView, 1), (Strings{"halter.par ", "halter.par "}));
+        }),
+        // Typing filters letter by letter and updates the count; every
+        // change empties the lower list.
+        Do([] {
+            auto* field = static_cast<QLineEdit*>(ControlWidget(FindField));
+            field->setFocus();
+            field->selectAll();
+            QTest::keyClick(field, Qt::Key_C);
+        }),
+        Do([] {
+            EXPECT_EQ(ControlText(CountLabel), "5/5");
+            EXPECT_EQ(RowCount(MatchListView), 0);
+            QTest::keyClicks(ControlWidget(FindField), "ad02");
+        }),
+        Do([] {
+            EXPECT_EQ(ControlText(CountLabel), "2/5");
+            EXPECT_EQ(ColumnOf(RecordListView, 1), (Strings{"baugruppe.asm ", "deckel.dft "}));
+        }),
+        // A click in the filtered list finds hidden copies too.
+        Do([] {
+            QTest::keyClick(ControlWidget(FindField), Qt::Key_Backspace);
+            QTest::keyClick(ControlWidget(FindField), Qt::Key_3);
+        }),
+        Do([] {
+            EXPECT_EQ(ControlText(CountLabel), "1/5");
+            ClickRow(RecordListView, 0);
+        }),
+        Do([] {
+            EXPECT_EQ(ColumnOf(MatchListView, 0), (Strings{"D:\\A\\", "D:\\B\\"}));
+        }),
+        // Each option sorts stably and keeps the filter and the lower list.
+        Do([] {
+            auto* field = static_cast<QLineEdit*>(ControlWidget(FindField));
+            field->selectAll();
+            QTest::keyClicks(field, ":");
+        }),
+        Do([] {
+            EXPECT_EQ(ControlText(CountLabel), "5/5");
+            ClickRow(RecordListView, 0);
+        }),
+        Do([] {
+            QTest::mouseClick(ControlWidget(3), Qt::LeftButton); // Byte
+        }),
+        Do([] {
+            EXPECT_EQ(ColumnOf(RecordListView, 2),
+                      (Strings{"            5", "          999", "       78.848", "    1.263.616",
+                               "   12.582.912"}));
+            EXPECT_EQ(RowCount(MatchListView), 2);
+            QTest::mouseClick(ControlWidget(6), Qt::LeftButton); // User
+        }),
+        Do([] {
+            EXPECT_EQ(ColumnOf(RecordListView, 5),
+                      (Strings{"cad01", "cad01", "cad02", "cad02", "cad03"}));
+            EXPECT_EQ(ColumnOf(RecordListView, 2),
+                      (Strings{"            5", "    1.263.616", "       78.848", "   12.582.912",
+                               "          999"}));
+            EXPECT_EQ(ControlText(CountLabel), "5/5");
+        }),
+        // Export and the labels change nothing.
+        Do([] {
+            QTest::mouseClick(ControlWidget(ExportButton), Qt::LeftButton);
+            QTest::mouseClick(ControlWidget(CountLabel), Qt::LeftButton);
+            QTest::mouseClick(ControlWidget(SortLabel), Qt::LeftButton);
+        }),
+        Do([] {
+            EXPECT_EQ(ColumnOf(RecordListView, 5),
+                      (Strings{"cad01", "cad01", "cad02", "cad02", "cad03"}));
+            EXPECT_EQ(RowCount(MatchListView), 2);
+            EXPECT_EQ(ControlText(CountLabel), "5/5");
+        }),
+        // Emptying the find field lists every record again.
+        Do([] {
+            auto* field = static_cast<QLineEdit*>(ControlWidget(FindField));
+            field->selectAll();
+            QTest::keyClicks(field, "cad03");
+        }),
+        Do([] {
+            EXPECT_EQ(ControlText(CountLabel), "1/5");
+            auto* field = static_cast<QLineEdit*>(ControlWidget(FindField));
+            field->selectAll();
+            QTest::keyClick(field, Qt::Key_Delete);
+        }),
+        Do([] {
+            EXPECT_EQ(ControlText(FindField), "");
+            EXPECT_EQ(ControlText(CountLabel), "5/5");
+            EXPECT_EQ(RowCount(RecordListView), 5);
+        }),
+        Do(Close),
+    });
+    EXPECT_EQ(code, 0);
+}
+
+TEST_F(Viewer, CancelledDialogEndsWithoutWindow) {
+    bool sawWindow = false;
+    const int code = RunWithScript({[&] {
+        sawWindow = sawWindow || ui::FindWindow(MainWindow) != nullptr;
+        QWidget* dialog = Modal("QFileDialog");
+        if (!dialog) return false;
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        return true;
+    }});
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(sawWindow);
+}
+
+TEST_F(Viewer, UnopenableLogShowsTheMessageThenEmptyLists) {
+    const std::string missing = (dir_ / "fehlt.txt").string();
+    const int code = RunWithScript({
+        AnswerFileDialog(missing),
+        [] {
+            QWidget* box = Modal("QMessageBox");
+            if (!box) return false;
+            EXPECT_EQ(box->windowTitle(), QStringLiteral("Information"));
+            EXPECT_EQ(static_cast<QMessageBox*>(box)->text(),
+                      QStringLiteral("Konnte Datei nicht öffnen!"));
+            EXPECT_EQ(ui::FindWindow(MainWindow), nullptr); // the window opens after the message
+            static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+            return true;
+        },
+        WhenMainWindowShown([] {
+            EXPECT_EQ(ControlText(CountLabel), "0/0");
+            EXPECT_EQ(RowCount(RecordListView), 0);
+        }),
+        // A click on the empty list lists nothing below.
+        Do([] {
+            QTest::mouseClick(ui::ListOf(RecordListView)->viewport(), Qt::LeftButton,
+                              Qt::NoModifier, QPoint(50, 50));
+        }),
+        Do([] { EXPECT_EQ(RowCount(MatchListView), 0); }),
+        Do(Close),
+    });
+    EXPECT_EQ(code, 0);
+}
+
+} // namespace
+} // namespace qk
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    testing::InitGoogleTest(&argc, argv);
+    // The test owns the application, so each run of the main routine finds
+    // it and leaves it for the next.
+    QApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}

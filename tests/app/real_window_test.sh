@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# The viewer in a real window: under Xvfb with a window manager, answer the
+# open-file dialog like a user, check the main window, click a row, type a
+# find text, take the screenshot, close through the window manager, and check
+# the exit code. Then the same start with the dialog cancelled by Escape.
+#
+#   real_window_test.sh VIEWER EXAMPLES_DIR SCREENSHOT
+set -euo pipefail
+
+viewer=$1
+examples=$2
+screenshot=$3
+log="$examples/dubletten.txt"
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    import -display "$DISPLAY" -window root "$work/failure.png" 2>/dev/null &&
+        cp "$work/failure.png" "${screenshot%.png}-failure.png" 2>/dev/null || true
+    exit 1
+}
+
+# A free display number.
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+    display=$((display + 1))
+done
+export DISPLAY=":$display"
+Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+openbox >"$work/openbox.log" 2>&1 &
+pids+=($!)
+sleep 1
+
+# Waits up to $2 seconds for a visible window named exactly $1; prints its id.
+wait_for_window() {
+    local id
+    for _ in $(seq $(($2 * 10))); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
+        if [ -n "$id" ]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits up to $2 seconds for process $1, a child of this shell, to end and
+# sets exit_code to its exit code.
+wait_for_exit() {
+    for _ in $(seq $(($2 * 10))); do
+        if ! kill -0 "$1" 2>/dev/null; then
+            exit_code=0
+            wait "$1" || exit_code=$?
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# --- A log chosen, used and closed -------------------------------------------
+(cd "$examples" && exec "$viewer") >"$work/viewer.log" 2>&1 &
+viewer_pid=$!
+pids+=($viewer_pid)
+
+dialog=$(wait_for_window "LOG-Datei" 20) || fail "the open-file dialog did not appear"
+xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+sleep 0.5
+xdotool type --delay 5 "$log"
+xdotool key Return
+
+main=$(wait_for_window "Quellkamp" 20) || fail "the main window did not appear"
+geometry=$(xwininfo -id "$main")
+width=$(awk '/Width:/ {print $2}' <<<"$geometry")
+height=$(awk '/Height:/ {print $2}' <<<"$geometry")
+[ "$width" = 950 ] && [ "$height" = 600 ] || fail "inner area is ${width}x${height}, not 950x600"
+left=$(awk '/Absolute upper-left X:/ {print $4}' <<<"$geometry")
+top=$(awk '/Absolute upper-left Y:/ {print $4}' <<<"$geometry")
+
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+sleep 0.5
+# A find text into the find field, then a click on the second listed row.
+xdotool mousemove $((left + 900)) $((top + 22)) click --repeat 3 1
+sleep 0.2
+xdotool type --delay 20 "Flansch"
+sleep 0.5
+xdotool mousemove $((left + 150)) $((top + 45 + 30 + 20)) click 1
+sleep 1
+mkdir -p "$(dirname "$screenshot")"
+import -window root -crop "950x600+$left+$top" +repage "$screenshot" ||
+    fail "the screenshot could not be taken"
+
+# Alt+F4 to the active window: the window manager turns it into a close request.
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+xdotool key alt+F4
+wait_for_exit "$viewer_pid" 10 || fail "the viewer did not end after the close request"
+[ "$exit_code" = 0 ] || fail "the viewer ended with exit code $exit_code"
+
+# --- The dialog cancelled ----------------------------------------------------
+(cd "$examples" && exec "$viewer") >"$work/viewer2.log" 2>&1 &
+viewer_pid=$!
+pids+=($viewer_pid)
+dialog=$(wait_for_window "LOG-Datei" 20) || fail "the open-file dialog did not appear again"
+xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+sleep 0.5
+xdotool key Escape
+wait_for_exit "$viewer_pid" 10 || fail "the viewer did not end after Escape"
+[ "$exit_code" = 0 ] || fail "the viewer ended with exit code $exit_code after Escape"
+if xdotool search --onlyvisible --name "^Quellkamp\$" >/dev/null 2>&1; then
+    fail "a main window opened although the dialog was cancelled"
+fi
+
+echo "real window: 2 passed, 0 failed"
