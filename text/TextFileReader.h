@@ -1,11 +1,14 @@
 // Line-by-line reading of UTF-8 text files under small numbers chosen by the
 // caller. A file is opened for reading only, exclusively, and only if it is a
 // regular file that exists; lines end at LF, CR LF, a lone CR or a NUL byte.
+// A UTF-8 byte-order mark at the start of the file is skipped; a malformed
+// sequence becomes U+FFFD (a stray continuation or invalid lead byte "?").
 #pragma once
 
 #include "text/Text.h"
 
 #include <cstdint>
+#include <string>
 
 namespace qk {
 
@@ -19,5 +22,22 @@ std::int64_t AtEndOfFile(std::int64_t number);
 Text ReadTextLine(std::int64_t number);
 // Closes the file; -1 closes every open file; an unused number is ignored.
 void CloseTextFile(std::int64_t number);
+
+// Additions for fast loading and for tests.
+
+// Reads the next line into `line` (replacing its content) without making a
+// Text, so a caller can parse from a reused buffer. 1 when a line was read
+// (possibly empty), 0 at the end of the file or for an unused number (then
+// `line` is empty). ReadTextLine reads the same way and makes its Text in one
+// allocation.
+std::int64_t ReadTextLineInto(std::int64_t number, std::u16string& line);
+// Takes up to `count` raw bytes of the file (after a skipped byte-order mark)
+// through its buffer; requests of at least the buffer size bypass it. Returns
+// the number of bytes taken, fewer than `count` only at the end of the file,
+// 0 for an unused number.
+std::int64_t ReadFileBytes(std::int64_t number, void* destination, std::int64_t count);
+// Makes the buffer allocation of later opens fail (true) or work again
+// (false), so that the unbuffered reading can be exercised by tests.
+void FailTextFileBuffersForTesting(bool fail);
 
 } // namespace qk
