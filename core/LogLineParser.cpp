@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace qk {
 namespace {
 
@@ -29,29 +33,64 @@ struct LineScan {
     std::size_t extension = std::u16string_view::npos;
 };
 
+// Position of the first `unit` at or after `from`, or npos.
+std::size_t FindUnit(std::u16string_view text, std::size_t from, char16_t unit) {
+    std::size_t i = from;
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi16(static_cast<short>(unit));
+    for (; i + 8 <= text.size(); i += 8) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(chunk, wanted));
+        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask)) / 2;
+    }
+#endif
+    for (; i < text.size(); ++i)
+        if (text[i] == unit) return i;
+    return std::u16string_view::npos;
+}
+
+// Position of the last "\\" or "/" before `end`, or npos.
+std::size_t FindLastSeparator(std::u16string_view text, std::size_t end) {
+    std::size_t i = end;
+#if defined(__SSE2__)
+    const __m128i backslash = _mm_set1_epi16(u'\\');
+    const __m128i slash = _mm_set1_epi16(u'/');
+    for (; i >= 8; i -= 8) {
+        const __m128i chunk =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i - 8));
+        const int mask = _mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi16(chunk, backslash), _mm_cmpeq_epi16(chunk, slash)));
+        if (mask != 0) return i - 8 + static_cast<std::size_t>(31 - __builtin_clz(mask)) / 2;
+    }
+#endif
+    while (i-- > 0)
+        if (IsSeparator(text[i])) return i;
+    return std::u16string_view::npos;
+}
+
 LineScan ScanLine(std::u16string_view line) {
     LineScan scan;
-    // First occurrence of each extension, in the order of kExtensions.
-    std::array<std::size_t, kExtensions.size()> first;
-    first.fill(std::u16string_view::npos);
-    bool beforeBar = true;
-    const std::size_t size = line.size();
-    for (std::size_t i = 0; i < size; ++i) {
-        const char16_t unit = line[i];
-        if (unit == u'|') {
-            beforeBar = false;
-        } else if (IsSeparator(unit)) {
-            if (beforeBar) scan.directoryEnd = i + 1;
-        } else if (unit == u'.' && i + 4 <= size) {
-            const std::u16string_view candidate = line.substr(i, 4);
-            for (std::size_t e = 0; e < kExtensions.size(); ++e) {
-                if (first[e] == std::u16string_view::npos && candidate == kExtensions[e])
-                    first[e] = i;
-            }
-        }
-    }
+    // The directory part ends after the last separator before the first "|".
+    const std::size_t bar = std::min(FindUnit(line, 0, u'|'), line.size());
+    if (const std::size_t last = FindLastSeparator(line, bar); last != std::u16string_view::npos)
+        scan.directoryEnd = last + 1;
     // The extension that comes last in the list among those in the line
     // decides, at its first occurrence.
+    std::array<std::size_t, kExtensions.size()> first;
+    first.fill(std::u16string_view::npos);
+    std::size_t found = 0;
+    for (std::size_t dot = FindUnit(line, 0, u'.');
+         dot != std::u16string_view::npos && dot + 4 <= line.size() && found < first.size();
+         dot = FindUnit(line, dot + 1, u'.')) {
+        const std::u16string_view candidate = line.substr(dot, 4);
+        for (std::size_t e = 0; e < kExtensions.size(); ++e) {
+            if (first[e] == std::u16string_view::npos && candidate == kExtensions[e]) {
+                first[e] = dot;
+                ++found;
+            }
+        }
+        if (first.back() != std::u16string_view::npos) break; // the last in the list decides
+    }
     for (const std::size_t at : first) {
         if (at != std::u16string_view::npos) scan.extension = at;
     }
@@ -67,14 +106,11 @@ std::u16string_view DirectoryOf(std::u16string_view line, std::size_t end) {
 // What follows the last separator of `prefix`, up to a double quote.
 std::u16string_view FileNameOf(std::u16string_view prefix) {
     std::size_t start = !prefix.empty() && prefix[0] == u'"' ? 1 : 0;
-    for (std::size_t i = prefix.size(); i-- > 0;) {
-        if (IsSeparator(prefix[i])) {
-            start = i + 1;
-            break;
-        }
-    }
+    if (const std::size_t last = FindLastSeparator(prefix, prefix.size());
+        last != std::u16string_view::npos)
+        start = last + 1;
     if (start >= prefix.size()) return {};
-    const std::size_t quote = prefix.find(u'"', start);
+    const std::size_t quote = FindUnit(prefix, start, u'"');
     const std::size_t end = quote == std::u16string_view::npos ? prefix.size() : quote;
     return prefix.substr(start, end - start);
 }
@@ -102,18 +138,27 @@ std::array<std::u16string_view, count> Tokens(std::u16string_view rest) {
 // anywhere in the token. The scaling is done in 64 bits, so large KB and MB
 // values keep their true size.
 std::int64_t ByteCount(std::u16string_view token) {
-    thread_local std::u16string number;
-    number.clear();
+    // Size tokens are short; a longer one gets room of its own.
+    constexpr std::size_t kShortToken = 64;
+    char16_t buffer[kShortToken];
+    std::u16string longToken;
+    char16_t* out = buffer;
+    if (token.size() > kShortToken) {
+        longToken.resize(token.size());
+        out = longToken.data();
+    }
+    std::size_t length = 0;
     for (const char16_t unit : token) {
         if (unit == u'.') continue;
-        number.push_back(unit == u',' ? u'.' : unit);
+        out[length++] = unit == u',' ? u'.' : unit;
     }
+    const std::u16string_view number(out, length);
     const auto scaled = [&](std::int64_t factor) {
         return static_cast<std::int64_t>(static_cast<std::uint64_t>(ParseInteger(number)) *
                                          static_cast<std::uint64_t>(factor));
     };
-    if (number.find(u"KB") != std::u16string::npos) return scaled(kKilobyte);
-    if (number.find(u"MB") != std::u16string::npos) return scaled(kMegabyte);
+    if (number.find(u"KB") != std::u16string_view::npos) return scaled(kKilobyte);
+    if (number.find(u"MB") != std::u16string_view::npos) return scaled(kMegabyte);
     return ParseInteger(number);
 }
 
