@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -145,7 +146,7 @@ struct Tables {
     std::vector<WindowRecord> windows;
     std::vector<ControlRecord> controls; // the ControlRegistry
     std::int64_t currentWindow = -1;
-    KeyboardFilter* keyboard = nullptr;
+    QPointer<KeyboardFilter> keyboard; // goes with the application
 };
 
 Tables allTables;
