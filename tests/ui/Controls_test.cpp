@@ -118,6 +118,7 @@ TEST_F(ControlsTest, AddColumnInsertsAndMovesTheOthersRight) {
 }
 
 struct SplitCase {
+    const char* name;
     const char16_t* text;
     std::vector<const char16_t*> cells; // columns 0 to 5
 };
@@ -147,15 +148,23 @@ TEST_P(RowSplitTest, SetCellTextSplitsAtLineFeedsFromItsColumn) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, RowSplitTest,
-                         ::testing::Values(SplitCase{u"a", {u"a", u"", u"", u"", u"", u""}},
-                                           SplitCase{u"a\nb", {u"a", u"b", u"", u"", u"", u""}},
-                                           SplitCase{u"a\n", {u"a", u"", u"", u"", u"", u""}},
-                                           SplitCase{u"", {u"", u"", u"", u"", u"", u""}},
-                                           SplitCase{u"\n\nc", {u"", u"", u"c", u"", u"", u""}},
-                                           SplitCase{u"a\r\nb", {u"a\r", u"b", u"", u"", u"", u""}},
-                                           SplitCase{u"1\n2\n3\n4\n5\n6\n7\n8",
-                                                     {u"1", u"2", u"3", u"4", u"5", u"6"}}));
+INSTANTIATE_TEST_SUITE_P(
+    Texts, RowSplitTest,
+    ::testing::Values(SplitCase{"OneCell", u"a", {u"a", u"", u"", u"", u"", u""}},
+                      SplitCase{"TwoCells", u"a\nb", {u"a", u"b", u"", u"", u"", u""}},
+                      SplitCase{"TrailingLineFeed", u"a\n", {u"a", u"", u"", u"", u"", u""}},
+                      SplitCase{"Empty", u"", {u"", u"", u"", u"", u"", u""}},
+                      SplitCase{"LeadingLineFeeds", u"\n\nc", {u"", u"", u"c", u"", u"", u""}},
+                      SplitCase{
+                          "CarriageReturnStays", u"a\r\nb", {u"a\r", u"b", u"", u"", u"", u""}},
+                      SplitCase{"MorePiecesThanColumns",
+                                u"1\n2\n3\n4\n5\n6\n7\n8",
+                                {u"1", u"2", u"3", u"4", u"5", u"6"}}),
+    [](const ::testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.name); });
+// Printed by name in failure messages.
+void PrintTo(const SplitCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 TEST_F(ControlsTest, AddRowAppendsOrInsertsAtItsPosition) {
     AddRow(0, -1, T(u"first"));
