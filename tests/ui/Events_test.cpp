@@ -117,6 +117,18 @@ TEST_F(EventsTest, DoubleClickComesAfterTheFirstClicksEvents) {
     EXPECT_EQ(TakeControlEvents(), (Events{Control(0, 768), Control(0, 0), Control(0, 2)}));
 }
 
+TEST_F(EventsTest, DraggingARowReportsTheDragAndKeepsTheSelection) {
+    QWidget* viewport = ui::ListOf(RecordListView)->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, RowPoint(RecordListView, 1));
+    QTest::mouseMove(viewport, RowPoint(RecordListView, 2));
+    QTest::mouseMove(viewport, RowPoint(RecordListView, 3));
+    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, RowPoint(RecordListView, 3));
+    EXPECT_EQ(TakeControlEvents(), (Events{Control(0, 768), Control(0, 14002)}));
+    EXPECT_EQ(SelectedRow(RecordListView), 1);
+    Click(RecordListView, RowPoint(RecordListView, 1)); // the next click is a click again
+    EXPECT_EQ(TakeControlEvents(), (Events{Control(0, 0)}));
+}
+
 TEST_F(EventsTest, TextFieldReportsFocusAndEachChange) {
     auto* field = static_cast<QLineEdit*>(ControlWidget(FindField));
     QTest::mouseClick(field, Qt::LeftButton);

@@ -351,6 +351,9 @@ void ListView::ClickNotification(std::int64_t type) {
 }
 
 void ListView::mousePressEvent(QMouseEvent* event) {
+    pressedAt_ = event->position().toPoint();
+    pressedOnRow_ = indexAt(pressedAt_).isValid();
+    dragging_ = false;
     QTableView::mousePressEvent(event);
     // A press on the empty part of the list clears the selection.
     if (!indexAt(event->position().toPoint()).isValid() && selectionModel()->hasSelection())
@@ -366,6 +369,22 @@ void ListView::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     ClickNotification(button == Qt::LeftButton ? kLeftClick : kRightClick);
+}
+
+// Dragging a row with the left button does not sweep the selection along:
+// it reports the start of a drag once, and the release ends it silently.
+void ListView::mouseMoveEvent(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton)) {
+        QTableView::mouseMoveEvent(event);
+        return;
+    }
+    if (!dragging_ && pressedOnRow_ &&
+        (event->position().toPoint() - pressedAt_).manhattanLength() >=
+            QApplication::startDragDistance()) {
+        dragging_ = true;
+        skipRelease_ = true;
+        Post(kBeginDrag);
+    }
 }
 
 void ListView::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -88,6 +88,7 @@ class ListView final : public QTableView {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
@@ -103,7 +104,10 @@ class ListView final : public QTableView {
     std::int64_t lastSelected_ = 0; // the last selected row record
     int rowHeight_ = 0;
     bool gridLines_ = false;
-    bool skipRelease_ = false; // the release that ends a double click
+    bool skipRelease_ = false; // the release that ends a double click or a drag
+    bool pressedOnRow_ = false;
+    bool dragging_ = false;
+    QPoint pressedAt_;
 };
 
 } // namespace qk::ui
