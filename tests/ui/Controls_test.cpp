@@ -157,6 +157,9 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"LeadingLineFeeds", u"\n\nc", {u"", u"", u"c", u"", u"", u""}},
                       SplitCase{
                           "CarriageReturnStays", u"a\r\nb", {u"a\r", u"b", u"", u"", u"", u""}},
+                      SplitCase{"LineFeedAfterALongPiece",
+                                u"abcdefghijklmnopqrs\nt",
+                                {u"abcdefghijklmnopqrs", u"t", u"", u"", u"", u""}},
                       SplitCase{"MorePiecesThanColumns",
                                 u"1\n2\n3\n4\n5\n6\n7\n8",
                                 {u"1", u"2", u"3", u"4", u"5", u"6"}}),
