@@ -1,0 +1,291 @@
+// quellkamp-list on hostile logs: empty, header only, random bytes, one huge
+// line, a million blanks, NUL bytes, ten million short lines, the Windows
+// ANSI code page, logs that change while they are read, and paths that cannot
+// be opened. Whatever the log, the lister ends, loads every record of what it
+// could read, and reports a log it cannot open with status 1 and one line.
+// The big logs are made at run time and removed afterwards.
+#include "tests/tools/HostileLogs.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace qk::hostile {
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadWhole(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The lister started with `args`, its output going to files in `dir`.
+struct Lister {
+    pid_t pid = -1;
+    fs::path out, err;
+
+    Lister(const fs::path& dir, const std::vector<std::string>& args)
+        : out(dir / "lister.out"), err(dir / "lister.err") {
+        std::string program = QK_LIST_PROGRAM;
+        std::vector<std::string> copies(args);
+        std::vector<char*> argv{program.data()};
+        for (std::string& arg : copies)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+
+    // Waits for the end; the exit status, or -1 for a crash.
+    Result Wait() {
+        Result result;
+        if (pid > 0 && !finished_) {
+            int status = 0;
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            if (WIFSIGNALED(status))
+                ADD_FAILURE() << "the lister died of signal " << WTERMSIG(status);
+            finished_ = true;
+        }
+        result.status = status_;
+        result.out = ReadWhole(out);
+        result.err = ReadWhole(err);
+        return result;
+    }
+
+  private:
+    bool finished_ = false;
+    int status_ = -1;
+};
+
+Result RunLister(const fs::path& dir, const std::vector<std::string>& args) {
+    return Lister(dir, args).Wait();
+}
+
+std::string JsonString(const std::string& utf8) {
+    std::string out = "\"";
+    for (const char c : utf8) {
+        if (c == '"' || c == '\\') out.push_back('\\');
+        out.push_back(c);
+    }
+    return out + "\"";
+}
+
+std::string JsonLine(const Record& r) {
+    return "{\"path\":" + JsonString(r.path) + ",\"name\":" + JsonString(r.name) +
+           ",\"size\":" + JsonString(r.size) + ",\"date\":" + JsonString(r.date) +
+           ",\"time\":" + JsonString(r.time) + ",\"user\":" + JsonString(r.user) + "}";
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t begin = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos;
+         begin = end + 1, end = text.find('\n', begin))
+        lines.push_back(text.substr(begin, end - begin));
+    if (begin < text.size()) lines.push_back(text.substr(begin));
+    return lines;
+}
+
+// The lister loads `log` as `expected` says: the count label, and the
+// records at their places in the printed list.
+void ExpectLoaded(const fs::path& dir, const fs::path& log, const Expected& expected) {
+    const Result count = RunLister(dir, {"--count", log.string()});
+    EXPECT_EQ(count.status, 0) << count.err;
+    const std::string total = std::to_string(expected.total);
+    EXPECT_EQ(count.out, total + "/" + total + "\n");
+
+    const Result list = RunLister(dir, {log.string()});
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.err, "");
+    const std::vector<std::string> lines = Lines(list.out);
+    EXPECT_EQ(lines.size(), expected.total);
+    for (const auto& [place, record] : expected.samples) {
+        ASSERT_LT(place, lines.size());
+        EXPECT_EQ(lines[place], JsonLine(record)) << "record " << place;
+    }
+}
+
+class HostileLogs : public testing::Test {
+  protected:
+    HostileLogs() : scratch_(testing::UnitTest::GetInstance()->current_test_info()->name()) {}
+    fs::path Log() const { return scratch_.path / "dubletten.txt"; }
+    const fs::path& Dir() const { return scratch_.path; }
+
+  private:
+    ScratchFolder scratch_;
+};
+
+#define SKIP_BIG_IN_SANITIZER_RUN()                                                                \
+    if (SanitizerRun()) GTEST_SKIP() << "a big log; skipped in the sanitizer build"
+
+struct SmallLog {
+    const char* label;
+    Expected (*make)(const fs::path&);
+};
+
+TEST_F(HostileLogs, SmallLogsLoadEveryRecord) {
+    const SmallLog logs[] = {
+        {"empty file", EmptyLog},
+        {"header only", HeaderOnlyLog},
+        {"ANSI code page", AnsiCodePageLog},
+        {"NUL bytes", NulBytesLog},
+        {"a million blanks", MillionBlanksLog},
+    };
+    for (const SmallLog& log : logs) {
+        SCOPED_TRACE(log.label);
+        const Expected expected = log.make(Log());
+        ExpectLoaded(Dir(), Log(), expected);
+    }
+}
+
+TEST_F(HostileLogs, RandomBytes) {
+    SKIP_BIG_IN_SANITIZER_RUN();
+    const Expected expected = RandomBytesLog(Log());
+    ExpectLoaded(Dir(), Log(), expected);
+    // Every planted record, found by its user.
+    const Result found = RunLister(Dir(), {"--count", "--find", "zufall", Log().string()});
+    EXPECT_EQ(found.out, "50/50\n");
+}
+
+TEST_F(HostileLogs, LineOf100Megabytes) {
+    SKIP_BIG_IN_SANITIZER_RUN();
+    ExpectLoaded(Dir(), Log(), HugeLineLog(Log()));
+}
+
+TEST_F(HostileLogs, TenMillionShortLines) {
+    SKIP_BIG_IN_SANITIZER_RUN();
+    ExpectLoaded(Dir(), Log(), ShortLinesLog(Log()));
+}
+
+// A log that changes under the lister: it must end with status 0 and a
+// count no larger than the records that were ever in the file.
+struct ChangingLog {
+    const char* label;
+    std::uint64_t appendedLines;
+    std::function<void(const fs::path&, int round)> change;
+};
+
+TEST_F(HostileLogs, LogChangesWhileRead) {
+    constexpr std::uint64_t kLines = 1000000;
+    constexpr std::uint64_t kAppended = 20000;
+    constexpr int kRounds = 20;
+    const ChangingLog cases[] = {
+        {"truncated", 0,
+         [](const fs::path& log, int round) {
+             std::error_code ignored;
+             const auto size = fs::file_size(log, ignored);
+             if (!ignored) fs::resize_file(log, size / (2 + round % 3), ignored);
+         }},
+        {"grows", kAppended * kRounds,
+         [](const fs::path& log, int round) {
+             AppendBytes(log, NumberedLines(kLines + kAppended * static_cast<std::uint64_t>(round),
+                                            kAppended));
+         }},
+        {"truncated and grows", kAppended * kRounds,
+         [](const fs::path& log, int round) {
+             if (round % 2 == 0) {
+                 std::error_code ignored;
+                 fs::resize_file(log, fs::file_size(log, ignored) / 2, ignored);
+             } else {
+                 AppendBytes(log, NumberedLines(0, kAppended * 2));
+             }
+         }},
+    };
+    const std::string lines = NumberedLines(0, kLines);
+    for (const ChangingLog& c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_TRUE(WriteBytes(Log(), lines));
+        Lister lister(Dir(), {"--count", Log().string()});
+        ASSERT_GT(lister.pid, 0);
+        bool changedWhileRunning = false;
+        std::thread changer([&] {
+            for (int round = 0; round < kRounds; ++round) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                c.change(Log(), round);
+                // The file changed while the lister was still at work.
+                if (round == 0) changedWhileRunning = kill(lister.pid, 0) == 0;
+            }
+        });
+        changer.join();
+        const Result result = lister.Wait();
+        EXPECT_TRUE(changedWhileRunning) << "the lister had ended before the first change";
+        EXPECT_EQ(result.status, 0) << result.err;
+        const std::size_t slash = result.out.find('/');
+        ASSERT_NE(slash, std::string::npos) << result.out;
+        const std::string listed = result.out.substr(0, slash);
+        EXPECT_EQ(result.out, listed + "/" + listed + "\n");
+        EXPECT_LE(std::stoull(listed), kLines + c.appendedLines);
+    }
+}
+
+struct Unopenable {
+    const char* label;
+    std::function<void(const fs::path&)> make;
+    bool needsUnprivilegedUser;
+};
+
+TEST_F(HostileLogs, UnopenableLogsGiveStatus1AndOneLine) {
+    const Unopenable cases[] = {
+        {"a directory", [](const fs::path& p) { fs::create_directory(p); }, false},
+        {"a FIFO", [](const fs::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }, false},
+        {"a missing file", [](const fs::path&) {}, false},
+        {"no read permission",
+         [](const fs::path& p) {
+             WriteBytes(p, "D:\\A\\halter.par 1 01.01.2001 01:01 cad01\n");
+             fs::permissions(p, fs::perms::none);
+         },
+         true},
+    };
+    for (const Unopenable& c : cases) {
+        SCOPED_TRACE(c.label);
+        if (c.needsUnprivilegedUser && geteuid() == 0) {
+            std::cout << "[ SKIPPED  ] " << c.label << ": the tests run as root\n";
+            continue;
+        }
+        const fs::path log = Dir() / (std::string("log-") + std::to_string(&c - cases));
+        c.make(log);
+        for (const char* mode : {"--count", "--csv"}) {
+            const Result result = RunLister(Dir(), {mode, log.string()});
+            EXPECT_EQ(result.status, 1);
+            EXPECT_EQ(result.out, "");
+            EXPECT_EQ(result.err.rfind("quellkamp-list: cannot open '" + log.string() + "': ", 0),
+                      0u)
+                << result.err;
+            EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
+        }
+    }
+}
+
+} // namespace
+} // namespace qk::hostile
