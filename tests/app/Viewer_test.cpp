@@ -2,27 +2,16 @@
 // routine runs while a script answers its dialogs and clicks and types on
 // its real widgets like a user, checking what the window shows after each
 // step.
-#include "app/MainRoutine.h"
-#include "ui/Controls.h"
-#include "ui/MainWindow.h"
-#include "ui/qt/ListModel.h"
-#include "ui/qt/UiInternal.h"
+#include "tests/app/ViewerScript.h"
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QFileDialog>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -31,101 +20,6 @@ namespace qk {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A step of a script: returns true when it is done, false to be asked again.
-using Step = std::function<bool()>;
-
-// Runs the main routine while the steps run one after the other from a
-// timer inside its event loop. Returns the main routine's exit code.
-int RunWithScript(std::vector<Step> steps) {
-    std::size_t next = 0;
-    const auto started = std::chrono::steady_clock::now();
-    QTimer timer;
-    timer.setInterval(10);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (next < steps.size()) {
-            if (steps[next]()) ++next;
-        }
-        if (std::chrono::steady_clock::now() - started > std::chrono::seconds(30)) {
-            ADD_FAILURE() << "the script stopped at step " << next;
-            next = steps.size();
-            if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
-            if (ui::WindowRecord* window = ui::FindWindow(MainWindow)) window->widget->close();
-        }
-    });
-    timer.start();
-    static char name[] = "quellkamp";
-    static char* argv[] = {name, nullptr};
-    int argc = 1;
-    const int code = RunMainRoutine(argc, argv);
-    EXPECT_EQ(next, steps.size()) << "not every step ran";
-    return code;
-}
-
-QWidget* Modal(const char* className) {
-    QWidget* modal = QApplication::activeModalWidget();
-    return modal && modal->isVisible() && modal->inherits(className) ? modal : nullptr;
-}
-
-Step AnswerFileDialog(const std::string& path) {
-    return [path] {
-        QWidget* dialog = Modal("QFileDialog");
-        if (!dialog) return false;
-        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("LOG-Datei"));
-        auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        EXPECT_NE(field, nullptr);
-        if (!field) return false;
-        EXPECT_EQ(field->text(), QString()); // "*.txt" is no valid name to preset
-        field->setText(QString::fromStdString(path));
-        QTest::keyClick(field, Qt::Key_Return);
-        return true;
-    };
-}
-
-Step WhenMainWindowShown(std::function<void()> check) {
-    return [check] {
-        ui::WindowRecord* window = ui::FindWindow(MainWindow);
-        if (!window || !window->widget->isVisible() || Modal("QDialog")) return false;
-        check();
-        return true;
-    };
-}
-
-// A step that runs `action` once.
-Step Do(std::function<void()> action) {
-    return [action] {
-        action();
-        return true;
-    };
-}
-
-QWidget* ControlWidget(std::int64_t control) {
-    return ui::FindControl(control)->widget;
-}
-
-std::string ControlText(std::int64_t control) {
-    return GetControlText(control).ToUtf8();
-}
-
-std::vector<std::string> ColumnOf(std::int64_t list, int column) {
-    std::vector<std::string> cells;
-    for (std::int64_t row = 0; row < RowCount(list); ++row)
-        cells.push_back(GetCellText(list, row, column).ToUtf8());
-    return cells;
-}
-
-void ClickRow(std::int64_t list, int row) {
-    QApplication::processEvents();
-    ui::ListView* view = ui::ListOf(list);
-    const QRect cell = view->visualRect(view->model()->index(row, 1));
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
-}
-
-void Close() {
-    ui::FindWindow(MainWindow)->widget->close();
-}
-
-using Strings = std::vector<std::string>;
 
 class Viewer : public testing::Test {
   protected:
@@ -274,16 +168,7 @@ TEST_F(Viewer, UnopenableLogShowsTheMessageThenEmptyLists) {
     const std::string missing = (dir_ / "fehlt.txt").string();
     const int code = RunWithScript({
         AnswerFileDialog(missing),
-        [] {
-            QWidget* box = Modal("QMessageBox");
-            if (!box) return false;
-            EXPECT_EQ(box->windowTitle(), QStringLiteral("Information"));
-            EXPECT_EQ(static_cast<QMessageBox*>(box)->text(),
-                      QStringLiteral("Konnte Datei nicht öffnen!"));
-            EXPECT_EQ(ui::FindWindow(MainWindow), nullptr); // the window opens after the message
-            static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
-            return true;
-        },
+        AnswerCannotOpenMessage(),
         WhenMainWindowShown([] {
             EXPECT_EQ(ControlText(CountLabel), "0/0");
             EXPECT_EQ(RowCount(RecordListView), 0);
