@@ -193,7 +193,8 @@ TEST_F(ViewerHostileLogs, LogChangesWhileRead) {
                                       std::this_thread::sleep_for(std::chrono::milliseconds(5));
                                       std::error_code ignored;
                                       if (round % 2 == 0)
-                                          fs::resize_file(Log(), fs::file_size(Log()) / 2, ignored);
+                                          fs::resize_file(Log(), fs::file_size(Log(), ignored) / 2,
+                                                          ignored);
                                       else
                                           AppendBytes(Log(), NumberedLines(kLines, kAppended));
                                       ++rounds;
