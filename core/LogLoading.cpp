@@ -103,6 +103,8 @@ bool ReadDuplicateLog(const Text& path) {
     if (OpenTextFile(kLogFileNumber, path) == 0) return false;
 
     TextInterner paths, dates, times, users;
+    // Names and sizes are mostly unique: they go into large shared chunks.
+    TextArena arena;
     std::u16string line;
     std::u16string date;
     LogLineParts parts;
@@ -112,8 +114,8 @@ bool ReadDuplicateLog(const Text& path) {
         auto* record = static_cast<DuplicateRecord*>(AppendRecord(AllRecords.list));
         if (!record) continue; // no memory for this record: the others still load
         record->path = paths.Get(parts.path);
-        record->name = Text(parts.name);
-        record->size = Text(parts.SizeView());
+        record->name = arena.Make(parts.name);
+        record->size = arena.Make(parts.SizeView());
         date.assign(parts.year)
             .append(1, u'.')
             .append(parts.month)

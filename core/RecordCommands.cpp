@@ -1,11 +1,15 @@
 #include "core/RecordCommands.h"
 
+#include "core/RecordWalk.h"
 #include "records/ListSort.h"
 #include "text/NumberText.h"
 #include "text/TextPrimitives.h"
 
 #include <array>
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace qk {
 
@@ -15,53 +19,65 @@ void SortAllRecords(RecordField field) {
 
 namespace {
 
-// Records share their path, date, time and user texts; the answer for a
-// shared text is remembered while the same text comes up again.
-struct LastAnswer {
-    const void* storage = nullptr;
-    bool found = false;
-};
+// Records share their path, date, time and user texts: the answer for each
+// shared text is remembered, so most records need no search there at all.
+class AnswerCache {
+  public:
+    // Whether `field` contains `findText`.
+    bool Contains(const Text& field, std::u16string_view findText) {
+        const void* storage = field.Storage();
+        if (!storage) return false;
+        const std::size_t slot = (reinterpret_cast<std::uintptr_t>(storage) >> 4) & (kSlots - 1);
+        if (keys_[slot] != storage) {
+            keys_[slot] = storage;
+            found_[slot] = FindText(field, findText) > 0;
+        }
+        return found_[slot];
+    }
 
-bool Contains(const Text& field, std::u16string_view findText, LastAnswer& last) {
-    if (field.Storage() != nullptr && field.Storage() == last.storage) return last.found;
-    const bool found = FindText(field, findText) > 0;
-    last = {field.Storage(), found};
-    return found;
-}
+  private:
+    static constexpr std::size_t kSlots = 4096;
+    std::array<const void*, kSlots> keys_{};
+    std::array<bool, kSlots> found_{};
+};
 
 } // namespace
 
 std::int64_t MarkRecordsByFindText(std::u16string_view findText) {
     std::int64_t shown = 0;
-    std::array<LastAnswer, kVisibleFieldCount> last{};
-    ResetCursor(AllRecords.list);
-    while (NextRecord(AllRecords.list)) {
-        DuplicateRecord& record = *CurrentDuplicate(AllRecords);
-        const std::array<const Text*, kVisibleFieldCount> fields = {
-            &record.path, &record.name, &record.size, &record.date, &record.time, &record.user};
-        bool listed = findText.empty();
-        for (int i = 0; i < kVisibleFieldCount && !listed; ++i)
-            listed = Contains(*fields[i], findText, last[i]);
+    if (findText.empty()) {
+        WalkRecords(AllRecords, [&](DuplicateRecord& record) { record.shown = ShownText(); });
+        return RecordCount(AllRecords.list);
+    }
+    auto cache = std::make_unique<std::array<AnswerCache, 4>>();
+    auto& [paths, dates, times, users] = *cache;
+    WalkRecords<ReadAhead::RecordsNamesAndSizes>(AllRecords, [&](DuplicateRecord& record) {
+        const bool listed =
+            paths.Contains(record.path, findText) || FindText(record.name, findText) > 0 ||
+            FindText(record.size, findText) > 0 || dates.Contains(record.date, findText) ||
+            times.Contains(record.time, findText) || users.Contains(record.user, findText);
         record.shown = listed ? ShownText() : HiddenText();
         shown += listed ? 1 : 0;
-    }
+    });
     return shown;
 }
 
 void CollectNameMatches(std::u16string_view name) {
     ClearRecords(NameMatches.list);
-    ResetCursor(AllRecords.list);
-    while (NextRecord(AllRecords.list)) {
-        const DuplicateRecord& record = *CurrentDuplicate(AllRecords);
-        if (record.name.view() != name) continue;
+    static std::vector<const DuplicateRecord*> matches;
+    matches.clear();
+    WalkRecords<ReadAhead::RecordsAndNames>(AllRecords, [&](const DuplicateRecord& record) {
+        if (record.name.view() == name) matches.push_back(&record);
+    });
+    for (const DuplicateRecord* record : matches) {
         auto* copy = static_cast<DuplicateRecord*>(AppendRecord(NameMatches.list));
         if (!copy) return; // no memory: the matches found so far stay
-        copy->path = record.path;
-        copy->name = record.name;
-        copy->size = record.size;
-        copy->date = record.date;
-        copy->time = record.time;
-        copy->user = record.user;
+        copy->path = record->path;
+        copy->name = record->name;
+        copy->size = record->size;
+        copy->date = record->date;
+        copy->time = record->time;
+        copy->user = record->user;
     }
 }
 

@@ -3,6 +3,7 @@
 #include "core/DuplicateRecord.h"
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
+#include "core/RecordWalk.h"
 #include "ui/Controls.h"
 #include "ui/Dialogs.h"
 #include "ui/MainWindow.h"
@@ -16,10 +17,8 @@ constexpr int kNameColumn = 1;
 template <typename Include>
 void FillListView(std::int64_t control, ListVariable& list, Include include) {
     std::int64_t row = 0;
-    ResetCursor(list.list);
-    while (NextRecord(list.list)) {
-        const DuplicateRecord& record = *CurrentDuplicate(list);
-        if (!include(record)) continue;
+    WalkRecords(list, [&](const DuplicateRecord& record) {
+        if (!include(record)) return;
         AddRow(control, -1, record.path);
         SetCellText(control, row, record.name, 1);
         SetCellText(control, row, record.size, 2);
@@ -27,7 +26,7 @@ void FillListView(std::int64_t control, ListVariable& list, Include include) {
         SetCellText(control, row, record.time, 4);
         SetCellText(control, row, record.user, 5);
         ++row;
-    }
+    });
 }
 
 } // namespace

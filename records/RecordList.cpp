@@ -1,5 +1,7 @@
 #include "records/RecordList.h"
 
+#include <vector>
+
 #include "records/RecordListInternal.h"
 
 #include <cstddef>
@@ -369,6 +371,20 @@ void* NextRecord(RecordList* list) {
     }
     SetCurrent(list, current);
     return nullptr;
+}
+
+void CollectRecords(RecordList* list, std::vector<void*>& records) {
+    records.clear();
+    if (!list || !list->first) return;
+    records.reserve(static_cast<std::size_t>(list->count));
+    if (Element** order = list->order) {
+        for (std::int64_t i = 0; i < list->count; ++i)
+            records.push_back(order[i]->Data());
+    } else {
+        for (Element* element = list->first; element; element = element->next)
+            records.push_back(element->Data());
+    }
+    SetCurrent(list, list->last);
 }
 
 void* CurrentRecord(const RecordList* list) {

@@ -9,6 +9,7 @@
 #include "text/Text.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace qk {
 
@@ -63,6 +64,10 @@ void ResetCursor(RecordList* list);
 // Advances the cursor and returns the new current element's data, or null at
 // the end (the cursor then stays on the last element).
 void* NextRecord(RecordList* list);
+// The data of every element, first to last, for walks that read ahead. The
+// cursor then stands on the last element, as after a walk with NextRecord
+// that ran to the end.
+void CollectRecords(RecordList* list, std::vector<void*>& records);
 // The data of the current element, or null before the first element.
 void* CurrentRecord(const RecordList* list);
 ListVariable* VariableOf(const RecordList* list);

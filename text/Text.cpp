@@ -19,24 +19,73 @@ Text Text::Allocate(std::size_t length, char16_t*& units) noexcept {
     block->units[length] = 0;
     units = block->units;
     Text text;
-    text.block_ = block;
+    text.bits_ = reinterpret_cast<std::uintptr_t>(block);
     return text;
 }
 
 Text::Text(std::u16string_view units) {
     char16_t* out = nullptr;
     *this = Allocate(units.size(), out);
-    if (out) std::memcpy(out, units.data(), units.size() * sizeof(char16_t));
+    if (out) {
+        std::memcpy(out, units.data(), units.size() * sizeof(char16_t));
+        bits_ |= LineFeedTag(units);
+    }
 }
 
-// Drops this text's reference but leaves block_ as it is: every caller sets
-// block_ right afterwards (or is the destructor). Clearing it here would empty
-// a text assigned to itself, whose source is this very object.
+// Drops this text's reference but leaves bits_ as it is: every caller sets
+// bits_ right afterwards (or is the destructor), and clearing it here would
+// empty a text assigned to itself.
 void Text::Release() noexcept {
-    if (block_ && block_->references.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-        block_->references.~atomic();
-        std::free(block_);
+    if (bits_ & kArenaTag) {
+        ArenaChunk* chunk = ChunkOf(bits_);
+        if (chunk->references.fetch_sub(1, std::memory_order_acq_rel) == 1) ReleaseChunk(chunk);
+        return;
     }
+    Block* const own = block();
+    if (own && own->references.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        own->references.~atomic();
+        std::free(own);
+    }
+}
+
+void Text::ReleaseChunk(ArenaChunk* chunk) noexcept {
+    chunk->~ArenaChunk();
+    std::free(chunk);
+}
+
+TextArena::~TextArena() {
+    if (chunk_ && chunk_->references.fetch_sub(1, std::memory_order_acq_rel) == 1)
+        Text::ReleaseChunk(chunk_);
+}
+
+Text TextArena::Make(std::u16string_view units) {
+    if (units.empty()) return Text();
+    constexpr std::size_t kAlignment = alignof(Text::Block);
+    const std::size_t bytes =
+        (offsetof(Text::Block, units) + (units.size() + 1) * sizeof(char16_t) + kAlignment - 1) &
+        ~(kAlignment - 1);
+    constexpr std::size_t kFirstByte = sizeof(Text::ArenaChunk);
+    constexpr std::size_t kLongest = (Text::kArenaChunkSize - kFirstByte) / 16;
+    if (bytes > kLongest) return Text(units);
+    if (!chunk_ || used_ + bytes > Text::kArenaChunkSize) {
+        void* memory = std::aligned_alloc(Text::kArenaChunkSize, Text::kArenaChunkSize);
+        if (!memory) return Text(units);
+        if (chunk_ && chunk_->references.fetch_sub(1, std::memory_order_acq_rel) == 1)
+            Text::ReleaseChunk(chunk_);
+        chunk_ = new (memory) Text::ArenaChunk{{1}};
+        used_ = kFirstByte;
+    }
+    auto* block = reinterpret_cast<Text::Block*>(reinterpret_cast<char*>(chunk_) + used_);
+    used_ += bytes;
+    new (&block->references) std::atomic<std::uint32_t>(0);
+    block->length = static_cast<std::uint32_t>(units.size());
+    std::memcpy(block->units, units.data(), units.size() * sizeof(char16_t));
+    block->units[units.size()] = 0;
+    chunk_->references.fetch_add(1, std::memory_order_relaxed);
+    Text text;
+    text.bits_ =
+        reinterpret_cast<std::uintptr_t>(block) | Text::kArenaTag | Text::LineFeedTag(units);
+    return text;
 }
 
 namespace {

@@ -144,17 +144,17 @@ bool ListModel::ReserveRow() {
 
 void ListModel::FillCells(std::int64_t row, int column, const Text& text) {
     if (column < 0 || column >= stride_) return;
-    const std::u16string_view units = text.view();
-    if (!HasLineFeed(units)) {
-        // The common case: one cell, sharing the caller's text.
+    // The common case: one cell, sharing the caller's text. Record texts are
+    // known to hold no line feed, so a fill never reads them.
+    if (text.KnownWithoutLineFeed() || !HasLineFeed(text.view())) {
         Text* slot = CellSlot(row, column);
         if (slot->empty())
             new (slot) Text(text); // nothing to release in an empty cell
         else
             *slot = text;
-        if (units.size() > longestText_) longestText_ = units.size();
         return;
     }
+    const std::u16string_view units = text.view();
     // Cut at every line feed; a text ending in a line feed therefore also
     // empties the cell after its last piece.
     std::size_t start = 0;
@@ -163,7 +163,6 @@ void ListModel::FillCells(std::int64_t row, int column, const Text& text) {
         const std::u16string_view piece =
             units.substr(start, end == std::u16string_view::npos ? units.npos : end - start);
         *CellSlot(row, c) = Text(piece);
-        if (piece.size() > longestText_) longestText_ = piece.size();
         if (end == std::u16string_view::npos) break;
         start = end + 1;
     }
@@ -226,7 +225,6 @@ void ListModel::Clear() {
     rows_ = 0;
     shownRows_ = 0;
     dirtyFirst_ = dirtyLast_ = -1;
-    longestText_ = 0;
     endResetModel();
 }
 

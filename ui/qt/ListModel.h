@@ -68,7 +68,6 @@ class ListModel final : public QAbstractTableModel {
     std::int64_t shownRows_ = 0;   // rows the view knows of
     std::int64_t dirtyFirst_ = -1; // changed rows the view knows of
     std::int64_t dirtyLast_ = -1;
-    std::size_t longestText_ = 0; // longest cell text since creation or Clear
     bool flushScheduled_ = false;
 };
 

@@ -1,0 +1,189 @@
+// What the user waits for in the viewer, measured in process through the
+// routines the viewer runs and the real list widgets on the offscreen
+// platform.
+//
+//   viewer_bench LOG [RUNS]
+//
+// Prints one line per operation: its name, the median, the fastest and the
+// slowest of RUNS runs (at least 5) in milliseconds; then the memory figures.
+// Every action includes the refresh of the lists and the count label, and
+// the view catching up with the model.
+#include "app/StartUp.h"
+#include "core/DuplicateRecord.h"
+#include "core/LogLoading.h"
+#include "core/ViewCommands.h"
+#include "text/Text.h"
+#include "ui/Controls.h"
+#include "ui/MainWindow.h"
+#include "ui/qt/ListModel.h"
+#include "ui/qt/UiInternal.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qk {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Timing {
+    double median, fastest, slowest;
+};
+
+// Runs `prepare` untimed and `action` timed, `runs` times.
+Timing Measure(int runs, const std::function<void()>& prepare,
+               const std::function<void()>& action) {
+    std::vector<double> ms;
+    for (int run = 0; run < runs; ++run) {
+        prepare();
+        const auto start = Clock::now();
+        action();
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    return {ms[ms.size() / 2], ms.front(), ms.back()};
+}
+
+void Report(const std::string& name, const Timing& t) {
+    std::printf("%-44s %10.1f %10.1f %10.1f\n", name.c_str(), t.median, t.fastest, t.slowest);
+    std::fflush(stdout);
+}
+
+long StatusKilobytes(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(key, 0) == 0) return std::stol(line.substr(std::strlen(key)));
+    return 0;
+}
+
+// Lets the views catch up with what the commands changed.
+void Settle() {
+    QApplication::processEvents();
+}
+
+void Find(const char16_t* text) {
+    SetControlText(FindField, text);
+    ApplyFindFilter();
+    Settle();
+}
+
+} // namespace
+} // namespace qk
+
+int main(int argc, char** argv) {
+    using namespace qk;
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: viewer_bench LOG [RUNS]\n");
+        return 2;
+    }
+    const Text log = Text::FromUtf8(argv[1]);
+    const int runs = std::max(5, argc > 2 ? std::atoi(argv[2]) : 5);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    int qtArgc = 1;
+    if (!StartUp(qtArgc, argv)) return 1;
+
+    // Memory first, in a process that has loaded nothing yet.
+    const long before = StatusKilobytes("VmRSS:");
+    if (!ReadDuplicateLog(log)) {
+        std::fprintf(stderr, "viewer_bench: cannot open the log\n");
+        return 1;
+    }
+    const long peak = StatusKilobytes("VmHWM:");
+    const std::int64_t records = RecordCount(AllRecords.list);
+
+    std::printf("%-44s %10s %10s %10s\n", "operation (ms)", "median", "fastest", "slowest");
+    Report("load (read, decode, parse, append)",
+           Measure(
+               runs, [] { FreeRecordList(AllRecords.list); }, [&] { ReadDuplicateLog(log); }));
+
+    if (!OpenMainWindow()) return 1;
+    Settle();
+    Report("first fill of the upper list", Measure(
+                                               runs,
+                                               [] {
+                                                   ClearRows(RecordListView);
+                                                   Settle();
+                                               },
+                                               [] {
+                                                   ShowStartCount();
+                                                   FillRecordListView();
+                                                   Settle();
+                                               }));
+
+    const char* columns[] = {"Pfad", "Name", "Byte", "Datum", "Zeit", "User"};
+    for (std::int64_t option = FirstSortOption; option <= LastSortOption; ++option) {
+        const std::int64_t other = option == LastSortOption ? FirstSortOption : option + 1;
+        Report(std::string("sort by ") + columns[option - 1] + " with the refill",
+               Measure(
+                   runs,
+                   [&] {
+                       SortByOption(other);
+                       Settle();
+                   },
+                   [&] {
+                       SortByOption(option);
+                       Settle();
+                   }));
+    }
+
+    struct FindCase {
+        const char* name;
+        const char16_t* text;
+    };
+    const FindCase finds[] = {
+        {"find keystroke, few records contain it", u"Spannbügel_12"},
+        {"find keystroke, every record contains it", u":"},
+        {"find keystroke, no record contains it", u"zzzzz"},
+    };
+    for (const FindCase& find : finds) {
+        Report(find.name, Measure(
+                              runs, [] { Find(u":"); }, [&] { Find(find.text); }));
+        std::printf("%-44s %10s\n", ("  listed " + GetControlText(CountLabel).ToUtf8()).c_str(),
+                    "");
+    }
+    const char16_t* word[] = {u"F", u"Fl", u"Fla", u"Flan", u"Flans"};
+    Report("five-letter word typed letter by letter (all)",
+           Measure(
+               runs, [] { Find(u":"); },
+               [&] {
+                   for (const char16_t* text : word)
+                       Find(text);
+               }));
+    double slowestLetter = 0;
+    for (const char16_t* text : word) {
+        const Timing t = Measure(
+            runs, [] {}, [&] { Find(text); });
+        slowestLetter = std::max(slowestLetter, t.median);
+    }
+    std::printf("%-44s %10.1f\n", "  slowest single letter (median)", slowestLetter);
+
+    Find(u":");
+    ui::ListOf(RecordListView)->selectRow(0); // as a click would
+    Settle();
+    Report("name match lookup with the lower list's fill", Measure(
+                                                               runs, [] {},
+                                                               [] {
+                                                                   ShowNameMatches();
+                                                                   Settle();
+                                                               }));
+    std::printf("%-44s %10lld\n", "  lower list rows",
+                static_cast<long long>(RowCount(MatchListView)));
+
+    const long after = StatusKilobytes("VmHWM:");
+    std::printf("%-44s %10lld\n", "records", static_cast<long long>(records));
+    std::printf("%-44s %10.1f\n", "peak resident memory after loading (MB)", peak / 1024.0);
+    std::printf("%-44s %10.1f\n", "bytes per record (rise of peak resident)",
+                records ? (peak - before) * 1024.0 / static_cast<double>(records) : 0.0);
+    std::printf("%-44s %10.1f\n", "peak resident memory at the end (MB)", after / 1024.0);
+    return ShutDown();
+}
