@@ -76,7 +76,6 @@ void BM_FillMillionRows(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         qk::ClearRows(qk::RecordListView);
-        qk::ui::FinishReleases();
         QApplication::processEvents();
         const std::size_t before = ResidentBytes();
         state.ResumeTiming();
@@ -101,7 +100,6 @@ void BM_ClearMillionRows(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         qk::ClearRows(qk::RecordListView);
-        qk::ui::FinishReleases();
         Fill(std::size_t(state.range(0)));
         state.ResumeTiming();
         qk::ClearRows(qk::RecordListView);

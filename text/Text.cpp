@@ -14,7 +14,7 @@ Text Text::Allocate(std::size_t length, char16_t*& units) noexcept {
     void* memory = std::malloc(bytes);
     if (!memory) return Text();
     auto* block = static_cast<Block*>(memory);
-    new (&block->references) std::atomic<std::uint32_t>(1);
+    block->references = 1;
     block->length = static_cast<std::uint32_t>(length);
     block->units[length] = 0;
     units = block->units;
@@ -38,14 +38,11 @@ Text::Text(std::u16string_view units) {
 void Text::Release() noexcept {
     if (bits_ & kArenaTag) {
         ArenaChunk* chunk = ChunkOf(bits_);
-        if (chunk->references.fetch_sub(1, std::memory_order_acq_rel) == 1) ReleaseChunk(chunk);
+        if (--chunk->references == 0) ReleaseChunk(chunk);
         return;
     }
     Block* const own = block();
-    if (own && own->references.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-        own->references.~atomic();
-        std::free(own);
-    }
+    if (own && --own->references == 0) std::free(own);
 }
 
 void Text::ReleaseChunk(ArenaChunk* chunk) noexcept {
@@ -54,8 +51,7 @@ void Text::ReleaseChunk(ArenaChunk* chunk) noexcept {
 }
 
 TextArena::~TextArena() {
-    if (chunk_ && chunk_->references.fetch_sub(1, std::memory_order_acq_rel) == 1)
-        Text::ReleaseChunk(chunk_);
+    if (chunk_ && --chunk_->references == 0) Text::ReleaseChunk(chunk_);
 }
 
 Text TextArena::Make(std::u16string_view units) {
@@ -70,18 +66,17 @@ Text TextArena::Make(std::u16string_view units) {
     if (!chunk_ || used_ + bytes > Text::kArenaChunkSize) {
         void* memory = std::aligned_alloc(Text::kArenaChunkSize, Text::kArenaChunkSize);
         if (!memory) return Text(units);
-        if (chunk_ && chunk_->references.fetch_sub(1, std::memory_order_acq_rel) == 1)
-            Text::ReleaseChunk(chunk_);
+        if (chunk_ && --chunk_->references == 0) Text::ReleaseChunk(chunk_);
         chunk_ = new (memory) Text::ArenaChunk{{1}};
         used_ = kFirstByte;
     }
     auto* block = reinterpret_cast<Text::Block*>(reinterpret_cast<char*>(chunk_) + used_);
     used_ += bytes;
-    new (&block->references) std::atomic<std::uint32_t>(0);
+    block->references = 0;
     block->length = static_cast<std::uint32_t>(units.size());
     std::memcpy(block->units, units.data(), units.size() * sizeof(char16_t));
     block->units[units.size()] = 0;
-    chunk_->references.fetch_add(1, std::memory_order_relaxed);
+    ++chunk_->references;
     Text text;
     text.bits_ =
         reinterpret_cast<std::uintptr_t>(block) | Text::kArenaTag | Text::LineFeedTag(units);

@@ -6,13 +6,15 @@
 // code units. Conversions from and to UTF-8 are for the program's edges
 // (files, the window system, the command line).
 //
+// References are counted without atomic operations: a text and its copies
+// stay on the thread that made them.
+//
 // Texts made by a TextArena live in large shared chunks: their references are
 // counted per chunk, in the chunk's header, so copying and releasing such a
 // text never touches the text's own memory. That keeps filling and clearing
 // lists of a million records fast.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -86,14 +88,14 @@ class Text {
   private:
     friend class TextArena;
     struct Block {
-        std::atomic<std::uint32_t> references; // unused in arena texts
+        std::uint32_t references; // unused in arena texts
         std::uint32_t length;
         char16_t units[1]; // `length` units and a terminating zero
     };
     // The chunk of arena texts: its header counts the references of all the
     // texts in it, plus one of the arena while the arena still fills it.
     struct alignas(64) ArenaChunk {
-        std::atomic<std::uint64_t> references;
+        std::uint64_t references;
     };
     static constexpr std::size_t kArenaChunkSize = std::size_t{1} << 20;
     // The low bits of bits_ mark an arena text and a text known to hold no
@@ -114,9 +116,9 @@ class Text {
 
     void Retain() const noexcept {
         if (bits_ & kArenaTag)
-            ChunkOf(bits_)->references.fetch_add(1, std::memory_order_relaxed);
+            ++ChunkOf(bits_)->references;
         else if (bits_)
-            block()->references.fetch_add(1, std::memory_order_relaxed);
+            ++block()->references;
     }
     void Release() noexcept;
 

@@ -36,7 +36,7 @@ inline Rec* RecOf(Element* element) {
 // How many holders share a text's storage. Reads the reference count that
 // leads the storage block of a non-empty text.
 inline std::uint32_t ShareCount(const Text& text) {
-    return static_cast<const std::atomic<std::uint32_t>*>(text.Storage())->load();
+    return *static_cast<const std::uint32_t*>(text.Storage());
 }
 
 // The `user` fields from first to last, by the links (the cursor stays).

@@ -17,7 +17,6 @@
 #include <cstring>
 #include <new>
 #include <system_error>
-#include <thread>
 
 namespace qk::ui {
 
@@ -25,11 +24,6 @@ namespace {
 
 // Rows beyond this count cannot be told to the view, which counts in int.
 constexpr std::int64_t kMaxRows = INT_MAX - 1;
-
-// Lists with more rows than this release their texts on a helper thread
-// when cleared, so that clearing a huge list does not hold up the window.
-// Texts count their references atomically, so this is safe.
-constexpr std::int64_t kReleaseAsideRows = 65536;
 
 // Whether the units hold a line feed; looks at eight units at a time.
 bool HasLineFeed(std::u16string_view units) {
@@ -45,20 +39,6 @@ bool HasLineFeed(std::u16string_view units) {
     for (; n > 0; ++p, --n)
         if (*p == u'\n') return true;
     return false;
-}
-
-// The thread that releases the rows of the last huge list cleared.
-struct ReleaseAside {
-    std::thread thread;
-    ~ReleaseAside() { Finish(); }
-    void Finish() {
-        if (thread.joinable()) thread.join();
-    }
-};
-
-ReleaseAside& Aside() {
-    static ReleaseAside aside;
-    return aside;
 }
 
 } // namespace
@@ -209,18 +189,6 @@ Text ListModel::Cell(std::int64_t row, int column) const {
 
 void ListModel::Clear() {
     beginResetModel();
-    if (rows_ > kReleaseAsideRows) {
-        std::vector<std::unique_ptr<Text[]>> rows;
-        rows.swap(chunks_);
-        ReleaseAside& aside = Aside();
-        aside.Finish();
-        try {
-            aside.thread = std::thread([rows = std::move(rows)]() mutable { rows.clear(); });
-        } catch (const std::system_error&) {
-            // No thread to be had: the rows went with the function that
-            // could not be started.
-        }
-    }
     chunks_.clear();
     rows_ = 0;
     shownRows_ = 0;
@@ -440,10 +408,6 @@ void ListView::paintEvent(QPaintEvent* event) {
         const int x = header->sectionViewportPosition(c) + header->sectionSize(c) - 1;
         if (x >= 0 && x < width) painter.drawLine(x, 0, x, height - 1);
     }
-}
-
-void FinishReleases() {
-    Aside().Finish();
 }
 
 } // namespace qk::ui

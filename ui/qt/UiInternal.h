@@ -70,8 +70,6 @@ class SuppressEvents {
 // Announces the rows and cells changed since the last return to the event
 // loop to the views of every list.
 void FlushLists();
-// Waits until the rows of cleared lists are released.
-void FinishReleases();
 
 // Closes every window and forgets every control (Windows.cpp).
 void CloseAllWindows();

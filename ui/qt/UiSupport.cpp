@@ -40,7 +40,6 @@ bool StartUserInterface(int& argc, char** argv) {
 void EndUserInterface() {
     if (!QCoreApplication::instance()) return;
     ui::CloseAllWindows();
-    ui::FinishReleases();
     application.reset();
 }
 
