@@ -53,9 +53,13 @@ Timing Measure(int runs, const std::function<void()>& prepare,
     return {ms[ms.size() / 2], ms.front(), ms.back()};
 }
 
-void Report(const std::string& name, const Timing& t) {
+// Medians by key, printed at the end for scripts: "#key median".
+std::vector<std::pair<std::string, double>> gMedians;
+
+void Report(const std::string& name, const Timing& t, const std::string& key = "") {
     std::printf("%-44s %10.1f %10.1f %10.1f\n", name.c_str(), t.median, t.fastest, t.slowest);
     std::fflush(stdout);
+    if (!key.empty()) gMedians.emplace_back(key, t.median);
 }
 
 long StatusKilobytes(const char* key) {
@@ -102,63 +106,60 @@ int main(int argc, char** argv) {
     const std::int64_t records = RecordCount(AllRecords.list);
 
     std::printf("%-44s %10s %10s %10s\n", "operation (ms)", "median", "fastest", "slowest");
+    const auto freeRecords = [] { FreeRecordList(AllRecords.list); };
     Report("load (read, decode, parse, append)",
-           Measure(
-               runs, [] { FreeRecordList(AllRecords.list); }, [&] { ReadDuplicateLog(log); }));
+           Measure(runs, freeRecords, [&] { ReadDuplicateLog(log); }), "load");
 
     if (!OpenMainWindow()) return 1;
     Settle();
-    Report("first fill of the upper list", Measure(
-                                               runs,
-                                               [] {
-                                                   ClearRows(RecordListView);
-                                                   Settle();
-                                               },
-                                               [] {
-                                                   ShowStartCount();
-                                                   FillRecordListView();
-                                                   Settle();
-                                               }));
+    const auto clearUpperList = [] {
+        ClearRows(RecordListView);
+        Settle();
+    };
+    const auto firstFill = [] {
+        ShowStartCount();
+        FillRecordListView();
+        Settle();
+    };
+    Report("first fill of the upper list", Measure(runs, clearUpperList, firstFill), "fill");
 
     const char* columns[] = {"Pfad", "Name", "Byte", "Datum", "Zeit", "User"};
     for (std::int64_t option = FirstSortOption; option <= LastSortOption; ++option) {
         const std::int64_t other = option == LastSortOption ? FirstSortOption : option + 1;
+        const auto sortByOther = [&] {
+            SortByOption(other); // start from another order each time
+            Settle();
+        };
+        const auto sort = [&] {
+            SortByOption(option);
+            Settle();
+        };
         Report(std::string("sort by ") + columns[option - 1] + " with the refill",
-               Measure(
-                   runs,
-                   [&] {
-                       SortByOption(other);
-                       Settle();
-                   },
-                   [&] {
-                       SortByOption(option);
-                       Settle();
-                   }));
+               Measure(runs, sortByOther, sort), std::string("sort-") + columns[option - 1]);
     }
 
     struct FindCase {
         const char* name;
         const char16_t* text;
+        const char* key;
     };
     const FindCase finds[] = {
-        {"find keystroke, few records contain it", u"Spannbügel_12"},
-        {"find keystroke, every record contains it", u":"},
-        {"find keystroke, no record contains it", u"zzzzz"},
+        {"find keystroke, few records contain it", u"Spannbügel_12", "find-few"},
+        {"find keystroke, every record contains it", u":", "find-every"},
+        {"find keystroke, no record contains it", u"zzzzz", "find-none"},
     };
+    const auto listEverything = [] { Find(u":"); };
     for (const FindCase& find : finds) {
-        Report(find.name, Measure(
-                              runs, [] { Find(u":"); }, [&] { Find(find.text); }));
-        std::printf("%-44s %10s\n", ("  listed " + GetControlText(CountLabel).ToUtf8()).c_str(),
-                    "");
+        Report(find.name, Measure(runs, listEverything, [&] { Find(find.text); }), find.key);
+        std::printf("  listed %s\n", GetControlText(CountLabel).ToUtf8().c_str());
     }
     const char16_t* word[] = {u"F", u"Fl", u"Fla", u"Flan", u"Flans"};
-    Report("five-letter word typed letter by letter (all)",
-           Measure(
-               runs, [] { Find(u":"); },
-               [&] {
-                   for (const char16_t* text : word)
-                       Find(text);
-               }));
+    const auto typeWord = [&] {
+        for (const char16_t* text : word)
+            Find(text);
+    };
+    Report("five-letter word typed letter by letter (all)", Measure(runs, listEverything, typeWord),
+           "find-word");
     double slowestLetter = 0;
     for (const char16_t* text : word) {
         const Timing t = Measure(
@@ -166,16 +167,19 @@ int main(int argc, char** argv) {
         slowestLetter = std::max(slowestLetter, t.median);
     }
     std::printf("%-44s %10.1f\n", "  slowest single letter (median)", slowestLetter);
+    gMedians.emplace_back("find-letter", slowestLetter);
 
     Find(u":");
     ui::ListOf(RecordListView)->selectRow(0); // as a click would
     Settle();
-    Report("name match lookup with the lower list's fill", Measure(
-                                                               runs, [] {},
-                                                               [] {
-                                                                   ShowNameMatches();
-                                                                   Settle();
-                                                               }));
+    const auto lookUp = [] {
+        ShowNameMatches();
+        Settle();
+    };
+    Report("name match lookup with the lower list's fill",
+           Measure(
+               runs, [] {}, lookUp),
+           "names");
     std::printf("%-44s %10lld\n", "  lower list rows",
                 static_cast<long long>(RowCount(MatchListView)));
 
@@ -185,5 +189,7 @@ int main(int argc, char** argv) {
     std::printf("%-44s %10.1f\n", "bytes per record (rise of peak resident)",
                 records ? (peak - before) * 1024.0 / static_cast<double>(records) : 0.0);
     std::printf("%-44s %10.1f\n", "peak resident memory at the end (MB)", after / 1024.0);
+    for (const auto& [key, median] : gMedians)
+        std::printf("#%s %.1f\n", key.c_str(), median);
     return ShutDown();
 }
