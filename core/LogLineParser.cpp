@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #if defined(__SSE2__)
@@ -15,6 +17,19 @@ namespace qk {
 namespace {
 
 constexpr std::array<std::u16string_view, 4> kExtensions = {u".par", u".psm", u".dft", u".asm"};
+// The four units of each extension as one 64-bit value, as they lie in memory.
+constexpr std::uint64_t PackUnits(std::u16string_view units) {
+    std::uint64_t packed = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const int shift = std::endian::native == std::endian::little ? 16 * static_cast<int>(i)
+                                                                     : 16 * static_cast<int>(3 - i);
+        packed |= static_cast<std::uint64_t>(units[i]) << shift;
+    }
+    return packed;
+}
+constexpr std::array<std::uint64_t, 4> kExtensionUnits = {
+    PackUnits(kExtensions[0]), PackUnits(kExtensions[1]), PackUnits(kExtensions[2]),
+    PackUnits(kExtensions[3])};
 // The extension and the one character after it.
 constexpr std::size_t kExtensionAndFollower = 5;
 constexpr std::int64_t kKilobyte = 1024;
@@ -82,9 +97,10 @@ LineScan ScanLine(std::u16string_view line) {
     for (std::size_t dot = FindUnit(line, 0, u'.');
          dot != std::u16string_view::npos && dot + 4 <= line.size() && found < first.size();
          dot = FindUnit(line, dot + 1, u'.')) {
-        const std::u16string_view candidate = line.substr(dot, 4);
+        std::uint64_t candidate;
+        std::memcpy(&candidate, line.data() + dot, sizeof candidate);
         for (std::size_t e = 0; e < kExtensions.size(); ++e) {
-            if (first[e] == std::u16string_view::npos && candidate == kExtensions[e]) {
+            if (first[e] == std::u16string_view::npos && candidate == kExtensionUnits[e]) {
                 first[e] = dot;
                 ++found;
             }
@@ -126,8 +142,7 @@ std::array<std::u16string_view, count> Tokens(std::u16string_view rest) {
             ++i;
         if (i == rest.size()) break;
         const std::size_t start = i;
-        while (i < rest.size() && rest[i] != u' ')
-            ++i;
+        i = std::min(FindUnit(rest, i, u' '), rest.size());
         tokens[found++] = rest.substr(start, i - start);
     }
     return tokens;
@@ -157,8 +172,15 @@ std::int64_t ByteCount(std::u16string_view token) {
         return static_cast<std::int64_t>(static_cast<std::uint64_t>(ParseInteger(number)) *
                                          static_cast<std::uint64_t>(factor));
     };
-    if (number.find(u"KB") != std::u16string_view::npos) return scaled(kKilobyte);
-    if (number.find(u"MB") != std::u16string_view::npos) return scaled(kMegabyte);
+    // Looks for a unit: "B" preceded by "K" or "M".
+    bool kilo = false, mega = false;
+    for (std::size_t b = FindUnit(number, 1, u'B'); b != std::u16string_view::npos;
+         b = FindUnit(number, b + 1, u'B')) {
+        kilo = kilo || number[b - 1] == u'K';
+        mega = mega || number[b - 1] == u'M';
+    }
+    if (kilo) return scaled(kKilobyte);
+    if (mega) return scaled(kMegabyte);
     return ParseInteger(number);
 }
 
@@ -196,11 +218,11 @@ void FormatSize(std::int64_t count, LogLineParts& parts) {
 std::u16string_view DatePiece(std::u16string_view text, int skip) {
     std::size_t start = 0;
     for (int i = 0; i < skip; ++i) {
-        const std::size_t dot = text.find(u'.', start);
+        const std::size_t dot = FindUnit(text, start, u'.');
         if (dot == std::u16string_view::npos) return {};
         start = dot + 1;
     }
-    const std::size_t dot = text.find(u'.', start);
+    const std::size_t dot = FindUnit(text, start, u'.');
     return text.substr(start, dot == std::u16string_view::npos ? text.npos : dot - start);
 }
 
@@ -220,6 +242,7 @@ bool SplitLogLine(std::u16string_view line, LogLineParts& parts) {
     parts.name = FileNameOf(line.substr(0, nameEnd));
 
     const auto [size, date, time, user] = Tokens<4>(line.substr(nameEnd));
+    parts.dateToken = date;
     FormatSize(ByteCount(size), parts);
     parts.day = DatePiece(date, 0);
     parts.month = DatePiece(date, 1);
@@ -230,16 +253,10 @@ bool SplitLogLine(std::u16string_view line, LogLineParts& parts) {
 }
 
 Text MakeDateText(const LogLineParts& parts) {
-    const std::size_t length = parts.year.size() + parts.month.size() + parts.day.size() + 2;
-    char16_t* out = nullptr;
-    Text date = Text::Allocate(length, out);
-    if (!out) return date;
-    out = std::copy(parts.year.begin(), parts.year.end(), out);
-    *out++ = u'.';
-    out = std::copy(parts.month.begin(), parts.month.end(), out);
-    *out++ = u'.';
-    std::copy(parts.day.begin(), parts.day.end(), out);
-    return date;
+    std::u16string date;
+    date.reserve(parts.year.size() + parts.month.size() + parts.day.size() + 2);
+    date.append(parts.year).append(1, u'.').append(parts.month).append(1, u'.').append(parts.day);
+    return Text(date);
 }
 
 std::optional<DuplicateRecord> ParseLogLine(std::u16string_view line) {

@@ -24,6 +24,7 @@ struct LogLineParts {
     std::u16string_view path;
     std::u16string_view name;
     std::u16string_view year, month, day;
+    std::u16string_view dateToken; // the date as logged: day.month.year
     std::u16string_view time;
     std::u16string_view user;
     // The formatted size, right-aligned to 13 characters when shorter. A

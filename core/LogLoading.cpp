@@ -3,6 +3,7 @@
 #include "core/DuplicateRecord.h"
 #include "core/LogLineParser.h"
 #include "text/TextFileReader.h"
+#include "text/TextPrimitives.h"
 
 #include <cstddef>
 #include <cstring>
@@ -23,19 +24,27 @@ class TextInterner {
     TextInterner() : slots_(kInitialSlots) {}
 
     Text Get(std::u16string_view units) {
-        if (units.empty()) return Text();
-        const std::uint64_t hash = Hash(units);
+        return Get(units, [](std::u16string_view key) { return Text(key); });
+    }
+
+    // The text for `key`, made by `make` from the key the first time.
+    template <typename Make> Text Get(std::u16string_view key, Make make) {
+        if (key.empty()) return make(key);
+        const std::uint64_t hash = Hash(key);
         for (std::size_t i = hash & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
             Slot& slot = slots_[i];
-            if (slot.text.empty()) return Insert(slot, hash, units);
-            if (slot.hash == hash && slot.text.view() == units) return slot.text;
+            if (slot.key.empty()) return Insert(slot, hash, key, make(key));
+            if (slot.hash == hash && slot.key.size() == key.size() &&
+                std::memcmp(slot.key.data(), key.data(), key.size() * sizeof(char16_t)) == 0)
+                return slot.text;
         }
     }
 
   private:
     struct Slot {
         std::uint64_t hash = 0;
-        Text text; // empty: the slot is free
+        Text key; // empty: the slot is free
+        Text text;
     };
     static constexpr std::size_t kInitialSlots = 1 << 10;
     // A log of unique values stops growing the table here and starts afresh.
@@ -58,15 +67,16 @@ class TextInterner {
         return hash ^ (hash >> 32);
     }
 
-    Text Insert(Slot& free, std::uint64_t hash, std::u16string_view units) {
-        Text text(units);
-        if (text.empty()) return text; // no memory: the field stays empty
+    Text Insert(Slot& free, std::uint64_t hash, std::u16string_view units, Text text) {
+        // The key shares the text's storage when they are the same.
+        Text key = text.view() == units ? text : Text(units);
+        if (key.empty()) return text; // no memory: nothing is remembered
         if ((used_ + 1) * 2 > slots_.size()) {
             Rebuild(slots_.size() < kMaxSlots ? slots_.size() * 2 : kInitialSlots,
                     slots_.size() < kMaxSlots);
-            Place(hash, text);
+            Place(Slot{hash, key, text});
         } else {
-            free = {hash, text};
+            free = {hash, key, text};
         }
         ++used_;
         return text;
@@ -78,18 +88,18 @@ class TextInterner {
         used_ = 0;
         if (!keep) return;
         for (Slot& slot : old) {
-            if (!slot.text.empty()) {
-                Place(slot.hash, slot.text);
+            if (!slot.key.empty()) {
+                Place(std::move(slot));
                 ++used_;
             }
         }
     }
 
-    void Place(std::uint64_t hash, const Text& text) {
-        std::size_t i = hash & (slots_.size() - 1);
-        while (!slots_[i].text.empty())
+    void Place(Slot slot) {
+        std::size_t i = slot.hash & (slots_.size() - 1);
+        while (!slots_[i].key.empty())
             i = (i + 1) & (slots_.size() - 1);
-        slots_[i] = {hash, text};
+        slots_[i] = std::move(slot);
     }
 
     std::vector<Slot> slots_;
@@ -106,7 +116,6 @@ bool ReadDuplicateLog(const Text& path) {
     // Names and sizes are mostly unique: they go into large shared chunks.
     TextArena arena;
     std::u16string line;
-    std::u16string date;
     LogLineParts parts;
     while (AtEndOfFile(kLogFileNumber) == 0) {
         ReadTextLineInto(kLogFileNumber, line);
@@ -116,17 +125,41 @@ bool ReadDuplicateLog(const Text& path) {
         record->path = paths.Get(parts.path);
         record->name = arena.Make(parts.name);
         record->size = arena.Make(parts.SizeView());
-        date.assign(parts.year)
-            .append(1, u'.')
-            .append(parts.month)
-            .append(1, u'.')
-            .append(parts.day);
-        record->date = dates.Get(date);
+        // Dates are looked up as logged and reordered only the first time.
+        record->date =
+            dates.Get(parts.dateToken, [&](std::u16string_view) { return MakeDateText(parts); });
         record->time = times.Get(parts.time);
         record->user = users.Get(parts.user);
         record->shown = ShownText();
     }
     CloseTextFile(kLogFileNumber);
+    return true;
+}
+
+bool CountDuplicateLog(const Text& path, std::u16string_view findText, std::int64_t& listed,
+                       std::int64_t& total) {
+    listed = total = 0;
+    if (OpenTextFile(kLogFileNumber, path) == 0) return false;
+    std::u16string line;
+    std::u16string date;
+    LogLineParts parts;
+    const auto contains = [&](std::u16string_view field) { return FindText(field, findText) > 0; };
+    while (AtEndOfFile(kLogFileNumber) == 0) {
+        ReadTextLineInto(kLogFileNumber, line);
+        if (!SplitLogLine(line, parts)) continue;
+        ++total;
+        if (findText.empty()) continue;
+        date.assign(parts.year)
+            .append(1, u'.')
+            .append(parts.month)
+            .append(1, u'.')
+            .append(parts.day);
+        if (contains(parts.path) || contains(parts.name) || contains(parts.SizeView()) ||
+            contains(date) || contains(parts.time) || contains(parts.user))
+            ++listed;
+    }
+    CloseTextFile(kLogFileNumber);
+    if (findText.empty()) listed = total;
     return true;
 }
 

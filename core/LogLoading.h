@@ -3,6 +3,9 @@
 
 #include "text/Text.h"
 
+#include <cstdint>
+#include <string_view>
+
 namespace qk {
 
 // Creates AllRecords and NameMatches afresh, then reads the file at `path`
@@ -10,5 +13,11 @@ namespace qk {
 // file, in file order. Returns false when the file could not be opened; both
 // lists are empty then.
 bool ReadDuplicateLog(const Text& path);
+
+// Counts the records of the log at `path` without keeping them: `total` as
+// loading would give, `listed` those a find for `findText` would list (all
+// of them for an empty find text). False when the file could not be opened.
+bool CountDuplicateLog(const Text& path, std::u16string_view findText, std::int64_t& listed,
+                       std::int64_t& total);
 
 } // namespace qk

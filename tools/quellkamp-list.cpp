@@ -126,6 +126,12 @@ std::string OpenFailureReason(const std::string& path) {
     return std::strerror(errno);
 }
 
+int CannotOpen(const std::string& path) {
+    std::fprintf(stderr, "quellkamp-list: cannot open '%s': %s\n", path.c_str(),
+                 OpenFailureReason(path).c_str());
+    return kExitCannotOpen;
+}
+
 void AppendJsonString(std::string& out, const Text& text) {
     static constexpr char kHex[] = "0123456789abcdef";
     out.push_back('"');
@@ -238,13 +244,33 @@ int Run(int argc, char** argv) {
     Options options;
     if (const auto status = ParseArguments(argc, argv, options)) return *status;
 
-    if (!ReadDuplicateLog(Text::FromUtf8(options.log))) {
-        std::fprintf(stderr, "quellkamp-list: cannot open '%s': %s\n", options.log.c_str(),
-                     OpenFailureReason(options.log).c_str());
-        return kExitCannotOpen;
+    const Text log = Text::FromUtf8(options.log);
+    if (options.count) {
+        // Only the last find decides the count; sorts and name matches leave
+        // it alone. Counting needs no records to be kept.
+        Text findText;
+        bool found = false;
+        for (const Action& action : options.actions) {
+            if (action.kind == ActionKind::Find) {
+                findText = action.text;
+                found = true;
+            }
+        }
+        std::int64_t listed = 0, total = 0;
+        if (!CountDuplicateLog(log, found ? findText.view() : std::u16string_view(), listed,
+                               total)) {
+            return CannotOpen(options.log);
+        }
+        const std::string text = CountLabelText(listed, total).ToUtf8() + "\n";
+        if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+            std::fprintf(stderr, "quellkamp-list: cannot write the output: %s\n",
+                         std::strerror(errno));
+            return kExitCannotOpen;
+        }
+        return kExitSuccess;
     }
-    const std::int64_t total = RecordCount(AllRecords.list);
-    std::int64_t listed = total;
+
+    if (!ReadDuplicateLog(log)) return CannotOpen(options.log);
     for (const Action& action : options.actions) {
         switch (action.kind) {
         case ActionKind::Sort:
@@ -252,7 +278,7 @@ int Run(int argc, char** argv) {
             break;
         case ActionKind::Find:
             ClearRecords(NameMatches.list);
-            listed = MarkRecordsByFindText(action.text);
+            MarkRecordsByFindText(action.text);
             break;
         case ActionKind::SameName:
             CollectNameMatches(action.text);
@@ -261,10 +287,7 @@ int Run(int argc, char** argv) {
     }
 
     bool written;
-    if (options.count) {
-        const std::string text = CountLabelText(listed, total).ToUtf8() + "\n";
-        written = std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0;
-    } else if (!options.actions.empty() && options.actions.back().kind == ActionKind::SameName) {
+    if (!options.actions.empty() && options.actions.back().kind == ActionKind::SameName) {
         written = PrintList(NameMatches, options.csv, [](const DuplicateRecord&) { return true; });
     } else {
         written = PrintList(AllRecords, options.csv, IsShown);

@@ -102,6 +102,35 @@ TEST_F(LoadedLog, FindMarksSortKeepsMarksNameMatchesCopy) {
     EXPECT_EQ(RecordCount(NameMatches.list), 0);
 }
 
+// Counting without keeping records gives what loading and a find give.
+TEST_F(LoadedLog, CountingAgreesWithLoadingAndFinding) {
+    std::string log = "Kopf\r\n\xEF\xBB\xBF\n";
+    const char* pieces[] = {"D:\\a\\", "b.par", " ", "  ", "1.234,5KB", "12MB", "16.09.2018",
+                            "07:36", "cad01", "j\xC3\xB6rg", ".asm", "|", "\"", "\t", "x/y"};
+    unsigned seed = 7;
+    for (int line = 0; line < 3000; ++line) {
+        for (int n = 0; n < 9; ++n) {
+            seed = seed * 1103515245u + 12345u;
+            log += pieces[(seed >> 16) % std::size(pieces)];
+        }
+        log += line % 3 == 0 ? "\r\n" : "\n";
+    }
+    ASSERT_TRUE(Load(log));
+    const Text path = Text::FromUtf8(path_.string());
+    const char16_t* finds[] = {u"", u"b.par ", u"2018.09.16", u"16.09", u"1.263.616", u" ",
+                               u"cad01", u"jörg", u"zzz", u"\\", u".."};
+    for (const char16_t* find : finds) {
+        const std::int64_t expected = MarkRecordsByFindText(find);
+        std::int64_t listed = -1, total = -1;
+        ASSERT_TRUE(CountDuplicateLog(path, find, listed, total));
+        EXPECT_EQ(total, RecordCount(AllRecords.list));
+        EXPECT_EQ(listed, expected) << Text(find).ToUtf8();
+    }
+    std::int64_t listed = -1, total = -1;
+    fs::remove(path_);
+    EXPECT_FALSE(CountDuplicateLog(path, u"x", listed, total));
+}
+
 TEST(CountLabelText, ListedSlashTotal) {
     EXPECT_EQ(CountLabelText(1250, 1250).ToUtf8(), "1250/1250");
     EXPECT_EQ(CountLabelText(17, 1250).ToUtf8(), "17/1250");
