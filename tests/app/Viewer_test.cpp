@@ -4,6 +4,9 @@
 // step.
 #include "tests/app/ViewerScript.h"
 
+#include "core/DuplicateRecord.h"
+#include "ui/Events.h"
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QTest>
@@ -145,6 +148,31 @@ TEST_F(Viewer, LoadsListsSortsMatchesAndFinds) {
             EXPECT_EQ(ControlText(FindField), "");
             EXPECT_EQ(ControlText(CountLabel), "5/5");
             EXPECT_EQ(RowCount(RecordListView), 5);
+        }),
+        Do(Close),
+    });
+    EXPECT_EQ(code, 0);
+}
+
+// A click event can arrive after its row went away (an earlier change of the
+// find field emptied the list): with no row selected, the lower list is
+// emptied and lists nothing, not the records named like the column heading.
+TEST_F(Viewer, ClickEventWithoutSelectedRowListsNothing) {
+    // The double quote ends the name: this record is named exactly "Name".
+    std::ofstream(log_, std::ios::app) << "D:\\E\\Name\".par 1 01.01.2001 t u\r\n";
+    const int code = RunWithScript({
+        AnswerFileDialog(log_),
+        WhenMainWindowShown([] { ClickRow(RecordListView, 0); }),
+        Do([] {
+            EXPECT_EQ(RowCount(MatchListView), 2);
+            ui::ListOf(RecordListView)->clearSelection();
+            ASSERT_EQ(SelectedRow(RecordListView), -1);
+            ui::PostEvent(ControlEvent, RecordListView, MainWindow, kLeftClick);
+        }),
+        Do([] {
+            EXPECT_EQ(GetCellText(RecordListView, 5, 1).ToUtf8(), "Name");
+            EXPECT_EQ(RowCount(MatchListView), 0);
+            EXPECT_EQ(RecordCount(NameMatches.list), 0);
         }),
         Do(Close),
     });
