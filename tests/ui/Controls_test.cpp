@@ -122,6 +122,10 @@ struct SplitCase {
     const char16_t* text;
     std::vector<const char16_t*> cells; // columns 0 to 5
 };
+// Printed by name in failure messages.
+void PrintTo(const SplitCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class RowSplitTest : public ControlsTest, public ::testing::WithParamInterface<SplitCase> {};
 
@@ -164,10 +168,6 @@ INSTANTIATE_TEST_SUITE_P(
                                 u"1\n2\n3\n4\n5\n6\n7\n8",
                                 {u"1", u"2", u"3", u"4", u"5", u"6"}}),
     [](const ::testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.name); });
-// Printed by name in failure messages.
-void PrintTo(const SplitCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 TEST_F(ControlsTest, AddRowAppendsOrInsertsAtItsPosition) {
     AddRow(0, -1, T(u"first"));
