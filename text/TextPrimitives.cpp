@@ -1,5 +1,9 @@
 #include "text/TextPrimitives.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cstring>
 
@@ -45,11 +49,47 @@ bool MatchesIgnoringCase(const char16_t* at, std::u16string_view sought) {
     return true;
 }
 
+// Index of the first exact occurrence of a non-empty `sought` at or after
+// index `from`, or kNotFound. Looks at eight places at a time for the first
+// and the last unit of `sought` together before comparing the rest.
+std::size_t FindExact(std::u16string_view text, std::u16string_view sought, std::size_t from) {
+    const std::size_t n = sought.size();
+    if (n > text.size() || from > text.size() - n) return kNotFound;
+    const std::size_t lastStart = text.size() - n;
+    const char16_t* units = text.data();
+    const char16_t first = sought[0];
+    const char16_t final = sought[n - 1];
+    const auto restMatches = [&](std::size_t at) {
+        return n <= 2 ||
+               std::memcmp(units + at + 1, sought.data() + 1, (n - 2) * sizeof(char16_t)) == 0;
+    };
+    std::size_t i = from;
+#if defined(__SSE2__)
+    const __m128i firsts = _mm_set1_epi16(static_cast<short>(first));
+    const __m128i finals = _mm_set1_epi16(static_cast<short>(final));
+    for (; i + 8 <= lastStart + 1; i += 8) {
+        const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+        const __m128i tails = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i + n - 1));
+        int mask = _mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi16(heads, firsts), _mm_cmpeq_epi16(tails, finals)));
+        while (mask != 0) {
+            const int bit = __builtin_ctz(mask);
+            if (restMatches(i + static_cast<std::size_t>(bit) / 2))
+                return i + static_cast<std::size_t>(bit) / 2;
+            mask &= ~(3 << bit);
+        }
+    }
+#endif
+    for (; i <= lastStart; ++i)
+        if (units[i] == first && units[i + n - 1] == final && restMatches(i)) return i;
+    return kNotFound;
+}
+
 // Index of the first occurrence of a non-empty `sought` at or after index
 // `from`, or kNotFound.
 std::size_t NextOccurrence(std::u16string_view text, std::u16string_view sought, std::size_t from,
                            bool ignoreCase) {
-    if (!ignoreCase) return text.find(sought, from);
+    if (!ignoreCase) return FindExact(text, sought, from);
     if (sought.size() > text.size()) return kNotFound;
     const std::size_t last = text.size() - sought.size();
     const char16_t first = LowerUnit(sought[0]);

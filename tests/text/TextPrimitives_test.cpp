@@ -286,3 +286,32 @@ TEST(TextPrimitives, DirectoryAndFileNamePart) {
 
 } // namespace
 } // namespace qk
+
+namespace qk {
+namespace {
+
+// Long texts over two letters: many near matches at every offset of the
+// eight-at-a-time search, against the standard library's search.
+TEST(FindTextSearch, AgreesWithPlainSearchOnLongTexts) {
+    std::uint32_t seed = 12345;
+    const auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        std::u16string text(next() % 80, u'a');
+        for (char16_t& unit : text)
+            unit = next() % 3 == 0 ? u'b' : u'a';
+        std::u16string sought(1 + next() % 6, u'a');
+        for (char16_t& unit : sought)
+            unit = next() % 3 == 0 ? u'b' : u'a';
+        const std::int32_t start = static_cast<std::int32_t>(next() % (text.size() + 2));
+        const std::size_t from = start < 1 ? 0 : std::min<std::size_t>(start - 1, text.size());
+        const std::size_t at = std::u16string_view(text).find(sought, from);
+        const std::int64_t expected = at == std::u16string_view::npos ? 0 : std::int64_t(at) + 1;
+        ASSERT_EQ(FindText(text, sought, start), expected) << round;
+    }
+}
+
+} // namespace
+} // namespace qk
