@@ -50,7 +50,10 @@ std::int64_t MarkRecordsByFindText(std::u16string_view findText) {
         return RecordCount(AllRecords.list);
     }
     auto cache = std::make_unique<std::array<AnswerCache, 4>>();
-    auto& [paths, dates, times, users] = *cache;
+    AnswerCache& paths = (*cache)[0];
+    AnswerCache& dates = (*cache)[1];
+    AnswerCache& times = (*cache)[2];
+    AnswerCache& users = (*cache)[3];
     WalkRecords<ReadAhead::RecordsNamesAndSizes>(AllRecords, [&](DuplicateRecord& record) {
         const bool listed =
             paths.Contains(record.path, findText) || FindText(record.name, findText) > 0 ||

@@ -67,7 +67,7 @@ Text TextArena::Make(std::u16string_view units) {
         void* memory = std::aligned_alloc(Text::kArenaChunkSize, Text::kArenaChunkSize);
         if (!memory) return Text(units);
         if (chunk_ && --chunk_->references == 0) Text::ReleaseChunk(chunk_);
-        chunk_ = new (memory) Text::ArenaChunk{{1}};
+        chunk_ = new (memory) Text::ArenaChunk{1};
         used_ = kFirstByte;
     }
     auto* block = reinterpret_cast<Text::Block*>(reinterpret_cast<char*>(chunk_) + used_);
