@@ -1,4 +1,5 @@
 #include "core/LogLineParser.h"
+#include "tests/core/StepByStepParse.h"
 
 #include "text/NumberText.h"
 #include "text/TextPrimitives.h"
@@ -179,48 +180,6 @@ INSTANTIATE_TEST_SUITE_P(Lines, ParseLogLineCases, testing::ValuesIn(kParseCases
                              return name;
                          });
 
-// The steps written out with the text primitives, as the format is defined,
-// with sizes scaled in 64 bits and kept whole when longer than the width.
-std::optional<DuplicateRecord> ReferenceParse(const Text& line) {
-    const Text path = DirectoryPart(line);
-    std::int64_t pos = 0;
-    for (const char16_t* extension : {u".par", u".psm", u".dft", u".asm"}) {
-        const std::int64_t p = FindText(line, extension);
-        if (p > 0) pos = p;
-    }
-    if (pos <= 0 || TextLength(path) == 0) return std::nullopt;
-    const Text name = FileNamePart(LeftPart(line, static_cast<std::int32_t>(pos + 4)));
-    std::u16string rest(
-        TrimLeading(RightPart(line, static_cast<std::int32_t>(TextLength(line) - pos - 4))).view());
-    rest += u' ';
-    std::u16string tokens;
-    const std::int64_t count = CountText(rest, u" ");
-    for (std::int64_t i = 1; i <= count; ++i) {
-        const Text field = FieldAt(rest, static_cast<std::int32_t>(i), u" ");
-        if (TextLength(field) > 0) tokens += std::u16string(field.view()) + u' ';
-    }
-    Text s = FieldAt(tokens, 1, u" ");
-    s = RemoveText(s, u".");
-    s = ReplaceText(s, u",", u".");
-    if (FindText(s, u"KB") != 0)
-        s = IntegerToText(
-            static_cast<std::int64_t>(static_cast<std::uint64_t>(ParseInteger(s)) * 1024u));
-    if (FindText(s, u"MB") != 0)
-        s = IntegerToText(
-            static_cast<std::int64_t>(static_cast<std::uint64_t>(ParseInteger(s)) * 1048576u));
-    s = FormatDecimal(static_cast<double>(ParseInteger(s)), 0, u",", u".");
-    if (TextLength(s) < 13) s = PadLeft(s, 13);
-    std::u16string d(FieldAt(tokens, 2, u" ").view());
-    d += u'.';
-    std::u16string date(FieldAt(d, 3, u".").view());
-    date += u'.';
-    date += FieldAt(d, 2, u".").view();
-    date += u'.';
-    date += FieldAt(d, 1, u".").view();
-    return DuplicateRecord{
-        path, name, s, Text(date), FieldAt(tokens, 3, u" "), FieldAt(tokens, 4, u" "), Text(u"1")};
-}
-
 // Random lines built from the characters that matter to the format agree with
 // the steps written out one by one.
 TEST(ParseLogLine, AgreesWithTheStepsOnRandomLines) {
@@ -236,7 +195,7 @@ TEST(ParseLogLine, AgreesWithTheStepsOnRandomLines) {
         for (int n = length(random); n > 0; --n)
             line += pieces[pick(random)];
         const Text text(line);
-        const auto expected = ReferenceParse(text);
+        const auto expected = StepByStepParse(text);
         const auto actual = ParseLogLine(text);
         ASSERT_EQ(actual.has_value(), expected.has_value()) << Utf8(text);
         if (!actual) continue;
