@@ -24,8 +24,11 @@ class TextInterner {
     TextInterner() : slots_(kInitialSlots) {}
 
     Text Get(std::u16string_view units) {
-        return Get(units, [](std::u16string_view key) { return Text(key); });
+        return Get(units, [this](std::u16string_view key) { return arena_.Make(key); });
     }
+
+    // A copy of `text` that lives with the texts handed out.
+    Text Keep(const Text& text) { return arena_.Make(text.view()); }
 
     // The text for `key`, made by `make` from the key the first time.
     template <typename Make> Text Get(std::u16string_view key, Make make) {
@@ -102,6 +105,9 @@ class TextInterner {
         slots_[i] = std::move(slot);
     }
 
+    // The texts handed out live together in a few chunks, so the many copies
+    // of one text count their references on a line or two of memory.
+    TextArena arena_;
     std::vector<Slot> slots_;
     std::size_t used_ = 0;
 };
@@ -126,8 +132,8 @@ bool ReadDuplicateLog(const Text& path) {
         record->name = arena.Make(parts.name);
         record->size = arena.Make(parts.SizeView());
         // Dates are looked up as logged and reordered only the first time.
-        record->date =
-            dates.Get(parts.dateToken, [&](std::u16string_view) { return MakeDateText(parts); });
+        record->date = dates.Get(
+            parts.dateToken, [&](std::u16string_view) { return dates.Keep(MakeDateText(parts)); });
         record->time = times.Get(parts.time);
         record->user = users.Get(parts.user);
         record->shown = ShownText();
