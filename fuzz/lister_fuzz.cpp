@@ -46,43 +46,8 @@ namespace {
 constexpr std::size_t kCommandChoices = 9;
 constexpr std::int64_t kFileNumber = 0;
 
-struct ScratchFile {
-    std::string path;
-    int handle = -1;
-
-    ScratchFile() {
-        const char* directory = std::getenv("TMPDIR");
-        path = std::string(directory && *directory ? directory : "/tmp") +
-               "/quellkamp-fuzz-lister-XXXXXX";
-        handle = ::mkstemp(path.data());
-        if (handle < 0) {
-            std::perror("fuzz_lister: cannot make a temporary file");
-            std::abort();
-        }
-    }
-    ~ScratchFile() {
-        ::close(handle);
-        ::unlink(path.c_str());
-    }
-
-    void Write(const std::uint8_t* data, std::size_t size) {
-        std::size_t written = 0;
-        bool ok = ::ftruncate(handle, 0) == 0;
-        while (ok && written < size) {
-            const ssize_t n =
-                ::pwrite(handle, data + written, size - written, static_cast<off_t>(written));
-            ok = n > 0;
-            if (ok) written += static_cast<std::size_t>(n);
-        }
-        if (!ok) {
-            std::perror("fuzz_lister: cannot write the temporary file");
-            std::abort();
-        }
-    }
-};
-
-ScratchFile& Scratch() {
-    static ScratchFile file;
+fuzz::ScratchFile& Scratch() {
+    static fuzz::ScratchFile file("lister");
     return file;
 }
 

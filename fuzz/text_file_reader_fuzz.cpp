@@ -94,44 +94,8 @@ Lines DecodeByTheRules(const std::uint8_t* data, std::size_t size) {
     return lines;
 }
 
-// The file every input is written to; removed when the process ends.
-struct ScratchFile {
-    std::string path;
-    int handle = -1;
-
-    ScratchFile() {
-        const char* directory = std::getenv("TMPDIR");
-        path = std::string(directory && *directory ? directory : "/tmp") +
-               "/quellkamp-fuzz-reader-XXXXXX";
-        handle = ::mkstemp(path.data());
-        if (handle < 0) {
-            std::perror("fuzz_text_file_reader: cannot make a temporary file");
-            std::abort();
-        }
-    }
-    ~ScratchFile() {
-        ::close(handle);
-        ::unlink(path.c_str());
-    }
-
-    void Write(const std::uint8_t* data, std::size_t size) {
-        std::size_t written = 0;
-        bool ok = ::ftruncate(handle, 0) == 0;
-        while (ok && written < size) {
-            const ssize_t n =
-                ::pwrite(handle, data + written, size - written, static_cast<off_t>(written));
-            ok = n > 0;
-            if (ok) written += static_cast<std::size_t>(n);
-        }
-        if (!ok) {
-            std::perror("fuzz_text_file_reader: cannot write the temporary file");
-            std::abort();
-        }
-    }
-};
-
-ScratchFile& Scratch() {
-    static ScratchFile file;
+fuzz::ScratchFile& Scratch() {
+    static fuzz::ScratchFile file("reader");
     return file;
 }
 

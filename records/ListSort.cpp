@@ -25,14 +25,6 @@ namespace qk {
 
 namespace {
 
-#if defined(__GNUC__)
-inline void Prefetch(const void* p) {
-    __builtin_prefetch(p);
-}
-#else
-inline void Prefetch(const void*) {}
-#endif
-
 // How a field's value is read and ordered.
 enum class KeyType { None, Int8, Int16, Int32, Int64, UInt8, UInt16, Float32, Float64, Text };
 

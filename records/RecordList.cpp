@@ -41,14 +41,6 @@ struct PoolBlock {
 };
 static_assert(sizeof(PoolBlock) % 8 == 0, "slots stay 8-byte aligned");
 
-#if defined(__GNUC__)
-inline void Prefetch(const void* p) {
-    __builtin_prefetch(p);
-}
-#else
-inline void Prefetch(const void*) {}
-#endif
-
 std::size_t RoundUp8(std::size_t n) {
     return (n + 7) & ~std::size_t{7};
 }
