@@ -10,6 +10,10 @@
 
 namespace qk {
 
+// The buffer every walk collects the records into, kept between walks so
+// that a walk over a million records allocates nothing. Walks do not nest.
+std::vector<void*>& WalkBuffer();
+
 // Which texts of the records ahead a walk brings in early.
 enum class ReadAhead { Records, RecordsAndNames, RecordsNamesAndSizes };
 
@@ -17,7 +21,7 @@ enum class ReadAhead { Records, RecordsAndNames, RecordsNamesAndSizes };
 // stands on the last record, as after a walk with NextRecord.
 template <ReadAhead ahead = ReadAhead::Records, typename Visit>
 void WalkRecords(ListVariable& list, Visit visit) {
-    static std::vector<void*> records;
+    std::vector<void*>& records = WalkBuffer();
     CollectRecords(list.list, records);
     constexpr std::size_t kRecordsAhead = 16;
     constexpr std::size_t kTextsAhead = 8;
