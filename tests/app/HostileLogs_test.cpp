@@ -84,23 +84,8 @@ class ViewerHostileLogs : public testing::Test {
     ScratchFolder scratch_;
 };
 
-#define SKIP_BIG_IN_SANITIZER_RUN()                                                                \
-    if (SanitizerRun()) GTEST_SKIP() << "a big log; skipped in the sanitizer build"
-
-struct SmallLog {
-    const char* label;
-    Expected (*make)(const fs::path&);
-};
-
 TEST_F(ViewerHostileLogs, SmallLogsListEveryRecord) {
-    const SmallLog logs[] = {
-        {"empty file", EmptyLog},
-        {"header only", HeaderOnlyLog},
-        {"ANSI code page", AnsiCodePageLog},
-        {"NUL bytes", NulBytesLog},
-        {"a million blanks", MillionBlanksLog},
-    };
-    for (const SmallLog& log : logs) {
+    for (const SmallLog& log : kSmallLogs) {
         SCOPED_TRACE(log.label);
         ExpectViewerLoads(Log(), log.make(Log()));
     }

@@ -234,4 +234,21 @@ inline std::string NumberedLines(std::uint64_t from, std::uint64_t count) {
     return bytes;
 }
 
+// The small hostile logs, each with what loading it must give.
+struct SmallLog {
+    const char* label;
+    Expected (*make)(const fs::path&);
+};
+inline const SmallLog kSmallLogs[] = {
+    {"empty file", EmptyLog},
+    {"header only", HeaderOnlyLog},
+    {"ANSI code page", AnsiCodePageLog},
+    {"NUL bytes", NulBytesLog},
+    {"a million blanks", MillionBlanksLog},
+};
+
 } // namespace qk::hostile
+
+// Skips a test of a big log in the sanitizer build.
+#define SKIP_BIG_IN_SANITIZER_RUN()                                                                \
+    if (::qk::hostile::SanitizerRun()) GTEST_SKIP() << "a big log; skipped in the sanitizer build"

@@ -5,6 +5,7 @@
 // could read, and reports a log it cannot open with status 1 and one line.
 // The big logs are made at run time and removed afterwards.
 #include "tests/tools/HostileLogs.h"
+#include "tests/tools/ListerProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -23,74 +24,13 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace qk::hostile {
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadWhole(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// The lister started with `args`, its output going to files in `dir`.
-struct Lister {
-    pid_t pid = -1;
-    fs::path out, err;
-
-    Lister(const fs::path& dir, const std::vector<std::string>& args)
-        : out(dir / "lister.out"), err(dir / "lister.err") {
-        std::string program = QK_LIST_PROGRAM;
-        std::vector<std::string> copies(args);
-        std::vector<char*> argv{program.data()};
-        for (std::string& arg : copies)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-
-    // Waits for the end; the exit status, or -1 for a crash.
-    Result Wait() {
-        Result result;
-        if (pid > 0 && !finished_) {
-            int status = 0;
-            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            if (WIFSIGNALED(status))
-                ADD_FAILURE() << "the lister died of signal " << WTERMSIG(status);
-            finished_ = true;
-        }
-        result.status = status_;
-        result.out = ReadWhole(out);
-        result.err = ReadWhole(err);
-        return result;
-    }
-
-  private:
-    bool finished_ = false;
-    int status_ = -1;
-};
-
-Result RunLister(const fs::path& dir, const std::vector<std::string>& args) {
-    return Lister(dir, args).Wait();
-}
+using lister::Lister;
+using lister::ReadWhole;
+using lister::Result;
+using lister::RunLister;
 
 std::string JsonString(const std::string& utf8) {
     std::string out = "\"";
@@ -146,23 +86,8 @@ class HostileLogs : public testing::Test {
     ScratchFolder scratch_;
 };
 
-#define SKIP_BIG_IN_SANITIZER_RUN()                                                                \
-    if (SanitizerRun()) GTEST_SKIP() << "a big log; skipped in the sanitizer build"
-
-struct SmallLog {
-    const char* label;
-    Expected (*make)(const fs::path&);
-};
-
 TEST_F(HostileLogs, SmallLogsLoadEveryRecord) {
-    const SmallLog logs[] = {
-        {"empty file", EmptyLog},
-        {"header only", HeaderOnlyLog},
-        {"ANSI code page", AnsiCodePageLog},
-        {"NUL bytes", NulBytesLog},
-        {"a million blanks", MillionBlanksLog},
-    };
-    for (const SmallLog& log : logs) {
+    for (const SmallLog& log : kSmallLogs) {
         SCOPED_TRACE(log.label);
         const Expected expected = log.make(Log());
         ExpectLoaded(Dir(), Log(), expected);

@@ -1,37 +1,21 @@
 // quellkamp-list end to end: small logs in, whole outputs compared.
+#include "tests/tools/ListerProcess.h"
+
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadWhole(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+namespace lister = qk::lister;
 
 class QuellkampList : public testing::Test {
   protected:
@@ -51,33 +35,8 @@ class QuellkampList : public testing::Test {
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    Result Run(const std::vector<std::string>& args) {
-        std::vector<char*> argv;
-        std::string program = QK_LIST_PROGRAM;
-        argv.push_back(program.data());
-        std::vector<std::string> copies(args);
-        for (std::string& arg : copies)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        const std::string outPath = (dir_ / "out").string();
-        const std::string errPath = (dir_ / "err").string();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        pid_t pid = 0;
-        Result result;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-            int status = 0;
-            waitpid(pid, &status, 0);
-            result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        result.out = ReadWhole(outPath);
-        result.err = ReadWhole(errPath);
-        return result;
+    lister::Result Run(const std::vector<std::string>& args) {
+        return lister::RunLister(dir_, args);
     }
 
     fs::path dir_;
@@ -146,7 +105,7 @@ TEST_F(QuellkampList, PrintsWhatTheViewerWouldList) {
     for (const OutputCase& c : cases) {
         std::vector<std::string> args = c.actions;
         args.push_back(log_);
-        const Result result = Run(args);
+        const lister::Result result = Run(args);
         EXPECT_EQ(result.status, 0) << c.label << ": " << result.err;
         EXPECT_EQ(result.out, c.expected) << c.label;
         EXPECT_EQ(result.err, "") << c.label;
@@ -156,7 +115,7 @@ TEST_F(QuellkampList, PrintsWhatTheViewerWouldList) {
 TEST_F(QuellkampList, EscapesControlCharactersAndKeepsUmlauts) {
     std::ofstream(log_, std::ios::binary)
         << "D:\\Geh\xC3\xA4use\\a.par\x01 5 01.02.2003 t j\xC3\xB6rg\x7F\n";
-    const Result result = Run({log_});
+    const lister::Result result = Run({log_});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(
         result.out,
@@ -172,7 +131,7 @@ TEST_F(QuellkampList, EmptyAndHeaderOnlyLogsListNothing) {
     for (const char* content : {"", "Doppelte Dateien\r\n", "\r\n\r\n"}) {
         std::ofstream(log_, std::ios::binary | std::ios::trunc) << content;
         EXPECT_EQ(Run({"--count", log_}).out, "0/0\n");
-        const Result result = Run({"--csv", log_});
+        const lister::Result result = Run({"--csv", log_});
         EXPECT_EQ(result.status, 0);
         EXPECT_EQ(result.out, "Pfad,Name,Byte,Datum,Zeit,User\r\n");
     }
@@ -183,7 +142,7 @@ TEST_F(QuellkampList, BadArgumentsGiveUsageAndStatusTwo) {
         {}, {"--sort", "bogus", log_}, {"--sort"}, {"--find"}, {"--frobnicate", log_}, {log_, log_},
     };
     for (const auto& args : cases) {
-        const Result result = Run(args);
+        const lister::Result result = Run(args);
         EXPECT_EQ(result.status, 2) << (args.empty() ? "(none)" : args[0]);
         EXPECT_NE(result.err.find("usage: quellkamp-list"), std::string::npos);
         EXPECT_EQ(result.out, "");
@@ -194,7 +153,7 @@ TEST_F(QuellkampList, UnopenableLogGivesStatusOneNamingTheFile) {
     const std::string missing = (dir_ / "fehlt.txt").string();
     const std::string cases[] = {missing, dir_.string()};
     for (const std::string& path : cases) {
-        const Result result = Run({path});
+        const lister::Result result = Run({path});
         EXPECT_EQ(result.status, 1) << path;
         EXPECT_NE(result.err.find(path), std::string::npos) << result.err;
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
