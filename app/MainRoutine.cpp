@@ -1,7 +1,7 @@
 #include "app/MainRoutine.h"
 
 #include "app/StartUp.h"
-#include "core/ViewCommands.h"
+#include "app/ViewCommands.h"
 #include "ui/Events.h"
 #include "ui/MainWindow.h"
 

@@ -11,7 +11,7 @@
 #include "app/StartUp.h"
 #include "core/DuplicateRecord.h"
 #include "core/LogLoading.h"
-#include "core/ViewCommands.h"
+#include "app/ViewCommands.h"
 #include "text/Text.h"
 #include "ui/Controls.h"
 #include "ui/MainWindow.h"

@@ -1,4 +1,4 @@
-#include "core/ViewCommands.h"
+#include "app/ViewCommands.h"
 
 #include "core/DuplicateRecord.h"
 #include "core/LogLoading.h"
