@@ -1,5 +1,7 @@
 #include "text/Text.h"
 
+#include "text/Utf8.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -83,51 +85,6 @@ Text TextArena::Make(std::u16string_view units) {
     return text;
 }
 
-namespace {
-
-// Length of the longest valid prefix of a UTF-8 sequence starting at s[0],
-// and the code point it encodes when that prefix is complete.
-struct Decoded {
-    std::size_t length; // bytes consumed (at least 1)
-    char32_t codePoint; // U+FFFD when the sequence is ill-formed
-};
-
-Decoded DecodeOne(const unsigned char* s, std::size_t available) {
-    const unsigned char lead = s[0];
-    if (lead < 0x80) return {1, lead};
-    std::size_t need;
-    char32_t cp;
-    unsigned char low = 0x80, high = 0xBF; // allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        need = 1;
-        cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        need = 2;
-        cp = lead & 0x0F;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        need = 3;
-        cp = lead & 0x07;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return {1, 0xFFFD};
-    }
-    std::size_t i = 1;
-    for (; i <= need; ++i) {
-        if (i >= available) return {i, 0xFFFD};
-        const unsigned char b = s[i];
-        const unsigned char lo = i == 1 ? low : 0x80;
-        const unsigned char hi = i == 1 ? high : 0xBF;
-        if (b < lo || b > hi) return {i, 0xFFFD};
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    return {i, cp};
-}
-
-} // namespace
-
 Text Text::FromUtf8(std::string_view utf8) {
     const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
     const std::size_t n = utf8.size();
@@ -147,15 +104,9 @@ Text Text::FromUtf8(std::string_view utf8) {
     buffer.reserve(n);
     buffer.append(s, s + ascii);
     for (std::size_t i = ascii; i < n;) {
-        const Decoded d = DecodeOne(s + i, n - i);
-        i += d.length;
-        if (d.codePoint >= 0x10000) {
-            const char32_t v = d.codePoint - 0x10000;
-            buffer.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
-            buffer.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
-        } else {
-            buffer.push_back(static_cast<char16_t>(d.codePoint));
-        }
+        const Utf8Decoded decoded = DecodeUtf8(s + i, n - i);
+        i += decoded.length;
+        AppendUtf16(decoded.codePoint, [&](char16_t unit) { buffer.push_back(unit); });
     }
     return Text(std::u16string_view(buffer));
 }

@@ -79,8 +79,8 @@ class Text {
         return a.view() == (b ? std::u16string_view(b) : std::u16string_view());
     }
 
-    // UTF-8 to UTF-16. Malformed sequences become U+FFFD, one for each
-    // maximal ill-formed subsequence; NUL bytes are kept as they are.
+    // UTF-8 to UTF-16 by the rules of text/Utf8.h, the same as the text
+    // file reader's; NUL bytes are kept as they are.
     static Text FromUtf8(std::string_view utf8);
     // UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD.
     std::string ToUtf8() const;

@@ -1,4 +1,4 @@
-// Line-by-line reading of UTF-8 text files over POSIX descriptors.
+// Line-by-line reading of UTF-8 text files through the file layer.
 //
 // Open files live in a table indexed by the caller's number; number -1 asks
 // for a record outside the table whose address then serves as its number.
@@ -9,9 +9,11 @@
 // sequences in place, so that no byte passes through a call of its own.
 #include "text/TextFileReader.h"
 
+#include "text/FileLayer.h"
+#include "text/Utf8.h"
+
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -19,11 +21,6 @@
 #include <new>
 #include <string>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace qk {
 namespace {
@@ -39,11 +36,10 @@ constexpr std::int64_t kAllFiles = -1;
 // A line work area larger than this is given back after the line is made.
 constexpr std::size_t kLargeWorkArea = 64 * 1024;
 constexpr std::size_t kFirstWorkArea = 256;
-constexpr char16_t kReplacementCharacter = 0xFFFD;
 constexpr unsigned char kByteOrderMark[3] = {0xEF, 0xBB, 0xBF};
 
 struct OpenFile {
-    int handle = -1;
+    FileHandle handle = kNoFileHandle;
     // The byte buffer, or nullptr: the file is then read one byte at a time
     // into `single`, which serves as a buffer of one byte.
     unsigned char* buffer = nullptr;
@@ -77,7 +73,7 @@ FileTable& Files() {
 
 void Release(OpenFile* file) {
     if (!file) return;
-    if (file->handle >= 0) ::close(file->handle); // also drops the flock
+    CloseFile(file->handle);
     delete[] file->buffer;
     std::free(file->work);
     delete file;
@@ -130,55 +126,11 @@ OpenFile* DetachLocked(FileTable& table, std::int64_t number) {
     return nullptr;
 }
 
-// Opens an existing regular file for reading, exclusively. Never blocks: the
-// open is non-blocking (a FIFO or device is refused after fstat), and the
-// lock is tried, not waited for. -1 on failure.
-int OpenRegularFileExclusively(const std::string& path) {
-    int handle;
-    do {
-        handle = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    } while (handle < 0 && errno == EINTR);
-    if (handle < 0) return -1;
-    struct stat status;
-    if (::fstat(handle, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(handle);
-        return -1;
-    }
-    const int flags = ::fcntl(handle, F_GETFL);
-    if (flags < 0 || ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        ::close(handle);
-        return -1;
-    }
-    // POSIX has no share modes; an exclusive advisory lock is the nearest
-    // thing: a second open of the same file by this reader (in this process
-    // or another) fails while the first is open. A file system that cannot
-    // lock at all does not stop the open.
-    int locked;
-    do {
-        locked = ::flock(handle, LOCK_EX | LOCK_NB);
-    } while (locked != 0 && errno == EINTR);
-    if (locked != 0 && errno == EWOULDBLOCK) {
-        ::close(handle);
-        return -1;
-    }
-    return handle;
-}
-
-// One read of up to `count` bytes; interrupted reads are retried, and any
-// other failure counts as the end of the file.
-std::size_t ReadOnce(int handle, void* destination, std::size_t count) {
-    for (;;) {
-        const ssize_t got = ::read(handle, destination, count);
-        if (got >= 0) return static_cast<std::size_t>(got);
-        if (errno != EINTR) return 0;
-    }
-}
-
 // Reads until `count` bytes came or the file ended.
-std::size_t ReadFully(int handle, unsigned char* destination, std::size_t count) {
+std::size_t ReadFully(FileHandle handle, unsigned char* destination, std::size_t count) {
     std::size_t total = 0;
     while (total < count) {
-        const std::size_t got = ReadOnce(handle, destination + total, count - total);
+        const std::size_t got = ReadFromFile(handle, destination + total, count - total);
         if (got == 0) break;
         total += got;
     }
@@ -192,7 +144,7 @@ unsigned char* BufferOf(OpenFile& file) {
 // Refills the buffer with one read; the number of bytes got (0 at the end).
 std::int32_t Refill(OpenFile& file) {
     const std::size_t capacity = file.buffer ? static_cast<std::size_t>(file.bufferSize) : 1;
-    const auto got = static_cast<std::int32_t>(ReadOnce(file.handle, BufferOf(file), capacity));
+    const auto got = static_cast<std::int32_t>(ReadFromFile(file.handle, BufferOf(file), capacity));
     file.fill = got;
     file.unread = got;
     return got;
@@ -205,18 +157,9 @@ void SkipByteOrderMark(OpenFile& file) {
     if (!file.byteOrderMarkPending) return;
     file.byteOrderMarkPending = false;
     unsigned char head[3];
-    std::size_t got = 0;
-    while (got < sizeof head) {
-        const ssize_t n =
-            ::pread(file.handle, head + got, sizeof head - got, static_cast<off_t>(got));
-        if (n > 0) {
-            got += static_cast<std::size_t>(n);
-        } else if (n == 0 || errno != EINTR) {
-            break;
-        }
-    }
-    if (got == sizeof head && std::memcmp(head, kByteOrderMark, sizeof head) == 0)
-        ::lseek(file.handle, static_cast<off_t>(sizeof head), SEEK_SET);
+    const std::size_t got = ReadFully(file.handle, head, sizeof head);
+    const bool mark = got == sizeof head && std::memcmp(head, kByteOrderMark, sizeof head) == 0;
+    SeekFile(file.handle, mark ? sizeof head : 0);
 }
 
 // Hands out up to `count` bytes: first from the buffer, then either read
@@ -315,18 +258,9 @@ struct LineBuilder {
     // A decoded sequence of 1 + `continuations` bytes; overlong forms,
     // surrogates and values beyond U+10FFFF become U+FFFD.
     void AppendCodePoint(char32_t codePoint, int continuations) {
-        static constexpr char32_t kSmallest[4] = {0, 0x80, 0x800, 0x10000};
-        if (codePoint < kSmallest[continuations] || (codePoint >= 0xD800 && codePoint <= 0xDFFF) ||
-            codePoint > 0x10FFFF) {
-            AppendUnit(kReplacementCharacter);
-        } else if (codePoint >= 0x10000) {
-            if (!Room(2)) return;
-            const char32_t v = codePoint - 0x10000;
-            file.work[length++] = static_cast<char16_t>(0xD800 + (v >> 10));
-            file.work[length++] = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
-        } else {
-            AppendUnit(static_cast<char16_t>(codePoint));
-        }
+        const char32_t checked = Utf8Checked(codePoint, continuations);
+        if (!Room(checked >= 0x10000 ? 2 : 1)) return;
+        AppendUtf16(checked, [&](char16_t unit) { file.work[length++] = unit; });
     }
 };
 
@@ -366,21 +300,12 @@ std::int64_t ReadLine(OpenFile& file) {
             line.AppendUnit(static_cast<char16_t>(((lead & 0x1F) << 6) | (stop[1] & 0x3F)));
             continue;
         }
-        int continuations;
-        char32_t codePoint;
-        if (lead < 0xC0 || lead >= 0xF8) {
-            line.AppendUnit(u'?'); // a stray continuation byte or an invalid lead
+        const int continuations = Utf8Continuations(lead);
+        if (continuations < 0) {
+            line.AppendUnit(kInvalidUtf8Byte); // a stray continuation byte or an invalid lead
             continue;
-        } else if (lead < 0xE0) {
-            continuations = 1;
-            codePoint = lead & 0x1F;
-        } else if (lead < 0xF0) {
-            continuations = 2;
-            codePoint = lead & 0x0F;
-        } else {
-            continuations = 3;
-            codePoint = lead & 0x07;
         }
+        char32_t codePoint = Utf8LeadBits(lead, continuations);
         bool complete = true;
         bool endOfFile = false;
         for (int i = 0; i < continuations; ++i) {
@@ -390,14 +315,14 @@ std::int64_t ReadLine(OpenFile& file) {
                 break;
             }
             const unsigned char byte = BufferOf(file)[file.fill - file.unread];
-            if ((byte & 0xC0) != 0x80) {
+            if (!IsUtf8Continuation(byte)) {
                 // Not a continuation byte: it stays unread and is taken afresh,
                 // so a line end here still ends the line.
                 complete = false;
                 break;
             }
             --file.unread;
-            codePoint = (codePoint << 6) | (byte & 0x3F);
+            codePoint = Utf8Continue(codePoint, byte);
         }
         if (complete) {
             line.AppendCodePoint(codePoint, continuations);
@@ -425,21 +350,18 @@ std::int64_t OpenTextFile(std::int64_t number, const Text& name) {
     std::lock_guard guard(table.lock);
     if (number >= 0) Release(DetachLocked(table, number));
 
-    std::string path;
     try {
-        path = name.ToUtf8();
         if (number >= 0 && static_cast<std::uint64_t>(number) >= table.slots.size())
             table.slots.resize(static_cast<std::size_t>(number) + kTableGrowth, nullptr);
         if (number == kOutsideTable) table.outside.reserve(table.outside.size() + 1);
     } catch (const std::exception&) {
         return 0;
     }
-    if (path.empty() || path.find('\0') != std::string::npos) return 0;
 
     auto* file = new (std::nothrow) OpenFile;
     if (!file) return 0;
-    file->handle = OpenRegularFileExclusively(path);
-    if (file->handle < 0) {
+    file->handle = OpenFileForReading(name);
+    if (file->handle == kNoFileHandle) {
         Release(file);
         return 0;
     }

@@ -32,24 +32,28 @@ TEST(Text, Utf8RoundTrip) {
     EXPECT_EQ(Text::FromUtf8("a\xF0\x9F\x98\x80").size(), 3u);
 }
 
-TEST(Text, MalformedUtf8BecomesReplacementCharacters) {
+// The text file reader's rules: a cut sequence or an ill-formed complete one
+// is one U+FFFD, a byte that can lead no sequence is "?".
+TEST(Text, MalformedUtf8DecodesAsTheReaderDoes) {
     const std::vector<Utf8Case> cases = {
         {"a\xFF"
          "b",
-         u"a\uFFFDb"},
+         u"a?b"},
         {"\xC3", u"\uFFFD"}, // cut short at the end
         {"\xC3"
          "a",
-         u"\uFFFDa"},            // missing continuation
-        {"\xE2\x82", u"\uFFFD"}, // one maximal subpart
+         u"\uFFFDa"}, // missing continuation
+        {"\xE2\x82", u"\uFFFD"},
         {"\xE2\x82"
          "a",
          u"\uFFFDa"},
-        {"\xC0\xAF", u"\uFFFD\uFFFD"},                     // overlong
-        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},           // encoded surrogate
-        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"}, // beyond U+10FFFF
-        {"\x80\x80", u"\uFFFD\uFFFD"},                     // stray continuations
+        {"\xC0\xAF", u"\uFFFD"},         // overlong
+        {"\xED\xA0\x80", u"\uFFFD"},     // encoded surrogate
+        {"\xF4\x90\x80\x80", u"\uFFFD"}, // beyond U+10FFFF
+        {"\x80\x80", u"??"},             // stray continuations
+        {"\xF8\x88\x80\x80\x80", u"?????"},
         {"\xF0\x9F\x98", u"\uFFFD"},
+        {"\xC3\xC3\xA4", u"\uFFFD\u00E4"}, // the cutting byte starts afresh
     };
     for (const auto& c : cases) {
         const Text text = Text::FromUtf8(c.utf8);

@@ -127,6 +127,29 @@ TEST_F(QuellkampList, EscapesControlCharactersAndKeepsUmlauts) {
         "\n");
 }
 
+// A find text decodes by the same rules as the log, so malformed bytes on the
+// command line find the same bytes in a log line.
+TEST_F(QuellkampList, FindWithMalformedBytesFindsTheSameBytesInTheLog) {
+    std::ofstream(log_, std::ios::binary | std::ios::trunc)
+        << "D:\\a\\x\xFFy.par 5 01.02.2003 10:00 u\n"
+           "D:\\a\\z\xC0\xAFw.par 6 01.02.2003 10:00 u\n"
+           "D:\\a\\plain.par 7 01.02.2003 10:00 u\n";
+    const std::vector<OutputCase> cases = {
+        {"0xFF within a name", {"--find", "x\xFFy"}, "1/3\n"},
+        {"0xFF alone", {"--find", "\xFF"}, "1/3\n"},
+        {"0xC0 0xAF within a name", {"--find", "z\xC0\xAFw"}, "1/3\n"},
+        {"0xC0 0xAF alone", {"--find", "\xC0\xAF"}, "1/3\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"--count"};
+        args.insert(args.end(), c.actions.begin(), c.actions.end());
+        args.push_back(log_);
+        const lister::Result result = Run(args);
+        EXPECT_EQ(result.status, 0) << c.label << ": " << result.err;
+        EXPECT_EQ(result.out, c.expected) << c.label;
+    }
+}
+
 TEST_F(QuellkampList, EmptyAndHeaderOnlyLogsListNothing) {
     for (const char* content : {"", "Doppelte Dateien\r\n", "\r\n\r\n"}) {
         std::ofstream(log_, std::ios::binary | std::ios::trunc) << content;
