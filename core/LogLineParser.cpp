@@ -1,6 +1,7 @@
 #include "core/LogLineParser.h"
 
 #include "text/NumberText.h"
+#include "text/Scan.h"
 
 #include <algorithm>
 #include <array>
@@ -8,10 +9,6 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace qk {
 namespace {
@@ -51,7 +48,7 @@ struct LineScan {
 // Position of the first `unit` at or after `from`, or npos.
 std::size_t FindUnit(std::u16string_view text, std::size_t from, char16_t unit) {
     std::size_t i = from;
-#if defined(__SSE2__)
+#if QK_SCAN_SSE2
     const __m128i wanted = _mm_set1_epi16(static_cast<short>(unit));
     for (; i + 8 <= text.size(); i += 8) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
@@ -67,7 +64,7 @@ std::size_t FindUnit(std::u16string_view text, std::size_t from, char16_t unit) 
 // Position of the last "\\" or "/" before `end`, or npos.
 std::size_t FindLastSeparator(std::u16string_view text, std::size_t end) {
     std::size_t i = end;
-#if defined(__SSE2__)
+#if QK_SCAN_SSE2
     const __m128i backslash = _mm_set1_epi16(u'\\');
     const __m128i slash = _mm_set1_epi16(u'/');
     for (; i >= 8; i -= 8) {

@@ -67,8 +67,7 @@ std::int64_t MarkRecordsByFindText(std::u16string_view findText) {
 
 void CollectNameMatches(std::u16string_view name) {
     ClearRecords(NameMatches.list);
-    static std::vector<const DuplicateRecord*> matches;
-    matches.clear();
+    std::vector<const DuplicateRecord*> matches;
     WalkRecords<ReadAhead::RecordsAndNames>(AllRecords, [&](const DuplicateRecord& record) {
         if (record.name.view() == name) matches.push_back(&record);
     });

@@ -1,10 +1,19 @@
 #include "core/RecordWalk.h"
 
 namespace qk {
+namespace {
 
-std::vector<void*>& WalkBuffer() {
-    static std::vector<void*> records;
-    return records;
+std::vector<void*> sharedRecords;
+bool sharedLent = false;
+
+} // namespace
+
+WalkBuffer::WalkBuffer() : shared_(sharedLent ? nullptr : &sharedRecords) {
+    sharedLent = true;
+}
+
+WalkBuffer::~WalkBuffer() {
+    if (shared_) sharedLent = false;
 }
 
 } // namespace qk

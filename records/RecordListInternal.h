@@ -2,6 +2,7 @@
 #pragma once
 
 #include "records/RecordList.h"
+#include "text/Scan.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -32,14 +33,6 @@ inline void DropOrder(RecordList* list) noexcept {
     list->order = nullptr;
 }
 
-// Asks for the memory at `p` ahead of its use.
-inline void Prefetch(const void* p) noexcept {
-#if defined(__GNUC__)
-    __builtin_prefetch(p);
-#else
-    (void)p;
-#endif
-}
 
 // Keeps the variable's second word equal to the list's current element.
 inline void SetCurrent(RecordList* list, Element* element) noexcept {

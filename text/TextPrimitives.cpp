@@ -1,8 +1,6 @@
 #include "text/TextPrimitives.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "text/Scan.h"
 
 #include <algorithm>
 #include <cstring>
@@ -64,7 +62,7 @@ std::size_t FindExact(std::u16string_view text, std::u16string_view sought, std:
                std::memcmp(units + at + 1, sought.data() + 1, (n - 2) * sizeof(char16_t)) == 0;
     };
     std::size_t i = from;
-#if defined(__SSE2__)
+#if QK_SCAN_SSE2
     const __m128i firsts = _mm_set1_epi16(static_cast<short>(first));
     const __m128i finals = _mm_set1_epi16(static_cast<short>(final));
     for (; i + 8 <= lastStart + 1; i += 8) {

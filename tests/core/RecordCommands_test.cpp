@@ -1,5 +1,6 @@
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
+#include "core/RecordWalk.h"
 
 #include <gtest/gtest.h>
 
@@ -129,6 +130,22 @@ TEST_F(LoadedLog, CountingAgreesWithLoadingAndFinding) {
     std::int64_t listed = -1, total = -1;
     fs::remove(path_);
     EXPECT_FALSE(CountDuplicateLog(path, u"x", listed, total));
+}
+
+// A visit that walks again, here over a shorter list, gets a buffer of its
+// own: the outer walk goes on over its own records.
+TEST_F(LoadedLog, NestedWalksEachSeeTheirOwnRecords) {
+    ASSERT_TRUE(Load("D:\\x\\a.par 1 01.01.2001 t u\n"
+                     "D:\\x\\b.par 2 01.01.2001 t u\n"
+                     "D:\\x\\c.par 3 01.01.2001 t u\n"));
+    CollectNameMatches(u"b.par ");
+    std::string outer, inner;
+    WalkRecords(AllRecords, [&](const DuplicateRecord& record) {
+        outer += record.name.ToUtf8()[0];
+        WalkRecords(NameMatches, [&](const DuplicateRecord& match) { inner += match.name.ToUtf8()[0]; });
+    });
+    EXPECT_EQ(outer, "abc");
+    EXPECT_EQ(inner, "bbb");
 }
 
 TEST(CountLabelText, ListedSlashTotal) {
