@@ -1,6 +1,7 @@
 #include "records/ListSort.h"
 
 #include "records/RecordListInternal.h"
+#include "text/TextPrimitives.h"
 
 #include <algorithm>
 #include <bit>
@@ -114,25 +115,6 @@ std::uint64_t NumericKey(KeyType type, const std::byte* p) {
     default:
         return 0;
     }
-}
-
-// Lower case for the letters of Latin-1, Latin Extended-A, Greek and
-// Cyrillic; every other unit stays as it is.
-char16_t FoldCase(char16_t c) {
-    if (c < 0x80) return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-    if (c < 0xC0) return c;
-    if (c <= 0xDE) return c == 0xD7 ? c : static_cast<char16_t>(c + 32);
-    if (c >= 0x100 && c <= 0x17F) {
-        if (c == 0x178) return 0xFF;
-        if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
-            return c % 2 ? static_cast<char16_t>(c + 1) : c;
-        if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
-        return c % 2 ? c : static_cast<char16_t>(c + 1);
-    }
-    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return static_cast<char16_t>(c + 32);
-    if (c >= 0x410 && c <= 0x42F) return static_cast<char16_t>(c + 32);
-    if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 80);
-    return c;
 }
 
 const Text& TextAt(Element* element, std::int64_t field) {

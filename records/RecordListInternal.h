@@ -33,7 +33,6 @@ inline void DropOrder(RecordList* list) noexcept {
     list->order = nullptr;
 }
 
-
 // Keeps the variable's second word equal to the list's current element.
 inline void SetCurrent(RecordList* list, Element* element) noexcept {
     list->current = element;

@@ -15,8 +15,7 @@ namespace qk {
 namespace {
 
 // Calls `call` until it is not interrupted by a signal; its last result.
-template <typename Call>
-auto RetryInterrupted(Call call) {
+template <typename Call> auto RetryInterrupted(Call call) {
     for (;;) {
         const auto result = call();
         if (result >= 0 || errno != EINTR) return result;
@@ -63,7 +62,8 @@ FileHandle OpenFileForReading(const Text& path) {
 }
 
 std::size_t ReadFromFile(FileHandle file, void* destination, std::size_t count) {
-    const ssize_t got = RetryInterrupted([&] { return ::read(Descriptor(file), destination, count); });
+    const ssize_t got =
+        RetryInterrupted([&] { return ::read(Descriptor(file), destination, count); });
     return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 

@@ -19,31 +19,9 @@ bool IsPathSeparator(char16_t c) {
     return c == u'/' || c == u'\\';
 }
 
-// Simple one-unit lower-casing: ASCII, Latin-1, Latin Extended-A, basic
-// Greek and basic Cyrillic. Everything else stays as it is.
-constexpr char16_t LowerUnit(char16_t c) {
-    if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
-    if (c < 0xC0) return c;
-    if (c <= 0xDE) return c == 0xD7 ? c : static_cast<char16_t>(c + 32);
-    if (c < 0x100) return c;
-    if (c < 0x180) {
-        if (c == 0x130) return u'i';
-        if (c == 0x178) return 0xFF;
-        const bool evenUpper = (c < 0x138) || (c >= 0x14A && c < 0x178);
-        const bool oddUpper = (c >= 0x139 && c < 0x149) || (c >= 0x179 && c < 0x17F);
-        if ((evenUpper && c % 2 == 0) || (oddUpper && c % 2 == 1))
-            return static_cast<char16_t>(c + 1);
-        return c;
-    }
-    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return static_cast<char16_t>(c + 32);
-    if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 80);
-    if (c >= 0x410 && c <= 0x42F) return static_cast<char16_t>(c + 32);
-    return c;
-}
-
 bool MatchesIgnoringCase(const char16_t* at, std::u16string_view sought) {
     for (std::size_t i = 0; i < sought.size(); ++i)
-        if (LowerUnit(at[i]) != LowerUnit(sought[i])) return false;
+        if (FoldCase(at[i]) != FoldCase(sought[i])) return false;
     return true;
 }
 
@@ -90,9 +68,9 @@ std::size_t NextOccurrence(std::u16string_view text, std::u16string_view sought,
     if (!ignoreCase) return FindExact(text, sought, from);
     if (sought.size() > text.size()) return kNotFound;
     const std::size_t last = text.size() - sought.size();
-    const char16_t first = LowerUnit(sought[0]);
+    const char16_t first = FoldCase(sought[0]);
     for (std::size_t i = from; i <= last; ++i)
-        if (LowerUnit(text[i]) == first && MatchesIgnoringCase(text.data() + i, sought)) return i;
+        if (FoldCase(text[i]) == first && MatchesIgnoringCase(text.data() + i, sought)) return i;
     return kNotFound;
 }
 

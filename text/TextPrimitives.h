@@ -15,6 +15,30 @@ namespace qk {
 // Bit 0 of a mode argument: compare ignoring letter case.
 constexpr std::int32_t kIgnoreCase = 1;
 
+// The one case fold of every comparison that ignores letter case (finding
+// and sorting): simple one-unit lower-casing of ASCII, Latin-1, Latin
+// Extended-A (U+0130 folds to "i"), basic Greek and basic Cyrillic. Every
+// other unit stays as it is.
+constexpr char16_t FoldCase(char16_t c) {
+    if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+    if (c < 0xC0) return c;
+    if (c <= 0xDE) return c == 0xD7 ? c : static_cast<char16_t>(c + 32);
+    if (c < 0x100) return c;
+    if (c < 0x180) {
+        if (c == 0x130) return u'i';
+        if (c == 0x178) return 0xFF;
+        const bool evenUpper = (c < 0x138) || (c >= 0x14A && c < 0x178);
+        const bool oddUpper = (c >= 0x139 && c < 0x149) || (c >= 0x179 && c < 0x17F);
+        if ((evenUpper && c % 2 == 0) || (oddUpper && c % 2 == 1))
+            return static_cast<char16_t>(c + 1);
+        return c;
+    }
+    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return static_cast<char16_t>(c + 32);
+    if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 80);
+    if (c >= 0x410 && c <= 0x42F) return static_cast<char16_t>(c + 32);
+    return c;
+}
+
 // 1-based position of the first occurrence of `sought` at or after `start`,
 // counted from the beginning of `text`; 0 when absent or when either is empty.
 std::int64_t FindText(std::u16string_view text, std::u16string_view sought, std::int32_t start = 1,

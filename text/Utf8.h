@@ -50,7 +50,7 @@ constexpr char32_t Utf8Checked(char32_t codePoint, int continuations) {
 }
 
 struct Utf8Decoded {
-    std::size_t length;  // bytes taken
+    std::size_t length; // bytes taken
     char32_t codePoint; // or kReplacementCharacter, or kInvalidUtf8Byte
 };
 
@@ -68,8 +68,7 @@ constexpr Utf8Decoded DecodeUtf8(const unsigned char* bytes, std::size_t availab
 }
 
 // Writes `codePoint` as one or two UTF-16 units through `append`.
-template <typename Append>
-void AppendUtf16(char32_t codePoint, Append append) {
+template <typename Append> void AppendUtf16(char32_t codePoint, Append append) {
     if (codePoint >= 0x10000) {
         const char32_t v = codePoint - 0x10000;
         append(static_cast<char16_t>(0xD800 + (v >> 10)));

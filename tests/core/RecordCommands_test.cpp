@@ -106,8 +106,9 @@ TEST_F(LoadedLog, FindMarksSortKeepsMarksNameMatchesCopy) {
 // Counting without keeping records gives what loading and a find give.
 TEST_F(LoadedLog, CountingAgreesWithLoadingAndFinding) {
     std::string log = "Kopf\r\n\xEF\xBB\xBF\n";
-    const char* pieces[] = {"D:\\a\\", "b.par", " ", "  ", "1.234,5KB", "12MB", "16.09.2018",
-                            "07:36", "cad01", "j\xC3\xB6rg", ".asm", "|", "\"", "\t", "x/y"};
+    const char* pieces[] = {"D:\\a\\", "b.par",      " ",     "  ",    "1.234,5KB",
+                            "12MB",    "16.09.2018", "07:36", "cad01", "j\xC3\xB6rg",
+                            ".asm",    "|",          "\"",    "\t",    "x/y"};
     unsigned seed = 7;
     for (int line = 0; line < 3000; ++line) {
         for (int n = 0; n < 9; ++n) {
@@ -118,8 +119,8 @@ TEST_F(LoadedLog, CountingAgreesWithLoadingAndFinding) {
     }
     ASSERT_TRUE(Load(log));
     const Text path = Text::FromUtf8(path_.string());
-    const char16_t* finds[] = {u"", u"b.par ", u"2018.09.16", u"16.09", u"1.263.616", u" ",
-                               u"cad01", u"jörg", u"zzz", u"\\", u".."};
+    const char16_t* finds[] = {u"",      u"b.par ", u"2018.09.16", u"16.09", u"1.263.616", u" ",
+                               u"cad01", u"jörg",   u"zzz",        u"\\",    u".."};
     for (const char16_t* find : finds) {
         const std::int64_t expected = MarkRecordsByFindText(find);
         std::int64_t listed = -1, total = -1;
@@ -142,7 +143,8 @@ TEST_F(LoadedLog, NestedWalksEachSeeTheirOwnRecords) {
     std::string outer, inner;
     WalkRecords(AllRecords, [&](const DuplicateRecord& record) {
         outer += record.name.ToUtf8()[0];
-        WalkRecords(NameMatches, [&](const DuplicateRecord& match) { inner += match.name.ToUtf8()[0]; });
+        WalkRecords(NameMatches,
+                    [&](const DuplicateRecord& match) { inner += match.name.ToUtf8()[0]; });
     });
     EXPECT_EQ(outer, "abc");
     EXPECT_EQ(inner, "bbb");

@@ -75,6 +75,7 @@ TEST(CompareTextsIgnoreCase, FoldsLetterCase) {
         {u"\u00d7", u"\u00f7", -1},        // × and ÷ are no letters
         {u"\u0178", u"\u00ff", 0},         // Ÿ ÿ
         {u"\u0141", u"\u0142", 0},         // Ł ł
+        {u"\u0130", u"i", 0},              // İ folds as finding folds it
         {u"z", u"\u00c4", -1},
         {u"ab", u"AB ", -1},
         {u"[", u"a", -1}, // '[' lies between the capitals and the small letters
