@@ -11,7 +11,7 @@
 namespace qk {
 namespace {
 
-constexpr int kNameColumn = 1;
+constexpr int kNameColumn = static_cast<int>(RecordField::Name);
 
 // Appends the rows of `list`'s records that pass `include` to `control`.
 template <typename Include>
@@ -19,12 +19,9 @@ void FillListView(std::int64_t control, ListVariable& list, Include include) {
     std::int64_t row = 0;
     WalkRecords(list, [&](const DuplicateRecord& record) {
         if (!include(record)) return;
-        AddRow(control, -1, record.path);
-        SetCellText(control, row, record.name, 1);
-        SetCellText(control, row, record.size, 2);
-        SetCellText(control, row, record.date, 3);
-        SetCellText(control, row, record.time, 4);
-        SetCellText(control, row, record.user, 5);
+        AddRow(control, -1, FieldOf(record, RecordField::Path));
+        for (int column = 1; column < kVisibleFieldCount; ++column)
+            SetCellText(control, row, FieldOf(record, static_cast<RecordField>(column)), column);
         ++row;
     });
 }

@@ -2,7 +2,20 @@
 
 namespace qk {
 
-const std::int64_t kDuplicateRecordFieldMap[8] = {0, 8, 16, 24, 32, 40, 48, -1};
+const std::int64_t kDuplicateRecordFieldMap[8] = {
+    FieldOffset(RecordField::Path),   FieldOffset(RecordField::Name),
+    FieldOffset(RecordField::Size),   FieldOffset(RecordField::Date),
+    FieldOffset(RecordField::Time),   FieldOffset(RecordField::User),
+    offsetof(DuplicateRecord, shown), -1};
+
+namespace {
+constexpr bool FieldsInColumnOrder() {
+    for (int i = 0; i < kVisibleFieldCount; ++i)
+        if (static_cast<int>(kRecordFields[static_cast<std::size_t>(i)].field) != i) return false;
+    return true;
+}
+static_assert(FieldsInColumnOrder(), "kRecordFields is indexed by RecordField");
+} // namespace
 
 ListVariable AllRecords;
 ListVariable NameMatches;

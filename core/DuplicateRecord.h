@@ -5,8 +5,10 @@
 #include "records/RecordList.h"
 #include "text/Text.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace qk {
 
@@ -21,13 +23,41 @@ struct DuplicateRecord {
 };
 static_assert(sizeof(DuplicateRecord) == 56, "seven text references of 8 bytes");
 
-// The six visible fields in column order, as byte offsets for the sort.
+// The six visible fields in column order.
 enum class RecordField : std::int32_t { Path = 0, Name, Size, Date, Time, User };
-constexpr std::int64_t FieldOffset(RecordField field) {
-    return static_cast<std::int64_t>(field) * static_cast<std::int64_t>(sizeof(Text));
-}
 constexpr int kVisibleFieldCount = 6;
 
+// What every place that lists, sorts or names the fields reads: the record
+// member, its byte offset (for the sort), the column heading (also the sort
+// option's text) and the lister's column name (also its JSON key).
+struct RecordFieldSpec {
+    RecordField field;
+    Text DuplicateRecord::*member;
+    std::int64_t offset;
+    const char16_t* heading;
+    std::string_view key;
+};
+inline constexpr std::array<RecordFieldSpec, kVisibleFieldCount> kRecordFields = {{
+    {RecordField::Path, &DuplicateRecord::path, offsetof(DuplicateRecord, path), u"Pfad", "path"},
+    {RecordField::Name, &DuplicateRecord::name, offsetof(DuplicateRecord, name), u"Name", "name"},
+    {RecordField::Size, &DuplicateRecord::size, offsetof(DuplicateRecord, size), u"Byte", "size"},
+    {RecordField::Date, &DuplicateRecord::date, offsetof(DuplicateRecord, date), u"Datum", "date"},
+    {RecordField::Time, &DuplicateRecord::time, offsetof(DuplicateRecord, time), u"Zeit", "time"},
+    {RecordField::User, &DuplicateRecord::user, offsetof(DuplicateRecord, user), u"User", "user"},
+}};
+
+constexpr const RecordFieldSpec& FieldSpec(RecordField field) {
+    return kRecordFields[static_cast<std::size_t>(field)];
+}
+constexpr std::int64_t FieldOffset(RecordField field) {
+    return FieldSpec(field).offset;
+}
+inline const Text& FieldOf(const DuplicateRecord& record, RecordField field) {
+    return record.*FieldSpec(field).member;
+}
+inline Text& FieldOf(DuplicateRecord& record, RecordField field) {
+    return record.*FieldSpec(field).member;
+}
 // Every member is a text that the list releases.
 extern const std::int64_t kDuplicateRecordFieldMap[8];
 

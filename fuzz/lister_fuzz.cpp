@@ -52,9 +52,7 @@ fuzz::ScratchFile& Scratch() {
 }
 
 const Text& FieldOf(const DuplicateRecord& record, int field) {
-    const std::array<const Text*, kVisibleFieldCount> fields = {
-        &record.path, &record.name, &record.size, &record.date, &record.time, &record.user};
-    return *fields[static_cast<std::size_t>(field)];
+    return FieldOf(record, static_cast<RecordField>(field));
 }
 
 std::vector<DuplicateRecord*> Records() {

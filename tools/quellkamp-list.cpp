@@ -36,20 +36,6 @@ constexpr const char* kUsage =
     "LOG\n"
     "  COLUMN: path, name, size, date, time, user (or Pfad, Name, Byte, Datum, Zeit, User)\n";
 
-struct Column {
-    std::string_view key;    // JSON key and command-line name
-    std::string_view option; // the viewer's option text and CSV heading
-    RecordField field;
-};
-constexpr std::array<Column, kVisibleFieldCount> kColumns = {{
-    {"path", "Pfad", RecordField::Path},
-    {"name", "Name", RecordField::Name},
-    {"size", "Byte", RecordField::Size},
-    {"date", "Datum", RecordField::Date},
-    {"time", "Zeit", RecordField::Time},
-    {"user", "User", RecordField::User},
-}};
-
 enum class ActionKind { Sort, Find, SameName };
 struct Action {
     ActionKind kind;
@@ -64,9 +50,10 @@ struct Options {
     std::string log;
 };
 
+// A column by the lister's name for it or by the viewer's option text.
 std::optional<RecordField> ColumnNamed(std::string_view name) {
-    for (const Column& column : kColumns)
-        if (name == column.key || name == column.option) return column.field;
+    for (const RecordFieldSpec& column : kRecordFields)
+        if (name == column.key || Text::FromUtf8(name) == column.heading) return column.field;
     return std::nullopt;
 }
 
@@ -187,28 +174,22 @@ void AppendCsvField(std::string& out, const Text& text) {
     out.push_back('"');
 }
 
-const Text& FieldText(const DuplicateRecord& record, RecordField field) {
-    const std::array<const Text*, kVisibleFieldCount> fields = {
-        &record.path, &record.name, &record.size, &record.date, &record.time, &record.user};
-    return *fields[static_cast<std::size_t>(field)];
-}
-
 void AppendRecordLine(std::string& out, const DuplicateRecord& record, bool csv) {
     if (csv) {
-        for (std::size_t i = 0; i < kColumns.size(); ++i) {
-            if (i > 0) out.push_back(',');
-            AppendCsvField(out, FieldText(record, kColumns[i].field));
+        for (const RecordFieldSpec& column : kRecordFields) {
+            if (column.field != RecordField::Path) out.push_back(',');
+            AppendCsvField(out, record.*column.member);
         }
         out += "\r\n";
         return;
     }
     out.push_back('{');
-    for (std::size_t i = 0; i < kColumns.size(); ++i) {
-        if (i > 0) out.push_back(',');
+    for (const RecordFieldSpec& column : kRecordFields) {
+        if (column.field != RecordField::Path) out.push_back(',');
         out.push_back('"');
-        out += kColumns[i].key;
+        out += column.key;
         out += "\":";
-        AppendJsonString(out, FieldText(record, kColumns[i].field));
+        AppendJsonString(out, record.*column.member);
     }
     out += "}\n";
 }
@@ -224,9 +205,9 @@ template <typename Include> bool PrintList(ListVariable& list, bool csv, Include
     constexpr std::size_t kChunk = 1 << 16;
     std::string out;
     if (csv) {
-        for (std::size_t i = 0; i < kColumns.size(); ++i) {
-            if (i > 0) out.push_back(',');
-            out += kColumns[i].option;
+        for (const RecordFieldSpec& column : kRecordFields) {
+            if (column.field != RecordField::Path) out.push_back(',');
+            out += Text(column.heading).ToUtf8();
         }
         out += "\r\n";
     }

@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "core/DuplicateRecord.h"
 #include "ui/Controls.h"
 
 #include <array>
@@ -19,12 +20,12 @@ struct ColumnSpec {
     int width;
 };
 constexpr std::array<ColumnSpec, 6> kColumns = {{
-    {u"Pfad", 200},
-    {u"Name", 250},
-    {u"Byte", 80},
-    {u"Datum", 100},
-    {u"Zeit", 100},
-    {u"User", 100},
+    {FieldSpec(RecordField::Path).heading, 200},
+    {FieldSpec(RecordField::Name).heading, 250},
+    {FieldSpec(RecordField::Size).heading, 80},
+    {FieldSpec(RecordField::Date).heading, 100},
+    {FieldSpec(RecordField::Time).heading, 100},
+    {FieldSpec(RecordField::User).heading, 100},
 }};
 
 void CreateRecordList(std::int64_t control, int y, int height) {
