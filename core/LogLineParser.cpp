@@ -249,10 +249,14 @@ bool SplitLogLine(std::u16string_view line, LogLineParts& parts) {
     return true;
 }
 
+void AppendDate(std::u16string& out, const LogLineParts& parts) {
+    out.reserve(out.size() + parts.year.size() + parts.month.size() + parts.day.size() + 2);
+    out.append(parts.year).append(1, u'.').append(parts.month).append(1, u'.').append(parts.day);
+}
+
 Text MakeDateText(const LogLineParts& parts) {
     std::u16string date;
-    date.reserve(parts.year.size() + parts.month.size() + parts.day.size() + 2);
-    date.append(parts.year).append(1, u'.').append(parts.month).append(1, u'.').append(parts.day);
+    AppendDate(date, parts);
     return Text(date);
 }
 

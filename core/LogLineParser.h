@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace qk {
@@ -47,7 +48,9 @@ bool SplitLogLine(std::u16string_view line, LogLineParts& parts);
 // The record of one log line, or nothing when the line is not a log record.
 std::optional<DuplicateRecord> ParseLogLine(std::u16string_view line);
 
-// Builds the date text year "." month "." day.
+// The one date format of a record: year "." month "." day, appended to
+// `out`; MakeDateText makes a text of it.
+void AppendDate(std::u16string& out, const LogLineParts& parts);
 Text MakeDateText(const LogLineParts& parts);
 
 } // namespace qk

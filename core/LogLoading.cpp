@@ -2,6 +2,7 @@
 
 #include "core/DuplicateRecord.h"
 #include "core/LogLineParser.h"
+#include "core/RecordCommands.h"
 #include "text/TextFileReader.h"
 #include "text/TextPrimitives.h"
 
@@ -149,19 +150,18 @@ bool CountDuplicateLog(const Text& path, std::u16string_view findText, std::int6
     std::u16string line;
     std::u16string date;
     LogLineParts parts;
-    const auto contains = [&](std::u16string_view field) { return FindText(field, findText) > 0; };
     while (AtEndOfFile(kLogFileNumber) == 0) {
         ReadTextLineInto(kLogFileNumber, line);
         if (!SplitLogLine(line, parts)) continue;
         ++total;
         if (findText.empty()) continue;
-        date.assign(parts.year)
-            .append(1, u'.')
-            .append(parts.month)
-            .append(1, u'.')
-            .append(parts.day);
-        if (contains(parts.path) || contains(parts.name) || contains(parts.SizeView()) ||
-            contains(date) || contains(parts.time) || contains(parts.user))
+        date.clear();
+        AppendDate(date, parts);
+        const std::u16string_view fields[kVisibleFieldCount] = {
+            parts.path, parts.name, parts.SizeView(), date, parts.time, parts.user};
+        if (AnyVisibleFieldContains([&](RecordField field) {
+                return FieldContains(fields[static_cast<std::size_t>(field)], findText);
+            }))
             ++listed;
     }
     CloseTextFile(kLogFileNumber);

@@ -30,7 +30,7 @@ class AnswerCache {
         const std::size_t slot = (reinterpret_cast<std::uintptr_t>(storage) >> 4) & (kSlots - 1);
         if (keys_[slot] != storage) {
             keys_[slot] = storage;
-            found_[slot] = FindText(field, findText) > 0;
+            found_[slot] = FieldContains(field, findText);
         }
         return found_[slot];
     }
@@ -55,10 +55,23 @@ std::int64_t MarkRecordsByFindText(std::u16string_view findText) {
     AnswerCache& times = (*cache)[2];
     AnswerCache& users = (*cache)[3];
     WalkRecords<ReadAhead::RecordsNamesAndSizes>(AllRecords, [&](DuplicateRecord& record) {
-        const bool listed =
-            paths.Contains(record.path, findText) || FindText(record.name, findText) > 0 ||
-            FindText(record.size, findText) > 0 || dates.Contains(record.date, findText) ||
-            times.Contains(record.time, findText) || users.Contains(record.user, findText);
+        const bool listed = AnyVisibleFieldContains([&](RecordField field) {
+            switch (field) {
+            case RecordField::Path:
+                return paths.Contains(record.path, findText);
+            case RecordField::Name:
+                return FieldContains(record.name, findText);
+            case RecordField::Size:
+                return FieldContains(record.size, findText);
+            case RecordField::Date:
+                return dates.Contains(record.date, findText);
+            case RecordField::Time:
+                return times.Contains(record.time, findText);
+            case RecordField::User:
+                return users.Contains(record.user, findText);
+            }
+            return false;
+        });
         record.shown = listed ? ShownText() : HiddenText();
         shown += listed ? 1 : 0;
     });

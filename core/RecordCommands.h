@@ -4,6 +4,7 @@
 
 #include "core/DuplicateRecord.h"
 #include "text/Text.h"
+#include "text/TextPrimitives.h"
 
 #include <cstdint>
 #include <string_view>
@@ -12,6 +13,20 @@ namespace qk {
 
 // Sorts AllRecords stably, ascending and case-sensitively, by one field.
 void SortAllRecords(RecordField field);
+
+// The find rule: a field contains the find text when it holds it anywhere,
+// exactly (case-sensitive).
+inline bool FieldContains(std::u16string_view field, std::u16string_view findText) {
+    return FindText(field, findText) > 0;
+}
+// The find rule: a record is listed when any of its six visible fields
+// contains the find text. `contains(field)` answers for one field; the fields
+// are asked in column order until one does.
+template <typename Contains> bool AnyVisibleFieldContains(Contains contains) {
+    for (const RecordFieldSpec& spec : kRecordFields)
+        if (contains(spec.field)) return true;
+    return false;
+}
 
 // Marks every record of AllRecords shown when one of its six visible fields
 // contains `findText` (case-sensitive), hidden otherwise. An empty find text
