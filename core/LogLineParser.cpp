@@ -34,8 +34,9 @@ constexpr std::int64_t kMegabyte = 1024 * 1024;
 // Integers up to this magnitude convert to a double exactly.
 constexpr std::int64_t kExactDoubleLimit = std::int64_t{1} << 53;
 
-bool IsSeparator(char16_t unit) {
-    return unit == u'\\' || unit == u'/';
+// Position of the last "\\" or "/" before `end`, or npos.
+std::size_t FindLastSeparator(std::u16string_view text, std::size_t end) {
+    return FindLastOfTwo(text, end, u'\\', u'/');
 }
 
 // What one pass over the whole line finds: where its directory part ends and
@@ -44,41 +45,6 @@ struct LineScan {
     std::size_t directoryEnd = 0; // one past the last separator before the first "|"
     std::size_t extension = std::u16string_view::npos;
 };
-
-// Position of the first `unit` at or after `from`, or npos.
-std::size_t FindUnit(std::u16string_view text, std::size_t from, char16_t unit) {
-    std::size_t i = from;
-#if QK_SCAN_SSE2
-    const __m128i wanted = _mm_set1_epi16(static_cast<short>(unit));
-    for (; i + 8 <= text.size(); i += 8) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(chunk, wanted));
-        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask)) / 2;
-    }
-#endif
-    for (; i < text.size(); ++i)
-        if (text[i] == unit) return i;
-    return std::u16string_view::npos;
-}
-
-// Position of the last "\\" or "/" before `end`, or npos.
-std::size_t FindLastSeparator(std::u16string_view text, std::size_t end) {
-    std::size_t i = end;
-#if QK_SCAN_SSE2
-    const __m128i backslash = _mm_set1_epi16(u'\\');
-    const __m128i slash = _mm_set1_epi16(u'/');
-    for (; i >= 8; i -= 8) {
-        const __m128i chunk =
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i - 8));
-        const int mask = _mm_movemask_epi8(
-            _mm_or_si128(_mm_cmpeq_epi16(chunk, backslash), _mm_cmpeq_epi16(chunk, slash)));
-        if (mask != 0) return i - 8 + static_cast<std::size_t>(31 - __builtin_clz(mask)) / 2;
-    }
-#endif
-    while (i-- > 0)
-        if (IsSeparator(text[i])) return i;
-    return std::u16string_view::npos;
-}
 
 LineScan ScanLine(std::u16string_view line) {
     LineScan scan;

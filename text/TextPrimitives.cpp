@@ -39,26 +39,7 @@ std::size_t FindExact(std::u16string_view text, std::u16string_view sought, std:
         return n <= 2 ||
                std::memcmp(units + at + 1, sought.data() + 1, (n - 2) * sizeof(char16_t)) == 0;
     };
-    std::size_t i = from;
-#if QK_SCAN_SSE2
-    const __m128i firsts = _mm_set1_epi16(static_cast<short>(first));
-    const __m128i finals = _mm_set1_epi16(static_cast<short>(final));
-    for (; i + 8 <= lastStart + 1; i += 8) {
-        const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
-        const __m128i tails = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i + n - 1));
-        int mask = _mm_movemask_epi8(
-            _mm_and_si128(_mm_cmpeq_epi16(heads, firsts), _mm_cmpeq_epi16(tails, finals)));
-        while (mask != 0) {
-            const int bit = __builtin_ctz(mask);
-            if (restMatches(i + static_cast<std::size_t>(bit) / 2))
-                return i + static_cast<std::size_t>(bit) / 2;
-            mask &= ~(3 << bit);
-        }
-    }
-#endif
-    for (; i <= lastStart; ++i)
-        if (units[i] == first && units[i + n - 1] == final && restMatches(i)) return i;
-    return kNotFound;
+    return FindUnitPair(text.data(), from, lastStart, n - 1, first, final, restMatches);
 }
 
 // Index of the first occurrence of a non-empty `sought` at or after index
