@@ -107,5 +107,60 @@ TEST(Text, AllocatedTextIsZeroTerminated) {
     EXPECT_EQ(text.data()[3], 0);
 }
 
+// Arena texts: each case makes its text among others in one arena, then
+// drops the arena and the others; the text must still read as made, and so
+// must its copies, with the no-line-feed tag intact. A text too long for a
+// chunk becomes an ordinary text; one with a line feed carries no tag.
+TEST(TextArena, TextsOutliveTheirArenaAndNeighbours) {
+    const std::u16string tooLong(40000, u'x'); // more than a chunk's sixteenth
+    const struct {
+        const char* label;
+        std::u16string units;
+        bool withoutLineFeed;
+    } cases[] = {
+        {"short", u"halter.par ", true},
+        {"line feed", u"a\nb", false},
+        {"too long for a chunk", tooLong, true},
+        {"one unit", u"x", true},
+    };
+    for (const auto& c : cases) {
+        std::vector<Text> copies;
+        {
+            TextArena arena;
+            std::vector<Text> neighbours;
+            for (int i = 0; i < 100; ++i)
+                neighbours.push_back(arena.Make(u"neighbour"));
+            Text made = arena.Make(c.units);
+            copies.push_back(made);
+            Text moved = std::move(made);
+            copies.push_back(moved);
+            Text assigned;
+            assigned = moved;
+            copies.push_back(assigned);
+        }
+        for (const Text& copy : copies) {
+            EXPECT_EQ(copy, std::u16string_view(c.units)) << c.label;
+            EXPECT_EQ(copy.KnownWithoutLineFeed(), c.withoutLineFeed) << c.label;
+        }
+    }
+    EXPECT_TRUE(TextArena().Make(u"").empty());
+}
+
+// Enough texts for several chunks, released in an order unlike the making:
+// every chunk counts its texts on its own.
+TEST(TextArena, ManyChunksReleaseIndependently) {
+    std::vector<Text> texts;
+    {
+        TextArena arena;
+        for (int i = 0; i < 150000; ++i)
+            texts.push_back(
+                arena.Make(u"text " + std::u16string(1, static_cast<char16_t>(u'a' + i % 26))));
+    }
+    for (std::size_t i = 0; i < texts.size(); i += 2)
+        texts[i] = Text();
+    for (std::size_t i = 1; i < texts.size(); i += 2)
+        ASSERT_EQ(texts[i], u"text " + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)));
+}
+
 } // namespace
 } // namespace qk
