@@ -241,76 +241,85 @@ struct LengthDigit {
     }
 };
 
-// Stable sort of entries by (key, length digit). Large arrays are split by
-// their most significant varying byte first, so that the parts fit into the
-// caches; the parts are sorted least significant digit first.
-void SortEntries(Entry* a, Entry* scratch, std::size_t n, const LengthDigit* digit) {
-    auto less = [digit](const Entry& x, const Entry& y) {
-        if (x.key != y.key) return x.key < y.key;
-        return digit && (*digit)(x) < (*digit)(y);
-    };
-    if (n < kInsertionSortLimit) {
-        for (std::size_t i = 1; i < n; ++i) {
-            if (!less(a[i], a[i - 1])) continue;
-            const Entry moving = a[i];
-            std::size_t j = i;
-            do {
-                a[j] = a[j - 1];
-                --j;
-            } while (j > 0 && less(moving, a[j - 1]));
-            a[j] = moving;
-        }
-        return;
-    }
+using DigitCounts = std::uint32_t[kDigits][256];
+// The length digit counts least; then the key's bytes from the lowest up.
+constexpr std::size_t kLengthPass = 8;
+constexpr std::size_t kLeastFirst[kDigits] = {kLengthPass, 0, 1, 2, 3, 4, 5, 6, 7};
 
-    std::uint32_t counts[kDigits][256] = {};
+void SortEntries(Entry* a, Entry* scratch, std::size_t n, const LengthDigit* digit);
+
+// Stable insertion sort, for a few entries.
+template <typename Less> void InsertionSortEntries(Entry* a, std::size_t n, Less less) {
+    for (std::size_t i = 1; i < n; ++i) {
+        if (!less(a[i], a[i - 1])) continue;
+        const Entry moving = a[i];
+        std::size_t j = i;
+        do {
+            a[j] = a[j - 1];
+            --j;
+        } while (j > 0 && less(moving, a[j - 1]));
+        a[j] = moving;
+    }
+}
+
+// The digit of pass `pass`: a byte of the key, or the length digit.
+std::size_t DigitOf(const Entry& e, std::size_t pass, const LengthDigit* digit) {
+    return pass == kLengthPass ? (*digit)(e) : (e.key >> (8 * pass)) & 0xFF;
+}
+
+// How often each value of each digit occurs among the entries.
+void CountDigits(const Entry* a, std::size_t n, const LengthDigit* digit, DigitCounts& counts) {
     for (std::size_t i = 0; i < n; ++i) {
         const std::uint64_t k = a[i].key;
         for (std::size_t b = 0; b < 8; ++b)
             ++counts[b][(k >> (8 * b)) & 0xFF];
-        if (digit) ++counts[8][(*digit)(a[i])];
+        if (digit) ++counts[kLengthPass][(*digit)(a[i])];
     }
-    auto digitOf = [digit](const Entry& e, std::size_t pass) -> std::size_t {
-        return pass == 8 ? (*digit)(e) : (e.key >> (8 * pass)) & 0xFF;
-    };
-    // The length digit counts least; a digit that is the same everywhere is
-    // no digit at all.
-    constexpr std::size_t kLeastFirst[kDigits] = {8, 0, 1, 2, 3, 4, 5, 6, 7};
-    auto varies = [&](std::size_t pass) {
-        return (pass != 8 || digit) && counts[pass][digitOf(a[0], pass)] != n;
-    };
+}
 
-    if (n > kSplitLimit) {
-        std::size_t pass = kDigits;
-        for (std::size_t i = kDigits; i-- > 0;)
-            if (varies(kLeastFirst[i])) {
-                pass = kLeastFirst[i];
-                break;
-            }
-        if (pass == kDigits) return; // all keys equal
-        std::uint32_t* count = counts[pass];
-        std::uint32_t starts[257];
-        std::uint32_t offset = 0;
-        for (std::size_t d = 0; d < 256; ++d) {
-            starts[d] = offset;
-            offset += count[d];
+// A digit that is the same everywhere is no digit at all; without a length
+// digit, its pass is skipped.
+bool DigitVaries(const DigitCounts& counts, const Entry* a, std::size_t n, std::size_t pass,
+                 const LengthDigit* digit) {
+    return (pass != kLengthPass || digit) && counts[pass][DigitOf(a[0], pass, digit)] != n;
+}
+
+// Distributes the entries by their most significant varying digit, so that
+// the parts fit into the caches, and sorts each part on its own.
+void SplitByLeadingDigit(Entry* a, Entry* scratch, std::size_t n, const LengthDigit* digit,
+                         const DigitCounts& counts) {
+    std::size_t pass = kDigits;
+    for (std::size_t i = kDigits; i-- > 0;)
+        if (DigitVaries(counts, a, n, kLeastFirst[i], digit)) {
+            pass = kLeastFirst[i];
+            break;
         }
-        starts[256] = offset;
-        std::uint32_t next[256];
-        std::memcpy(next, starts, sizeof next);
-        for (std::size_t i = 0; i < n; ++i)
-            scratch[next[digitOf(a[i], pass)]++] = a[i];
-        std::memcpy(static_cast<void*>(a), scratch, n * sizeof(Entry));
-        for (std::size_t d = 0; d < 256; ++d)
-            if (starts[d + 1] - starts[d] > 1)
-                SortEntries(a + starts[d], scratch, starts[d + 1] - starts[d], digit);
-        return;
+    if (pass == kDigits) return; // all keys equal
+    const std::uint32_t* count = counts[pass];
+    std::uint32_t starts[257];
+    std::uint32_t offset = 0;
+    for (std::size_t d = 0; d < 256; ++d) {
+        starts[d] = offset;
+        offset += count[d];
     }
+    starts[256] = offset;
+    std::uint32_t next[256];
+    std::memcpy(next, starts, sizeof next);
+    for (std::size_t i = 0; i < n; ++i)
+        scratch[next[DigitOf(a[i], pass, digit)]++] = a[i];
+    std::memcpy(static_cast<void*>(a), scratch, n * sizeof(Entry));
+    for (std::size_t d = 0; d < 256; ++d)
+        if (starts[d + 1] - starts[d] > 1)
+            SortEntries(a + starts[d], scratch, starts[d + 1] - starts[d], digit);
+}
 
+// One stable counting pass per varying digit, least significant first.
+void SortByEveryDigit(Entry* a, Entry* scratch, std::size_t n, const LengthDigit* digit,
+                      DigitCounts& counts) {
     Entry* from = a;
     Entry* to = scratch;
     for (const std::size_t pass : kLeastFirst) {
-        if (!varies(pass)) continue;
+        if (!DigitVaries(counts, a, n, pass, digit)) continue;
         std::uint32_t* count = counts[pass];
         std::uint32_t offset = 0;
         for (std::size_t d = 0; d < 256; ++d) {
@@ -319,10 +328,29 @@ void SortEntries(Entry* a, Entry* scratch, std::size_t n, const LengthDigit* dig
             offset += c;
         }
         for (std::size_t i = 0; i < n; ++i)
-            to[count[digitOf(from[i], pass)]++] = from[i];
+            to[count[DigitOf(from[i], pass, digit)]++] = from[i];
         std::swap(from, to);
     }
     if (from != a) std::memcpy(static_cast<void*>(a), from, n * sizeof(Entry));
+}
+
+// Stable sort of entries by (key, length digit). Large arrays are split by
+// their most significant varying byte first, so that the parts fit into the
+// caches; the parts are sorted least significant digit first.
+void SortEntries(Entry* a, Entry* scratch, std::size_t n, const LengthDigit* digit) {
+    if (n < kInsertionSortLimit) {
+        InsertionSortEntries(a, n, [digit](const Entry& x, const Entry& y) {
+            if (x.key != y.key) return x.key < y.key;
+            return digit && (*digit)(x) < (*digit)(y);
+        });
+        return;
+    }
+    DigitCounts counts = {};
+    CountDigits(a, n, digit, counts);
+    if (n > kSplitLimit)
+        SplitByLeadingDigit(a, scratch, n, digit, counts);
+    else
+        SortByEveryDigit(a, scratch, n, digit, counts);
 }
 
 // The units of a text from `depth` on, the first in the highest bits, with
@@ -412,46 +440,30 @@ void SortTextEntries(Entry* entries, Entry* scratch, std::uint32_t n, Group* sta
     }
 }
 
-// Sorts the n >= 2 consecutive elements from `first` to `last` through an
-// array. `known`, when not null, holds these elements in their order. The
-// sorted order goes to `sortedOrder` when that is not null. Returns false,
-// having changed nothing, when the memory cannot be had.
-bool ArraySortChain(const SortKey& key, Element* first, Element* last, std::int64_t n,
-                    Element* const* known, Element** sortedOrder, Chain& sorted) {
-    if (n > std::int64_t{UINT32_MAX} - 1) return false;
-    const auto count = static_cast<std::size_t>(n);
-    const bool text = key.type == KeyType::Text;
-    const std::size_t groups = text ? count / 2 + 1 : 0;
-    const std::size_t bytes =
-        2 * count * sizeof(Entry) + (known ? 0 : count * sizeof(Element*)) + groups * sizeof(Group);
-    void* memory = std::malloc(bytes);
-    if (!memory) return false;
-    auto* entries = static_cast<Entry*>(memory);
-    Entry* scratch = entries + count;
-    Element* const* elements = known;
-    Group* stack = reinterpret_cast<Group*>(scratch + count);
-    if (!known) {
-        auto* walked = reinterpret_cast<Element**>(scratch + count);
-        stack = reinterpret_cast<Group*>(walked + count);
-        // Two walks at once, from both ends, halve the waiting on elements
-        // that lie scattered in memory.
-        std::size_t front = 0, back = count;
-        Element* forward = first;
-        Element* backward = last;
-        while (front < back) {
-            walked[front++] = forward;
-            forward = forward->next;
-            if (front < back) {
-                walked[--back] = backward;
-                backward = backward->previous;
-            }
-        }
-        elements = walked;
-    }
+constexpr std::size_t kElementsAhead = 8;
 
-    constexpr std::size_t kAhead = 8;
+// Lists the `count` elements from `first` to `last` in chain order. Two walks
+// at once, from both ends, halve the waiting on elements that lie scattered
+// in memory.
+void ListChain(Element* first, Element* last, std::size_t count, Element** walked) {
+    std::size_t front = 0, back = count;
+    Element* forward = first;
+    Element* backward = last;
+    while (front < back) {
+        walked[front++] = forward;
+        forward = forward->next;
+        if (front < back) {
+            walked[--back] = backward;
+            backward = backward->previous;
+        }
+    }
+}
+
+// One entry per element: its place, and its text or its numeric key.
+void FillEntries(const SortKey& key, Element* const* elements, std::size_t count, Entry* entries) {
+    const bool text = key.type == KeyType::Text;
     for (std::uint32_t i = 0; i < count; ++i) {
-        if (i + kAhead < count) Prefetch(elements[i + kAhead]);
+        if (i + kElementsAhead < count) Prefetch(elements[i + kElementsAhead]);
         Element* element = elements[i];
         Entry& e = entries[i];
         e.index = i;
@@ -467,7 +479,52 @@ bool ArraySortChain(const SortKey& key, Element* first, Element* last, std::int6
             e.length = 0;
         }
     }
+}
 
+// Links the elements in the order of the sorted entries and lists that order
+// in `order`; the chain they make.
+Chain LinkInEntryOrder(Element* const* elements, const Entry* entries, std::size_t count,
+                       Element** order) {
+    Element* previous = nullptr;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i + kElementsAhead < count) Prefetch(elements[entries[i + kElementsAhead].index]);
+        Element* e = elements[entries[i].index];
+        order[i] = e;
+        e->previous = previous;
+        if (previous) previous->next = e;
+        previous = e;
+    }
+    return {order[0], previous};
+}
+
+// Sorts the n >= 2 consecutive elements from `first` to `last` through an
+// array. `known`, when not null, holds these elements in their order. The
+// sorted order goes to `sortedOrder` when that is not null. Returns false,
+// having changed nothing, when the memory cannot be had.
+bool ArraySortChain(const SortKey& key, Element* first, Element* last, std::int64_t n,
+                    Element* const* known, Element** sortedOrder, Chain& sorted) {
+    if (n > std::int64_t{UINT32_MAX} - 1) return false;
+    const auto count = static_cast<std::size_t>(n);
+    const bool text = key.type == KeyType::Text;
+    // One block: the entries, as many scratch entries, the listed elements
+    // (unless known) and the stack of text groups.
+    const std::size_t groups = text ? count / 2 + 1 : 0;
+    const std::size_t bytes =
+        2 * count * sizeof(Entry) + (known ? 0 : count * sizeof(Element*)) + groups * sizeof(Group);
+    void* memory = std::malloc(bytes);
+    if (!memory) return false;
+    auto* entries = static_cast<Entry*>(memory);
+    Entry* scratch = entries + count;
+    Element* const* elements = known;
+    Group* stack = reinterpret_cast<Group*>(scratch + count);
+    if (!known) {
+        auto* walked = reinterpret_cast<Element**>(scratch + count);
+        stack = reinterpret_cast<Group*>(walked + count);
+        ListChain(first, last, count, walked);
+        elements = walked;
+    }
+
+    FillEntries(key, elements, count, entries);
     if (text)
         SortTextEntries(entries, scratch, static_cast<std::uint32_t>(count), stack, key.descending,
                         key.ignoreCase);
@@ -476,16 +533,7 @@ bool ArraySortChain(const SortKey& key, Element* first, Element* last, std::int6
 
     // The scratch entries are free again and take the sorted order.
     auto* order = reinterpret_cast<Element**>(scratch);
-    Element* previous = nullptr;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i + kAhead < count) Prefetch(elements[entries[i + kAhead].index]);
-        Element* e = elements[entries[i].index];
-        order[i] = e;
-        e->previous = previous;
-        if (previous) previous->next = e;
-        previous = e;
-    }
-    sorted = {order[0], previous};
+    sorted = LinkInEntryOrder(elements, entries, count, order);
     if (sortedOrder) std::memcpy(static_cast<void*>(sortedOrder), order, count * sizeof(Element*));
     std::free(memory);
     return true;
