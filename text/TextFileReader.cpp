@@ -264,6 +264,63 @@ struct LineBuilder {
     }
 };
 
+// Appends the plain ASCII bytes from the next unread one on to `line`.
+// Returns the byte that stopped the run (still unread), or nullptr when the
+// buffer ran out first.
+const unsigned char* TakeAsciiRun(OpenFile& file, LineBuilder& line) {
+    const unsigned char* buffer = BufferOf(file);
+    const unsigned char* next = buffer + (file.fill - file.unread);
+    const unsigned char* end = buffer + file.fill;
+    const unsigned char* stop = FindRunEnd(next, end);
+    if (stop != next) {
+        line.AppendAscii(next, static_cast<std::size_t>(stop - next));
+        file.unread -= static_cast<std::int32_t>(stop - next);
+    }
+    return stop == end ? nullptr : stop;
+}
+
+// After a carriage return: a line feed right after it belongs to it, even
+// when it comes with the next refill.
+void TakeLineFeedAfterCarriageReturn(OpenFile& file) {
+    if (file.unread == 0 && Refill(file) == 0) return;
+    if (BufferOf(file)[file.fill - file.unread] == 0x0A) --file.unread;
+}
+
+// Decodes the sequence that `lead` opens (taken already, at `at` in the
+// buffer) into `line`, by the rules of text/Utf8.h. False when the end of the
+// file cut the sequence off.
+bool TakeSequence(OpenFile& file, LineBuilder& line, unsigned char lead, const unsigned char* at) {
+    if (lead >= 0xC2 && lead < 0xE0 && file.unread > 0 && IsUtf8Continuation(at[1])) {
+        // The common case of a two-byte character within the buffer.
+        --file.unread;
+        line.AppendUnit(static_cast<char16_t>(Utf8Continue(Utf8LeadBits(lead, 1), at[1])));
+        return true;
+    }
+    const int continuations = Utf8Continuations(lead);
+    if (continuations < 0) {
+        line.AppendUnit(kInvalidUtf8Byte); // a stray continuation byte or an invalid lead
+        return true;
+    }
+    char32_t codePoint = Utf8LeadBits(lead, continuations);
+    for (int i = 0; i < continuations; ++i) {
+        if (file.unread == 0 && Refill(file) == 0) {
+            line.AppendUnit(kReplacementCharacter); // cut off by the end of the file
+            return false;
+        }
+        const unsigned char byte = BufferOf(file)[file.fill - file.unread];
+        if (!IsUtf8Continuation(byte)) {
+            // Not a continuation byte: it stays unread and is taken afresh,
+            // so a line end here still ends the line.
+            line.AppendUnit(kReplacementCharacter);
+            return true;
+        }
+        --file.unread;
+        codePoint = Utf8Continue(codePoint, byte);
+    }
+    line.AppendCodePoint(codePoint, continuations);
+    return true;
+}
+
 // Reads the next line into the file's work area and returns its length in
 // units; -1 when no byte was left. Lines end at LF, CR LF, a lone CR (the
 // byte after it begins the next line), NUL, or the end of the file.
@@ -272,15 +329,8 @@ std::int64_t ReadLine(OpenFile& file) {
     if (file.unread == 0 && Refill(file) == 0) return -1;
     LineBuilder line{file};
     for (;;) {
-        const unsigned char* buffer = BufferOf(file);
-        const unsigned char* next = buffer + (file.fill - file.unread);
-        const unsigned char* end = buffer + file.fill;
-        const unsigned char* stop = FindRunEnd(next, end);
-        if (stop != next) {
-            line.AppendAscii(next, static_cast<std::size_t>(stop - next));
-            file.unread -= static_cast<std::int32_t>(stop - next);
-        }
-        if (stop == end) {
+        const unsigned char* stop = TakeAsciiRun(file, line);
+        if (!stop) {
             if (Refill(file) == 0) break;
             continue;
         }
@@ -288,48 +338,10 @@ std::int64_t ReadLine(OpenFile& file) {
         --file.unread;
         if (lead == 0x0A || lead == 0x00) break;
         if (lead == 0x0D) {
-            // A line feed right after the carriage return belongs to it, even
-            // when it comes with the next refill.
-            if (file.unread == 0 && Refill(file) == 0) break;
-            if (BufferOf(file)[file.fill - file.unread] == 0x0A) --file.unread;
+            TakeLineFeedAfterCarriageReturn(file);
             break;
         }
-        if (lead >= 0xC2 && lead < 0xE0 && file.unread > 0 && (stop[1] & 0xC0) == 0x80) {
-            // The common case of a two-byte character within the buffer.
-            --file.unread;
-            line.AppendUnit(static_cast<char16_t>(((lead & 0x1F) << 6) | (stop[1] & 0x3F)));
-            continue;
-        }
-        const int continuations = Utf8Continuations(lead);
-        if (continuations < 0) {
-            line.AppendUnit(kInvalidUtf8Byte); // a stray continuation byte or an invalid lead
-            continue;
-        }
-        char32_t codePoint = Utf8LeadBits(lead, continuations);
-        bool complete = true;
-        bool endOfFile = false;
-        for (int i = 0; i < continuations; ++i) {
-            if (file.unread == 0 && Refill(file) == 0) {
-                endOfFile = true; // cut off by the end of the file
-                complete = false;
-                break;
-            }
-            const unsigned char byte = BufferOf(file)[file.fill - file.unread];
-            if (!IsUtf8Continuation(byte)) {
-                // Not a continuation byte: it stays unread and is taken afresh,
-                // so a line end here still ends the line.
-                complete = false;
-                break;
-            }
-            --file.unread;
-            codePoint = Utf8Continue(codePoint, byte);
-        }
-        if (complete) {
-            line.AppendCodePoint(codePoint, continuations);
-        } else {
-            line.AppendUnit(kReplacementCharacter);
-            if (endOfFile) break;
-        }
+        if (!TakeSequence(file, line, lead, stop)) break;
     }
     return static_cast<std::int64_t>(line.length);
 }
