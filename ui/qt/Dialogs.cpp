@@ -16,9 +16,6 @@ namespace qk {
 
 namespace {
 
-// The number of the filter pair the user confirmed, 1-based; 0 before.
-std::int32_t chosenPattern = 0;
-
 struct SuspendedWindow {
     QPointer<QWidget> window;
     bool topmost;
@@ -116,7 +113,6 @@ bool IsValidFileName(const Text& name) {
 
 Text ChooseFileToOpen(const Text& title, const Text& defaultFile, const Text& pattern,
                       std::int32_t position) {
-    chosenPattern = 0;
     if (!qApp) return {};
 
     // The initial folder and name: a default file with a separator after
@@ -154,7 +150,6 @@ Text ChooseFileToOpen(const Text& title, const Text& defaultFile, const Text& pa
     if (result != QDialog::Accepted) return {};
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return {};
-    chosenPattern = std::int32_t(filters.indexOf(dialog.selectedNameFilter()) + 1);
     // The whole path, however long.
     return ui::FromQString(QDir::toNativeSeparators(QFileInfo(files.first()).absoluteFilePath()));
 }

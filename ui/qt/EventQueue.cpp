@@ -29,6 +29,7 @@ struct EventState {
     std::mutex lock;
     std::deque<EventRecord> queue; // the tail is queue.back() while untaken
     EventRecord current{0, 0, 0, -1};
+    int suppressed = 0; // SuppressEvents: posting drops events while above 0
 };
 
 EventState& State() {
@@ -47,8 +48,8 @@ template <typename Matches> void RemoveEvents(Matches matches) {
 
 void PostEvent(std::int64_t number, std::int64_t source, std::int64_t window, std::int64_t type) {
     EventState& state = State();
-    if (suppressedEvents > 0) return;
     std::lock_guard guard(state.lock);
+    if (state.suppressed > 0) return;
     if (!state.queue.empty() && number < kMergeLimit) {
         const EventRecord& tail = state.queue.back();
         if (tail.number == number && tail.source == source && tail.window == window &&
@@ -76,7 +77,19 @@ void ClearEvents() {
     EventState& state = State();
     std::lock_guard guard(state.lock);
     state.queue.clear();
-    suppressedEvents = 0;
+    state.suppressed = 0;
+}
+
+void RaiseSuppression() {
+    EventState& state = State();
+    std::lock_guard guard(state.lock);
+    ++state.suppressed;
+}
+
+void LowerSuppression() {
+    EventState& state = State();
+    std::lock_guard guard(state.lock);
+    if (state.suppressed > 0) --state.suppressed;
 }
 
 bool HasWaitingEvent() {

@@ -1,5 +1,6 @@
 #include "ui/qt/ListModel.h"
 
+#include "ui/Controls.h"
 #include "ui/Events.h"
 #include "ui/qt/UiInternal.h"
 
@@ -248,10 +249,10 @@ ListView::ListView(std::int64_t control, std::int64_t window, std::uint32_t flag
     model_->setParent(this);
     setModel(model_);
     setItemDelegate(new RowDelegate(this));
-    gridLines_ = (flags & 0x00010000) != 0;
+    gridLines_ = (flags & kListGridLines) != 0;
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode((flags & 0x4) ? QAbstractItemView::ExtendedSelection
-                                   : QAbstractItemView::SingleSelection);
+    setSelectionMode((flags & kListMultiSelect) ? QAbstractItemView::ExtendedSelection
+                                                : QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTabKeyNavigation(false);
     setShowGrid(false);
@@ -274,7 +275,7 @@ ListView::ListView(std::int64_t control, std::int64_t window, std::uint32_t flag
     header->setStretchLastSection(false);
     header->setHighlightSections(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    header->setSectionsMovable((flags & 0x10000000) != 0);
+    header->setSectionsMovable((flags & kListHeaderDragDrop) != 0);
     header->setMinimumSectionSize(0);
     header->setSectionResizeMode(QHeaderView::Interactive);
     ShowSelection(false);

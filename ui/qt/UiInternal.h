@@ -9,8 +9,9 @@
 
 #include <cstdint>
 
-class QWidget;
 class QButtonGroup;
+class QFont;
+class QWidget;
 
 namespace qk::ui {
 
@@ -41,6 +42,20 @@ struct WindowRecord {
     bool closing = false;          // the program itself removes the window
 };
 
+// Numbers above this one are refused, so that a stray number cannot make
+// the tables huge.
+constexpr std::int64_t kMaxNumber = 1 << 20;
+
+// Marks the controls that Tab stops at. Qt's own focus policy cannot tell:
+// it takes the tab focus from the unchosen buttons of an option group.
+constexpr const char* kTabStop = "quellkampTabStop";
+
+// The font every window and control gets.
+QFont DefaultGuiFont();
+
+// The window new controls go into, -1 for none (Windows.cpp).
+std::int64_t CurrentWindow();
+
 // Table look-ups; null when the number is unused or out of range.
 ControlRecord* FindControl(std::int64_t control);
 WindowRecord* FindWindow(std::int64_t window);
@@ -56,13 +71,15 @@ void ClearEvents();
 void InstallEventSupport();
 
 // While one of these lives, posted events are dropped: the program's own
-// changes to its controls never come back as events.
-inline int suppressedEvents = 0; // SuppressEvents: dropped while above 0
+// changes to its controls never come back as events. The count lives in the
+// event state, under the queue's lock.
+void RaiseSuppression();
+void LowerSuppression();
 
 class SuppressEvents {
   public:
-    SuppressEvents() { ++suppressedEvents; }
-    ~SuppressEvents() { --suppressedEvents; }
+    SuppressEvents() { RaiseSuppression(); }
+    ~SuppressEvents() { LowerSuppression(); }
     SuppressEvents(const SuppressEvents&) = delete;
     SuppressEvents& operator=(const SuppressEvents&) = delete;
 };
@@ -73,6 +90,8 @@ void FlushLists();
 
 // Closes every window and forgets every control (Windows.cpp).
 void CloseAllWindows();
+// Empties the ControlRegistry once the windows are gone (Controls.cpp).
+void ForgetAllControls();
 
 // Test hooks: whether an event waits, and taking one without ever blocking
 // (false when none waits; then the current event is left alone).
