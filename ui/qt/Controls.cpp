@@ -82,6 +82,8 @@ Handle Register(std::int64_t number, ControlKind kind, QWidget* widget, int x, i
     record.kind = kind;
     record.window = windowNumber;
     record.list = kind == ControlKind::List ? static_cast<ListView*>(widget) : nullptr;
+    record.placedX = x;
+    record.placedWidth = width;
     QObject::connect(widget, &QObject::destroyed, [number, widget, windowNumber](QObject*) {
         ControlRecord* gone = FindControl(number);
         if (gone && gone->widget == widget) *gone = ControlRecord();
@@ -104,6 +106,20 @@ QWidget* ControlParent(std::int64_t number) {
 ListModel* ModelOf(std::int64_t control) {
     ListView* list = ListOf(control);
     return list ? list->Model() : nullptr;
+}
+
+// A text label shows its whole text: one wider than the label grows to the
+// left, its right edge staying where it was placed, and shrinks back when
+// the text fits again.
+void FitLabel(const ControlRecord& record) {
+    auto* label = static_cast<QLabel*>(record.widget);
+    int needed = 0;
+    for (const QString& line : label->text().split(QLatin1Char('\n')))
+        needed = std::max(needed, label->fontMetrics().horizontalAdvance(line));
+    needed += label->contentsMargins().left() + label->contentsMargins().right();
+    const int right = record.placedX + record.placedWidth;
+    const int left = needed > record.placedWidth ? std::max(0, right - needed) : record.placedX;
+    label->setGeometry(left, label->y(), right - left, label->height());
 }
 
 } // namespace
@@ -246,7 +262,9 @@ Handle CreateTextLabel(std::int64_t control, int x, int y, int width, int height
     if ((flags & 3) == kLabelRight) horizontal = Qt::AlignRight;
     label->setAlignment(horizontal | Qt::AlignTop);
     if (flags & kSunkenBorder) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    return Register(control, ControlKind::TextLabel, label, x, y, width, height);
+    const Handle handle = Register(control, ControlKind::TextLabel, label, x, y, width, height);
+    FitLabel(*FindControl(control));
+    return handle;
 }
 
 Handle CreateTextField(std::int64_t control, int x, int y, int width, int height, const Text& text,
@@ -268,6 +286,7 @@ void SetControlText(std::int64_t control, const Text& text) {
     switch (record->kind) {
     case ControlKind::TextLabel:
         static_cast<QLabel*>(record->widget)->setText(ToQString(text));
+        FitLabel(*record);
         break;
     case ControlKind::OptionButton:
     case ControlKind::PushButton:

@@ -32,6 +32,8 @@ struct ControlRecord {
     ControlKind kind = ControlKind::None;
     std::int64_t window = -1;
     ListView* list = nullptr; // for ControlKind::List
+    int placedX = 0;          // where the control was created: a text label
+    int placedWidth = 0;      // wider than this grows to the left
 };
 
 struct WindowRecord {
@@ -50,7 +52,9 @@ constexpr std::int64_t kMaxNumber = 1 << 20;
 // it takes the tab focus from the unchosen buttons of an option group.
 constexpr const char* kTabStop = "quellkampTabStop";
 
-// The font every window and control gets.
+// The font every window and control gets; LoadDefaultGuiFont finds it once
+// the application exists.
+void LoadDefaultGuiFont();
 QFont DefaultGuiFont();
 
 // The window new controls go into, -1 for none (Windows.cpp).

@@ -33,6 +33,7 @@ bool StartUserInterface(int& argc, char** argv) {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return false;
     // The windows stay until the program removes them.
     QApplication::setQuitOnLastWindowClosed(false);
+    ui::LoadDefaultGuiFont();
     ui::InstallEventSupport();
     return true;
 }

@@ -265,8 +265,40 @@ void ShowWindow(QWidget* widget, const WindowStyle& style) {
 
 } // namespace
 
+namespace {
+
+// The controls' texts are laid out for the platform's 8-point dialog font:
+// 11 pixels high at 96 dots per inch, a 13-character byte count in 66
+// pixels. These free fonts have its metrics; the first one found is used.
+constexpr const char* kGuiFontFiles[] = {
+    "/usr/share/wine/fonts/ms_sans_serif.ttf",
+    "/usr/share/wine/fonts/tahoma.ttf",
+};
+constexpr int kGuiFontPixels = 11;
+
+// Only the family name is kept: a font object must not outlive the
+// application.
+QString guiFontFamily;
+
+} // namespace
+
+void LoadDefaultGuiFont() {
+    if (!guiFontFamily.isEmpty()) return;
+    for (const char* file : kGuiFontFiles) {
+        const int id = QFontDatabase::addApplicationFont(QString::fromLatin1(file));
+        if (id < 0) continue;
+        const QStringList families = QFontDatabase::applicationFontFamilies(id);
+        if (families.isEmpty()) continue;
+        guiFontFamily = families.first();
+        return;
+    }
+}
+
 QFont DefaultGuiFont() {
-    return QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    QFont font = guiFontFamily.isEmpty() ? QFontDatabase::systemFont(QFontDatabase::GeneralFont)
+                                         : QFont(guiFontFamily);
+    font.setPixelSize(kGuiFontPixels);
+    return font;
 }
 
 std::int64_t CurrentWindow() {
