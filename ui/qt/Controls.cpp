@@ -8,6 +8,7 @@
 #include <QButtonGroup>
 #include <QFocusEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -40,7 +41,27 @@ class FieldEdit final : public QLineEdit {
             Post(kFieldFocusGained);
             Post(kFocusGained);
         }
+        // The field keeps its caret and selection when Tab brings the focus:
+        // typing after Tab inserts rather than replaces.
+        const Qt::FocusReason reason = event->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) {
+            QFocusEvent kept(QEvent::FocusIn, Qt::OtherFocusReason);
+            QLineEdit::focusInEvent(&kept);
+            return;
+        }
         QLineEdit::focusInEvent(event);
+    }
+    // A one-line field takes Up as Left and Down as Right.
+    void keyPressEvent(QKeyEvent* event) override {
+        const int key = event->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            QKeyEvent moved(event->type(), key == Qt::Key_Up ? Qt::Key_Left : Qt::Key_Right,
+                            event->modifiers(), event->text(), event->isAutoRepeat());
+            QLineEdit::keyPressEvent(&moved);
+            event->setAccepted(moved.isAccepted());
+            return;
+        }
+        QLineEdit::keyPressEvent(event);
     }
     void focusOutEvent(QFocusEvent* event) override {
         if (event->reason() != Qt::PopupFocusReason) {

@@ -3,10 +3,13 @@
 #include "ui/qt/UiInternal.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QEventLoop>
+#include <QPointer>
 
 #include <algorithm>
 #include <deque>
+#include <memory>
 #include <mutex>
 
 namespace qk {
@@ -130,6 +133,94 @@ bool TakeWaitingEvent(std::int64_t& number) {
     return TakeHead(number);
 }
 
+namespace {
+
+// The window system's input reaches the windows one message per
+// WaitForEvent, so that the events of one user action are all handled before
+// the next action is: a click that follows two keystrokes lands on the list
+// the keystrokes produced. Input that arrives while one message has already
+// gone through waits here, in order, and is handed on by the next calls.
+class InputGate final : public QObject {
+  public:
+    // Lets the next input message through; the ones after it wait.
+    void Open() { open_ = true; }
+    bool Waiting() const { return !held_.empty(); }
+    // Hands the oldest waiting message to its window.
+    void Release() {
+        Held next = std::move(held_.front());
+        held_.pop_front();
+        if (!next.window) return;
+        releasing_ = true;
+        QCoreApplication::sendEvent(next.window, next.event.get());
+        releasing_ = false;
+    }
+    void Drop() { held_.clear(); }
+    // Outside WaitForEvent (dialogs, tests driving the widgets) input goes
+    // straight through.
+    bool gating = false;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!gating || releasing_ || !watched->isWindowType() || !IsInput(event->type()))
+            return false;
+        if (open_ && held_.empty()) {
+            open_ = false;
+            return false;
+        }
+        held_.push_back({watched, std::unique_ptr<QEvent>(event->clone())});
+        return true;
+    }
+
+  private:
+    struct Held {
+        QPointer<QObject> window;
+        std::unique_ptr<QEvent> event;
+    };
+    static bool IsInput(QEvent::Type type) {
+        switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Wheel:
+            return true;
+        default:
+            return false;
+        }
+    }
+    std::deque<Held> held_;
+    bool open_ = true;
+    bool releasing_ = false;
+};
+
+QPointer<InputGate> gate; // a child of the application
+
+} // namespace
+
+void InstallEventSupport() {
+    if (!gate) {
+        gate = new InputGate;
+        gate->setParent(qApp);
+        qApp->installEventFilter(gate);
+    }
+    InstallKeyboardFilter();
+}
+
+void EndEventSupport() {
+    if (gate) {
+        qApp->removeEventFilter(gate);
+        delete gate;
+    }
+    RemoveKeyboardFilter();
+    ClearEvents();
+}
+
+bool HeldInputWaiting() {
+    return gate && gate->Waiting();
+}
+
 } // namespace ui
 
 std::int64_t WaitForEvent() {
@@ -137,13 +228,19 @@ std::int64_t WaitForEvent() {
     std::int64_t number = 0;
     if (ui::TakeHead(number)) return number;
     // The views learn of the rows added since the last call before the
-    // user can act on them.
+    // user's next message reaches them.
     ui::FlushLists();
-    // Blocks in the window system until something happened; window-system
-    // activity that made no event just waits on.
+    // One message of the window system at a time until one made an event;
+    // window-system activity that made none just waits on.
     while (!ui::TakeHead(number)) {
-        if (!QCoreApplication::instance()) return 0;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
+        if (!QCoreApplication::instance() || !ui::gate) return 0;
+        ui::gate->Open();
+        ui::gate->gating = true;
+        if (ui::gate->Waiting())
+            ui::gate->Release();
+        else
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
+        if (ui::gate) ui::gate->gating = false;
         ui::FlushLists();
     }
     return number;

@@ -9,6 +9,8 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QStyleOptionFocusRect>
 #include <QStyledItemDelegate>
 
 #include <climits>
@@ -391,17 +393,68 @@ void ListView::ShowSelection(bool shown) {
     viewport()->update();
 }
 
+// The platform list's keys: Home and End select the first and the last row,
+// Left and Right scroll sideways, and the first arrow key in a list without
+// a selected row selects the row with the focus frame.
+QModelIndex ListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    const int rows = model_->rowCount();
+    const QModelIndex current = currentIndex();
+    switch (action) {
+    case MoveHome:
+        return rows > 0 ? model_->index(0, 0) : QModelIndex();
+    case MoveEnd:
+        return rows > 0 ? model_->index(rows - 1, 0) : QModelIndex();
+    case MoveLeft:
+    case MoveRight: {
+        QScrollBar* bar = horizontalScrollBar();
+        bar->setValue(bar->value() + (action == MoveLeft ? -1 : 1) * bar->singleStep());
+        return current;
+    }
+    case MoveUp:
+    case MoveDown:
+    case MoveNext:
+    case MovePrevious:
+        if (SelectedRow() < 0 && current.isValid()) {
+            // The focus row itself: the view would see no move.
+            selectionModel()->select(current, QItemSelectionModel::ClearAndSelect |
+                                                  QItemSelectionModel::Rows);
+            return current;
+        }
+        break;
+    default:
+        break;
+    }
+    return QTableView::moveCursor(action, modifiers);
+}
+
+// Type-ahead matches the first column, whichever column was clicked last.
+void ListView::keyboardSearch(const QString& search) {
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && current.column() != 0)
+        selectionModel()->setCurrentIndex(model_->index(current.row(), 0),
+                                          QItemSelectionModel::NoUpdate);
+    QTableView::keyboardSearch(search);
+}
+
 void ListView::paintEvent(QPaintEvent* event) {
     QTableView::paintEvent(event);
-    if (!gridLines_ || !isEnabled()) return;
-    // Horizontal lines at the row pitch through the whole list, also below
-    // the last row; vertical lines at the right edge of every column.
     QPainter painter(viewport());
+    if (gridLines_ && isEnabled()) DrawGridLines(painter);
+    if (hasFocus()) DrawFocusRow(painter);
+}
+
+// Horizontal lines at the bottom of every row, continuing at the row pitch
+// below the last row; vertical lines at the right edge of every column.
+void ListView::DrawGridLines(QPainter& painter) {
     painter.setPen(QPen(palette().color(QPalette::Button), 1));
     const int width = viewport()->width();
     const int height = viewport()->height();
-    for (int y = rowHeight_ - 1; y < height; y += rowHeight_)
-        painter.drawLine(0, y, width - 1, y);
+    // The rows scroll by whole rows, but the last page may start part of a
+    // row early: the lines follow the rows, not the top of the viewport.
+    const int first = model_->rowCount() > 0 ? rowAt(0) : -1;
+    const int rowTop = first >= 0 ? rowViewportPosition(first) : 0;
+    for (int y = rowTop + rowHeight_ - 1; y < height; y += rowHeight_)
+        if (y >= 0) painter.drawLine(0, y, width - 1, y);
     if (model_->rowCount() == 0) return;
     const QHeaderView* header = horizontalHeader();
     for (int c = 0; c < model_->columnCount(); ++c) {
@@ -409,6 +462,24 @@ void ListView::paintEvent(QPaintEvent* event) {
         const int x = header->sectionViewportPosition(c) + header->sectionSize(c) - 1;
         if (x >= 0 && x < width) painter.drawLine(x, 0, x, height - 1);
     }
+}
+
+// The focus frame of the platform list around the row with the keyboard
+// focus, selected or not, across the whole row.
+void ListView::DrawFocusRow(QPainter& painter) {
+    const QModelIndex current = currentIndex();
+    if (!current.isValid()) return;
+    const int top = rowViewportPosition(current.row());
+    if (top + rowHeight_ <= 0) return;
+    const QHeaderView* header = horizontalHeader();
+    const int last = model_->columnCount() - 1;
+    const int left = header->sectionViewportPosition(0);
+    const int right = header->sectionViewportPosition(last) + header->sectionSize(last);
+    QStyleOptionFocusRect frame;
+    frame.initFrom(this);
+    frame.rect = QRect(left, top, right - left, rowHeight_ - (gridLines_ ? 1 : 0));
+    frame.backgroundColor = palette().color(QPalette::Base);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
 }
 
 } // namespace qk::ui

@@ -72,7 +72,14 @@ void RemoveControlEvents(std::int64_t control, std::int64_t window);
 void RemoveWindowEvents(std::int64_t window);
 void RemoveSizeEvents(std::int64_t window);
 void ClearEvents();
+// The event filters of the layer: installed at start, removed before the
+// application object goes.
 void InstallEventSupport();
+void EndEventSupport();
+void InstallKeyboardFilter(); // Windows.cpp
+void RemoveKeyboardFilter();
+// Whether input of the window system waits for the next WaitForEvent.
+bool HeldInputWaiting();
 
 // While one of these lives, posted events are dropped: the program's own
 // changes to its controls never come back as events. The count lives in the

@@ -41,6 +41,9 @@ bool StartUserInterface(int& argc, char** argv) {
 void EndUserInterface() {
     if (!QCoreApplication::instance()) return;
     ui::CloseAllWindows();
+    ui::EndEventSupport();
+    // Whatever the closed windows left for later goes before the application.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     application.reset();
 }
 

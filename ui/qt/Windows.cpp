@@ -4,6 +4,7 @@
 #include "ui/Events.h"
 #include "ui/qt/UiInternal.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
@@ -122,9 +123,16 @@ void MoveFocus(QWidget* window, bool forward) {
     next->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
 }
 
+bool IsArrow(int key) {
+    return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
+}
+
 bool KeyboardFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
     const auto* key = static_cast<QKeyEvent*>(event);
+    // Arrow keys on a button do nothing: they neither choose an option nor
+    // move the focus.
+    if (IsArrow(key->key()) && qobject_cast<QAbstractButton*>(watched)) return true;
     const Qt::KeyboardModifiers held =
         key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     if (held) return false;
@@ -317,12 +325,18 @@ std::int64_t WindowNumberOf(const QWidget* widget) {
     return window && FindWindow(window->Number()) ? window->Number() : -1;
 }
 
-void InstallEventSupport() {
+void InstallKeyboardFilter() {
     if (!table.keyboard) {
         table.keyboard = new KeyboardFilter;
         table.keyboard->setParent(qApp);
         qApp->installEventFilter(table.keyboard);
     }
+}
+
+void RemoveKeyboardFilter() {
+    if (!table.keyboard) return;
+    qApp->removeEventFilter(table.keyboard);
+    delete table.keyboard;
 }
 
 void CloseAllWindows() {
