@@ -73,7 +73,8 @@ QStringList NameFilters(const Text& pattern) {
     return filters;
 }
 
-// Accepts a name only in a folder that exists; the file itself need not.
+// Accepts a name only in a folder that exists; the file itself need not. A
+// missing folder is said in a message over the dialog, which stays open.
 class OpenFileDialog final : public QFileDialog {
   public:
     using QFileDialog::QFileDialog;
@@ -81,7 +82,17 @@ class OpenFileDialog final : public QFileDialog {
         const QStringList files = selectedFiles();
         if (!files.isEmpty()) {
             const QFileInfo chosen(files.first());
-            if (!chosen.isDir() && !QFileInfo(chosen.absolutePath()).isDir()) return;
+            if (!chosen.isDir() && !QFileInfo(chosen.absolutePath()).isDir()) {
+                auto* box = new QMessageBox(
+                    QMessageBox::Warning, windowTitle(),
+                    QDir::toNativeSeparators(chosen.absolutePath()) +
+                        QStringLiteral("\nPath does not exist.\nCheck the path and try again."),
+                    QMessageBox::Ok, this);
+                box->setTextFormat(Qt::PlainText);
+                box->setAttribute(Qt::WA_DeleteOnClose);
+                box->open();
+                return;
+            }
         }
         QFileDialog::accept();
     }
