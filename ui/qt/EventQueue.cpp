@@ -5,7 +5,10 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPointer>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <deque>
@@ -150,8 +153,9 @@ class InputGate final : public QObject {
         Held next = std::move(held_.front());
         held_.pop_front();
         if (!next.window) return;
+        const std::unique_ptr<QEvent> event = next.Make();
         releasing_ = true;
-        QCoreApplication::sendEvent(next.window, next.event.get());
+        QCoreApplication::sendEvent(next.window, event.get());
         releasing_ = false;
     }
     void Drop() { held_.clear(); }
@@ -167,14 +171,78 @@ class InputGate final : public QObject {
             open_ = false;
             return false;
         }
-        held_.push_back({watched, std::unique_ptr<QEvent>(event->clone())});
+        held_.push_back(Held::Of(watched, event));
         return true;
     }
 
   private:
+    // What a held message says, by value: a copied Qt input event would
+    // still share its point with the ones the window system makes later.
     struct Held {
         QPointer<QObject> window;
-        std::unique_ptr<QEvent> event;
+        QEvent::Type type;
+        QPointF position, scenePosition, globalPosition;
+        QPoint pixelDelta, angleDelta;
+        Qt::MouseButton button = Qt::NoButton;
+        Qt::MouseButtons buttons;
+        Qt::KeyboardModifiers modifiers;
+        Qt::ScrollPhase phase = Qt::NoScrollPhase;
+        bool inverted = false;
+        int key = 0;
+        quint32 scanCode = 0, virtualKey = 0, nativeModifiers = 0;
+        QString text;
+        bool autoRepeat = false;
+        quint16 count = 1;
+        quint64 timestamp = 0;
+
+        static Held Of(QObject* window, QEvent* event) {
+            Held held;
+            held.window = window;
+            held.type = event->type();
+            const auto* input = static_cast<QInputEvent*>(event);
+            held.modifiers = input->modifiers();
+            held.timestamp = input->timestamp();
+            if (held.type == QEvent::KeyPress || held.type == QEvent::KeyRelease) {
+                const auto* key = static_cast<QKeyEvent*>(event);
+                held.key = key->key();
+                held.scanCode = key->nativeScanCode();
+                held.virtualKey = key->nativeVirtualKey();
+                held.nativeModifiers = key->nativeModifiers();
+                held.text = key->text();
+                held.autoRepeat = key->isAutoRepeat();
+                held.count = quint16(key->count());
+                return held;
+            }
+            const auto* pointer = static_cast<QSinglePointEvent*>(event);
+            held.position = pointer->position();
+            held.scenePosition = pointer->scenePosition();
+            held.globalPosition = pointer->globalPosition();
+            held.button = pointer->button();
+            held.buttons = pointer->buttons();
+            if (held.type == QEvent::Wheel) {
+                const auto* wheel = static_cast<QWheelEvent*>(event);
+                held.pixelDelta = wheel->pixelDelta();
+                held.angleDelta = wheel->angleDelta();
+                held.phase = wheel->phase();
+                held.inverted = wheel->inverted();
+            }
+            return held;
+        }
+        std::unique_ptr<QEvent> Make() const {
+            std::unique_ptr<QInputEvent> event;
+            if (type == QEvent::KeyPress || type == QEvent::KeyRelease)
+                event = std::make_unique<QKeyEvent>(type, key, modifiers, scanCode, virtualKey,
+                                                    nativeModifiers, text, autoRepeat, count);
+            else if (type == QEvent::Wheel)
+                event =
+                    std::make_unique<QWheelEvent>(position, globalPosition, pixelDelta, angleDelta,
+                                                  buttons, modifiers, phase, inverted);
+            else
+                event = std::make_unique<QMouseEvent>(type, position, scenePosition, globalPosition,
+                                                      button, buttons, modifiers);
+            event->setTimestamp(timestamp);
+            return event;
+        }
     };
     static bool IsInput(QEvent::Type type) {
         switch (type) {
