@@ -6,6 +6,7 @@
 #include "ui/MainWindow.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace qk {
 
@@ -25,7 +26,12 @@ void DispatchEvent(std::int64_t event) {
 
 int RunMainRoutine(int& argc, char** argv) {
     if (!StartUp(argc, argv)) {
-        std::fputs("quellkamp: no display to open the window on (DISPLAY is not set)\n", stderr);
+        const char* display = std::getenv("DISPLAY");
+        if (display && *display)
+            std::fprintf(stderr, "quellkamp: cannot open display %s\n", display);
+        else
+            std::fputs("quellkamp: no display to open the window on (DISPLAY is not set)\n",
+                       stderr);
         return 1;
     }
     if (LoadDuplicateLog() && OpenMainWindow()) {

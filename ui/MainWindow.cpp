@@ -11,9 +11,10 @@ namespace {
 constexpr int kInnerWidth = 950;
 constexpr int kInnerHeight = 600;
 // Title bar, system menu with close box, centred on the screen.
-constexpr std::uint32_t kMainWindowFlags = 0x00C80001;
+constexpr std::uint32_t kMainWindowFlags =
+    kWindowTitleBar | kWindowSystemMenu | kWindowCentreOnScreen;
 // Single selection, whole-row selection, grid lines.
-constexpr std::uint32_t kRecordListFlags = 0x40010000;
+constexpr std::uint32_t kRecordListFlags = kListFullRowSelect | kListGridLines;
 
 struct ColumnSpec {
     const char16_t* heading;

@@ -36,11 +36,12 @@ using Step = std::function<bool()>;
 // still unfinished after `limit` has hung: it fails, and the open windows are
 // closed so that the main routine ends.
 inline int RunWithScript(std::vector<Step> steps,
-                         std::chrono::seconds limit = std::chrono::seconds(30)) {
+                         std::chrono::seconds limit = std::chrono::seconds(30),
+                         std::chrono::milliseconds interval = std::chrono::milliseconds(10)) {
     std::size_t next = 0;
     const auto started = std::chrono::steady_clock::now();
     QTimer timer;
-    timer.setInterval(10);
+    timer.setInterval(interval);
     QObject::connect(&timer, &QTimer::timeout, [&] {
         if (next < steps.size()) {
             if (steps[next]()) ++next;

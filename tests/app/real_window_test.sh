@@ -2,14 +2,17 @@
 # The viewer in a real window: under Xvfb with a window manager, answer the
 # open-file dialog like a user, check the main window, click a row, type a
 # find text, take the screenshot, close through the window manager, and check
-# the exit code. Then the same start with the dialog cancelled by Escape.
+# the exit code. Then: the dialog cancelled by Escape; a click that follows
+# two keystrokes at once on a log of a million lines; closing after the
+# window was minimised and restored; a named display that cannot be reached.
 #
-#   real_window_test.sh VIEWER EXAMPLES_DIR SCREENSHOT
+#   real_window_test.sh VIEWER EXAMPLES_DIR SCREENSHOT [GENLOG]
 set -euo pipefail
 
 viewer=$1
 examples=$2
 screenshot=$3
+genlog=${4:-}
 log="$examples/dubletten.txt"
 
 work=$(mktemp -d)
@@ -121,4 +124,86 @@ if xdotool search --onlyvisible --name "^Quellkamp\$" >/dev/null 2>&1; then
     fail "a main window opened although the dialog was cancelled"
 fi
 
-echo "real window: 2 passed, 0 failed"
+# Starts the viewer on log $1 and answers the dialog; sets viewer_pid, main,
+# left and top.
+start_viewer() {
+    (cd "$examples" && exec "$viewer") >"$work/viewer-$RANDOM.log" 2>&1 &
+    viewer_pid=$!
+    pids+=($viewer_pid)
+    local dialog
+    dialog=$(wait_for_window "LOG-Datei" 20) || fail "the open-file dialog did not appear"
+    xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+    sleep 0.5
+    xdotool type --delay 5 "$1"
+    xdotool key Return
+    main=$(wait_for_window "Quellkamp" 120) || fail "the main window did not appear for $1"
+    local geometry
+    geometry=$(xwininfo -id "$main")
+    left=$(awk '/Absolute upper-left X:/ {print $4}' <<<"$geometry")
+    top=$(awk '/Absolute upper-left Y:/ {print $4}' <<<"$geometry")
+    xdotool windowactivate --sync "$main" 2>/dev/null || true
+    sleep 0.5
+}
+
+# The number of colours in the rows of the lower list: its background and
+# grid lines alone give at most two.
+lower_list_colours() {
+    import -window root -crop "900x100+$((left + 15))+$((top + 450 + 28))" +repage "$work/lower.png"
+    convert "$work/lower.png" -format %k info:
+}
+
+close_viewer() {
+    xdotool windowactivate --sync "$main" 2>/dev/null || true
+    xdotool key alt+F4
+    wait_for_exit "$viewer_pid" 30 || fail "the viewer did not end after the close request ($1)"
+    [ "$exit_code" = 0 ] || fail "the viewer ended with exit code $exit_code ($1)"
+}
+
+# --- Two keystrokes and a click at once on a million lines -------------------
+if [ -n "$genlog" ]; then
+    "$genlog" 1000000 10 "$work/million.txt" || fail "the log of a million lines was not made"
+    start_viewer "$work/million.txt"
+    xdotool mousemove $((left + 900)) $((top + 22)) click --repeat 3 1 key BackSpace
+    sleep 0.5
+    # "Fl", then at once a click on the second row: the click must land on
+    # the list the two letters produced.
+    xdotool mousemove $((left + 150)) $((top + 45 + 30 + 20))
+    sleep 0.3
+    xdotool key F && xdotool key l && xdotool click 1
+    lower=0
+    for _ in $(seq 100); do
+        lower=$(lower_list_colours)
+        [ "$lower" -gt 2 ] && break
+        sleep 0.2
+    done
+    [ "$lower" -gt 2 ] || fail "the click after two keystrokes left the lower list empty"
+    close_viewer "million lines"
+fi
+
+# --- Closing after minimise, restore and the client leader activated --------
+for round in 1 2 3; do
+    start_viewer "$log"
+    xdotool windowminimize --sync "$main" 2>/dev/null || true
+    sleep 0.3
+    xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowmap "$main" || true
+    sleep 0.3
+    leader=$(xprop -id "$main" WM_CLIENT_LEADER 2>/dev/null | awk '{print $NF}')
+    if [ -n "$leader" ] && [ "$leader" != "$main" ]; then
+        xdotool windowactivate "$leader" 2>/dev/null || true
+        sleep 0.3
+    fi
+    close_viewer "round $round after minimise and restore"
+done
+
+# --- A named display that cannot be reached ----------------------------------
+unreachable=":$((display + 37))"
+set +e
+DISPLAY="$unreachable" "$viewer" >"$work/unreachable.out" 2>"$work/unreachable.err"
+exit_code=$?
+set -e
+[ "$exit_code" = 1 ] || fail "an unreachable display gave exit code $exit_code, not 1"
+[ "$(cat "$work/unreachable.err")" = "quellkamp: cannot open display $unreachable" ] ||
+    fail "an unreachable display gave: $(cat "$work/unreachable.err")"
+[ ! -s "$work/unreachable.out" ] || fail "an unreachable display wrote to standard output"
+
+echo "real window: 6 passed, 0 failed"

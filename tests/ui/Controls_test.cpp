@@ -68,7 +68,9 @@ TEST_F(ControlsTest, WindowLargerThanTheScreenLandsAtTheCorner) {
 }
 
 TEST_F(ControlsTest, ControlsSitWhereTheyAreCreatedInTheDefaultFont) {
-    const QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    const QFont font = ui::DefaultGuiFont();
+    EXPECT_EQ(font.family(), QStringLiteral("MS Sans Serif")); // installed by scripts/setup
+    EXPECT_EQ(font.pixelSize(), 11);
     struct Place {
         int control, x, y, width, height;
     };
@@ -80,7 +82,8 @@ TEST_F(ControlsTest, ControlsSitWhereTheyAreCreatedInTheDefaultFont) {
         QWidget* widget = ControlWidget(p.control);
         ASSERT_NE(widget, nullptr);
         EXPECT_EQ(widget->geometry(), QRect(p.x, p.y, p.width, p.height));
-        EXPECT_EQ(widget->font(), font);
+        EXPECT_EQ(QFontInfo(widget->font()).family(), font.family());
+        EXPECT_EQ(widget->font().pixelSize(), 11);
         EXPECT_TRUE(widget->isVisible());
     }
 }
@@ -319,6 +322,52 @@ TEST_F(ControlsTest, ListsHighlightNothingWithoutFocusAndDrawGridInButtonFace) {
     const int pitch = view->RowHeight();
     EXPECT_EQ(QColor(unfocused.pixel(40, pitch * 10 - 1)), grid);
     EXPECT_EQ(QColor(unfocused.pixel(199, pitch * 10 + 3)), grid); // end of column 0
+}
+
+} // namespace
+} // namespace qk::test
+
+namespace qk::test {
+namespace {
+
+// Every size below 1.000.000.000 fits the 80-pixel Byte column, with the
+// cell's own margins.
+TEST_F(ControlsTest, EverySizeFitsTheByteColumn) {
+    ui::ListView* view = ui::ListOf(RecordListView);
+    for (const char16_t* size :
+         {u"  999.999.999", u"  888.888.888", u"   41.362.000", u"    1.263.616"}) {
+        SCOPED_TRACE(Text(size).ToUtf8());
+        ClearRows(RecordListView);
+        AddRow(RecordListView, -1, Text(std::u16string(u"K:\\\na.par \n") + size));
+        ui::FlushLists();
+        const QModelIndex cell = view->model()->index(0, 2);
+        EXPECT_LE(view->sizeHintForIndex(cell).width(), view->columnWidth(2));
+    }
+}
+
+// The count label keeps its right edge and grows to the left, never over
+// the export button; the labels' and options' own texts fit as created.
+TEST_F(ControlsTest, LabelsShowTheirWholeTextGrowingToTheLeft) {
+    QWidget* label = ControlWidget(CountLabel);
+    const QRect exportButton = ControlWidget(ExportButton)->geometry();
+    for (const char16_t* count :
+         {u"5/5", u"100000/100000", u"4790/1000000", u"10000000/10000000", u"0/0"}) {
+        SCOPED_TRACE(Text(count).ToUtf8());
+        SetControlText(CountLabel, T(count));
+        const QRect placed = label->geometry();
+        EXPECT_EQ(placed.right(), 799);
+        EXPECT_GE(placed.width(), 80);
+        EXPECT_GE(placed.width(), label->fontMetrics().horizontalAdvance(ui::ToQString(T(count))));
+        EXPECT_GT(placed.left(), exportButton.right());
+        EXPECT_EQ(GetControlText(CountLabel), T(count));
+    }
+    for (std::int64_t control : {1, 2, 3, 4, 5, 6, 7, 10}) {
+        QWidget* widget = ControlWidget(control);
+        EXPECT_LE(widget->sizeHint().width(), widget->width()) << control;
+    }
+    auto* button = ControlWidget(ExportButton);
+    EXPECT_LE(button->fontMetrics().horizontalAdvance(QStringLiteral("Export to...")) + 8,
+              button->width());
 }
 
 } // namespace

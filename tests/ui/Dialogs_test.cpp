@@ -109,14 +109,24 @@ TEST_F(DialogsTest, TheFileNeedNotExistButItsFolderMust) {
     WhenModal([&](QWidget* dialog) { TypeAndEnter(dialog, missingFile); });
     EXPECT_EQ(ChooseFileToOpen(T(u"t"), Text(), Text(), 0), FromQ(missingFile));
 
+    // A missing folder is said over the dialog, which stays open.
     bool stayedOpen = false;
+    QString said;
     WhenModal([&](QWidget* dialog) {
         TypeAndEnter(dialog, folder_.path() + QStringLiteral("/fehlt/neu.txt"));
         stayedOpen = dialog->isVisible();
+        if (auto* box = dialog->findChild<QMessageBox*>(); box && box->isVisible()) {
+            said = box->text();
+            box->close();
+        }
         QTest::keyClick(dialog, Qt::Key_Escape);
     });
     EXPECT_EQ(ChooseFileToOpen(T(u"t"), Text(), Text(), 0), Text());
     EXPECT_TRUE(stayedOpen);
+    EXPECT_TRUE(
+        said.startsWith(QDir::toNativeSeparators(folder_.path() + QStringLiteral("/fehlt"))))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("does not exist"))) << said.toStdString();
 }
 
 TEST_F(DialogsTest, DefaultFileGivesFolderAndName) {

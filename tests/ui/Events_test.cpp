@@ -3,6 +3,7 @@
 
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -193,21 +194,28 @@ TEST_F(EventsTest, FocusArrivingOnAnUnchosenOptionIsNoClick) {
     EXPECT_TRUE(option->hasFocus());
     EXPECT_EQ(TakeControlEvents(), Events{});
     EXPECT_FALSE(option->isChecked());
-    // Arrows from an unchosen option move the focus without choosing.
-    Key(Qt::Key_Right);
-    EXPECT_EQ(TakeControlEvents(), Events{});
-    Key(Qt::Key_Left);
-    EXPECT_TRUE(option->hasFocus());
-    // Choosing by the space bar, then by arrow keys, is a click.
+    // The space bar and the mouse choose an option.
     Key(Qt::Key_Space);
     EXPECT_EQ(TakeControlEvents(), (Events{Control(1, 0)}));
     EXPECT_TRUE(option->isChecked());
-    Key(Qt::Key_Right);
-    EXPECT_EQ(TakeControlEvents(), (Events{Control(2, 0)}));
-    EXPECT_TRUE(static_cast<QRadioButton*>(ControlWidget(2))->isChecked());
-    EXPECT_FALSE(option->isChecked());
     QTest::mouseClick(ControlWidget(5), Qt::LeftButton);
     EXPECT_EQ(TakeControlEvents(), (Events{Control(5, 0)}));
+}
+
+// Arrow keys on a button do nothing: no option is chosen, no focus moves.
+TEST_F(EventsTest, ArrowKeysOnButtonsDoNothing) {
+    static_cast<QRadioButton*>(ControlWidget(2))->setChecked(true);
+    for (const std::int64_t control : {1, 2, 6, 8}) {
+        for (const Qt::Key key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down}) {
+            SCOPED_TRACE(testing::Message() << "control " << control << " key " << key);
+            ControlWidget(control)->setFocus();
+            TakeEvents();
+            Key(key);
+            EXPECT_EQ(TakeControlEvents(), Events{});
+            EXPECT_EQ(FocusedControl(), control);
+            EXPECT_TRUE(static_cast<QRadioButton*>(ControlWidget(2))->isChecked());
+        }
+    }
 }
 
 TEST_F(EventsTest, TabAndShiftTabFollowTheCreationOrderAndWrap) {
@@ -350,6 +358,101 @@ TEST(EventQueueTest, WaitForEventBlocksUntilTheUserActs) {
     } while (event != ControlEvent);
     EXPECT_EQ(EventSource(), ExportButton);
     EXPECT_EQ(EventType(), 0);
+}
+
+} // namespace
+} // namespace qk::test
+
+namespace qk::test {
+namespace {
+
+// Keys in a list as on the platform: the first Down after the focus arrives
+// selects the first row, Home and End select the ends, type-ahead matches
+// the first column whichever column was clicked. Every change posts 768.
+TEST_F(EventsTest, ListKeysSelectAsThePlatformListDoes) {
+    ClearRows(RecordListView);
+    for (const char16_t* row : {u"anton\\\nzeta.par", u"berta\\\nyak.par", u"cäsar\\\nxeno.par",
+                                u"dora\\\nberta.par", u"emil\\\nwal.par"})
+        AddRow(RecordListView, -1, T(row));
+    ui::FlushLists();
+    struct Case {
+        const char* name;
+        int clickRow; // -1: the focus arrives by Tab, no row selected
+        int clickColumn;
+        std::vector<Qt::Key> keys;
+        std::int64_t selected;
+    };
+    const Case cases[] = {
+        {"first Down", -1, 0, {Qt::Key_Down}, 0},
+        {"Home", 3, 1, {Qt::Key_Home}, 0},
+        {"End", 1, 1, {Qt::Key_End}, 4},
+        {"End then Home", -1, 0, {Qt::Key_End, Qt::Key_Home}, 0},
+        {"type-ahead on the path", 0, 1, {Qt::Key_D}, 3},
+        {"type-ahead from the name column", 4, 1, {Qt::Key_B}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTest::qWait(QApplication::keyboardInputInterval() + 20); // type-ahead starts anew
+        ui::ListView* view = ui::ListOf(RecordListView);
+        view->clearSelection();
+        view->selectionModel()->clearCurrentIndex();
+        ControlWidget(FindField)->setFocus();
+        if (c.clickRow < 0) {
+            Key(Qt::Key_Tab);
+        } else {
+            const QModelIndex cell = view->model()->index(c.clickRow, c.clickColumn);
+            Click(RecordListView, view->visualRect(cell).center());
+        }
+        TakeEvents();
+        for (const Qt::Key key : c.keys)
+            Key(key);
+        EXPECT_EQ(SelectedRow(RecordListView), c.selected);
+        EXPECT_EQ(TakeControlEvents(), (Events{Control(0, 768)}));
+    }
+}
+
+// The grid lines run along the row bottoms at every scroll position, and a
+// list with the focus but no selection frames its focus row.
+TEST_F(EventsTest, GridLinesFollowTheRowsAndTheFocusRowIsFramed) {
+    for (int i = 0; i < 100; ++i)
+        AddRow(RecordListView, -1, T(u"p\\\nn.par"));
+    ui::FlushLists();
+    QApplication::processEvents(); // the scroll range follows the rows
+    ui::ListView* view = ui::ListOf(RecordListView);
+    const QColor grid = view->palette().color(QPalette::Button);
+    for (const int scroll : {0, 3, view->verticalScrollBar()->maximum()}) {
+        SCOPED_TRACE(scroll);
+        view->verticalScrollBar()->setValue(scroll);
+        const QImage image = view->viewport()->grab().toImage();
+        for (int row = view->rowAt(0); row >= 0 && row < view->rowAt(image.height() - 1); ++row) {
+            const int bottom = view->rowViewportPosition(row) + view->RowHeight() - 1;
+            if (bottom >= 0) {
+                EXPECT_EQ(image.pixelColor(120, bottom), grid) << row;
+            }
+        }
+    }
+    view->verticalScrollBar()->setValue(0);
+    const QImage before = view->viewport()->grab().toImage();
+    ControlWidget(FindField)->setFocus();
+    Key(Qt::Key_Tab);
+    ASSERT_EQ(FocusedControl(), RecordListView);
+    ASSERT_EQ(SelectedRow(RecordListView), -1);
+    EXPECT_NE(view->viewport()->grab().toImage(), before);
+}
+
+// Tab into the find field keeps its caret: typing inserts.
+TEST_F(EventsTest, TabIntoTheFindFieldKeepsTheCaret) {
+    auto* field = static_cast<QLineEdit*>(ControlWidget(FindField));
+    for (const Qt::Key tab : {Qt::Key_Tab, Qt::Key_Backtab}) {
+        field->setText(QStringLiteral("?"));
+        field->setCursorPosition(0);
+        ControlWidget(tab == Qt::Key_Tab ? MatchListView : RecordListView)->setFocus();
+        Key(tab, tab == Qt::Key_Tab ? Qt::NoModifier : Qt::ShiftModifier);
+        ASSERT_EQ(FocusedControl(), FindField);
+        EXPECT_FALSE(field->hasSelectedText());
+        Key(Qt::Key_X);
+        EXPECT_EQ(field->text(), QStringLiteral("x?"));
+    }
 }
 
 } // namespace

@@ -16,9 +16,6 @@ namespace qk {
 
 namespace {
 
-// The number of the filter pair the user confirmed, 1-based; 0 before.
-std::int32_t chosenPattern = 0;
-
 struct SuspendedWindow {
     QPointer<QWidget> window;
     bool topmost;
@@ -76,7 +73,8 @@ QStringList NameFilters(const Text& pattern) {
     return filters;
 }
 
-// Accepts a name only in a folder that exists; the file itself need not.
+// Accepts a name only in a folder that exists; the file itself need not. A
+// missing folder is said in a message over the dialog, which stays open.
 class OpenFileDialog final : public QFileDialog {
   public:
     using QFileDialog::QFileDialog;
@@ -84,7 +82,17 @@ class OpenFileDialog final : public QFileDialog {
         const QStringList files = selectedFiles();
         if (!files.isEmpty()) {
             const QFileInfo chosen(files.first());
-            if (!chosen.isDir() && !QFileInfo(chosen.absolutePath()).isDir()) return;
+            if (!chosen.isDir() && !QFileInfo(chosen.absolutePath()).isDir()) {
+                auto* box = new QMessageBox(
+                    QMessageBox::Warning, windowTitle(),
+                    QDir::toNativeSeparators(chosen.absolutePath()) +
+                        QStringLiteral("\nPath does not exist.\nCheck the path and try again."),
+                    QMessageBox::Ok, this);
+                box->setTextFormat(Qt::PlainText);
+                box->setAttribute(Qt::WA_DeleteOnClose);
+                box->open();
+                return;
+            }
         }
         QFileDialog::accept();
     }
@@ -116,7 +124,6 @@ bool IsValidFileName(const Text& name) {
 
 Text ChooseFileToOpen(const Text& title, const Text& defaultFile, const Text& pattern,
                       std::int32_t position) {
-    chosenPattern = 0;
     if (!qApp) return {};
 
     // The initial folder and name: a default file with a separator after
@@ -154,7 +161,6 @@ Text ChooseFileToOpen(const Text& title, const Text& defaultFile, const Text& pa
     if (result != QDialog::Accepted) return {};
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return {};
-    chosenPattern = std::int32_t(filters.indexOf(dialog.selectedNameFilter()) + 1);
     // The whole path, however long.
     return ui::FromQString(QDir::toNativeSeparators(QFileInfo(files.first()).absoluteFilePath()));
 }

@@ -3,10 +3,16 @@
 #include "ui/qt/UiInternal.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <deque>
+#include <memory>
 #include <mutex>
 
 namespace qk {
@@ -29,6 +35,7 @@ struct EventState {
     std::mutex lock;
     std::deque<EventRecord> queue; // the tail is queue.back() while untaken
     EventRecord current{0, 0, 0, -1};
+    int suppressed = 0; // SuppressEvents: posting drops events while above 0
 };
 
 EventState& State() {
@@ -47,8 +54,8 @@ template <typename Matches> void RemoveEvents(Matches matches) {
 
 void PostEvent(std::int64_t number, std::int64_t source, std::int64_t window, std::int64_t type) {
     EventState& state = State();
-    if (suppressedEvents > 0) return;
     std::lock_guard guard(state.lock);
+    if (state.suppressed > 0) return;
     if (!state.queue.empty() && number < kMergeLimit) {
         const EventRecord& tail = state.queue.back();
         if (tail.number == number && tail.source == source && tail.window == window &&
@@ -76,7 +83,19 @@ void ClearEvents() {
     EventState& state = State();
     std::lock_guard guard(state.lock);
     state.queue.clear();
-    suppressedEvents = 0;
+    state.suppressed = 0;
+}
+
+void RaiseSuppression() {
+    EventState& state = State();
+    std::lock_guard guard(state.lock);
+    ++state.suppressed;
+}
+
+void LowerSuppression() {
+    EventState& state = State();
+    std::lock_guard guard(state.lock);
+    if (state.suppressed > 0) --state.suppressed;
 }
 
 bool HasWaitingEvent() {
@@ -117,6 +136,159 @@ bool TakeWaitingEvent(std::int64_t& number) {
     return TakeHead(number);
 }
 
+namespace {
+
+// The window system's input reaches the windows one message per
+// WaitForEvent, so that the events of one user action are all handled before
+// the next action is: a click that follows two keystrokes lands on the list
+// the keystrokes produced. Input that arrives while one message has already
+// gone through waits here, in order, and is handed on by the next calls.
+class InputGate final : public QObject {
+  public:
+    // Lets the next input message through; the ones after it wait.
+    void Open() { open_ = true; }
+    bool Waiting() const { return !held_.empty(); }
+    // Hands the oldest waiting message to its window.
+    void Release() {
+        Held next = std::move(held_.front());
+        held_.pop_front();
+        if (!next.window) return;
+        const std::unique_ptr<QEvent> event = next.Make();
+        releasing_ = true;
+        QCoreApplication::sendEvent(next.window, event.get());
+        releasing_ = false;
+    }
+    void Drop() { held_.clear(); }
+    // Outside WaitForEvent (dialogs, tests driving the widgets) input goes
+    // straight through.
+    bool gating = false;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!gating || releasing_ || !watched->isWindowType() || !IsInput(event->type()))
+            return false;
+        if (open_ && held_.empty()) {
+            open_ = false;
+            return false;
+        }
+        held_.push_back(Held::Of(watched, event));
+        return true;
+    }
+
+  private:
+    // What a held message says, by value: a copied Qt input event would
+    // still share its point with the ones the window system makes later.
+    struct Held {
+        QPointer<QObject> window;
+        QEvent::Type type;
+        QPointF position, scenePosition, globalPosition;
+        QPoint pixelDelta, angleDelta;
+        Qt::MouseButton button = Qt::NoButton;
+        Qt::MouseButtons buttons;
+        Qt::KeyboardModifiers modifiers;
+        Qt::ScrollPhase phase = Qt::NoScrollPhase;
+        bool inverted = false;
+        int key = 0;
+        quint32 scanCode = 0, virtualKey = 0, nativeModifiers = 0;
+        QString text;
+        bool autoRepeat = false;
+        quint16 count = 1;
+        quint64 timestamp = 0;
+
+        static Held Of(QObject* window, QEvent* event) {
+            Held held;
+            held.window = window;
+            held.type = event->type();
+            const auto* input = static_cast<QInputEvent*>(event);
+            held.modifiers = input->modifiers();
+            held.timestamp = input->timestamp();
+            if (held.type == QEvent::KeyPress || held.type == QEvent::KeyRelease) {
+                const auto* key = static_cast<QKeyEvent*>(event);
+                held.key = key->key();
+                held.scanCode = key->nativeScanCode();
+                held.virtualKey = key->nativeVirtualKey();
+                held.nativeModifiers = key->nativeModifiers();
+                held.text = key->text();
+                held.autoRepeat = key->isAutoRepeat();
+                held.count = quint16(key->count());
+                return held;
+            }
+            const auto* pointer = static_cast<QSinglePointEvent*>(event);
+            held.position = pointer->position();
+            held.scenePosition = pointer->scenePosition();
+            held.globalPosition = pointer->globalPosition();
+            held.button = pointer->button();
+            held.buttons = pointer->buttons();
+            if (held.type == QEvent::Wheel) {
+                const auto* wheel = static_cast<QWheelEvent*>(event);
+                held.pixelDelta = wheel->pixelDelta();
+                held.angleDelta = wheel->angleDelta();
+                held.phase = wheel->phase();
+                held.inverted = wheel->inverted();
+            }
+            return held;
+        }
+        std::unique_ptr<QEvent> Make() const {
+            std::unique_ptr<QInputEvent> event;
+            if (type == QEvent::KeyPress || type == QEvent::KeyRelease)
+                event = std::make_unique<QKeyEvent>(type, key, modifiers, scanCode, virtualKey,
+                                                    nativeModifiers, text, autoRepeat, count);
+            else if (type == QEvent::Wheel)
+                event =
+                    std::make_unique<QWheelEvent>(position, globalPosition, pixelDelta, angleDelta,
+                                                  buttons, modifiers, phase, inverted);
+            else
+                event = std::make_unique<QMouseEvent>(type, position, scenePosition, globalPosition,
+                                                      button, buttons, modifiers);
+            event->setTimestamp(timestamp);
+            return event;
+        }
+    };
+    static bool IsInput(QEvent::Type type) {
+        switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Wheel:
+            return true;
+        default:
+            return false;
+        }
+    }
+    std::deque<Held> held_;
+    bool open_ = true;
+    bool releasing_ = false;
+};
+
+QPointer<InputGate> gate; // a child of the application
+
+} // namespace
+
+void InstallEventSupport() {
+    if (!gate) {
+        gate = new InputGate;
+        gate->setParent(qApp);
+        qApp->installEventFilter(gate);
+    }
+    InstallKeyboardFilter();
+}
+
+void EndEventSupport() {
+    if (gate) {
+        qApp->removeEventFilter(gate);
+        delete gate;
+    }
+    RemoveKeyboardFilter();
+    ClearEvents();
+}
+
+bool HeldInputWaiting() {
+    return gate && gate->Waiting();
+}
+
 } // namespace ui
 
 std::int64_t WaitForEvent() {
@@ -124,13 +296,19 @@ std::int64_t WaitForEvent() {
     std::int64_t number = 0;
     if (ui::TakeHead(number)) return number;
     // The views learn of the rows added since the last call before the
-    // user can act on them.
+    // user's next message reaches them.
     ui::FlushLists();
-    // Blocks in the window system until something happened; window-system
-    // activity that made no event just waits on.
+    // One message of the window system at a time until one made an event;
+    // window-system activity that made none just waits on.
     while (!ui::TakeHead(number)) {
-        if (!QCoreApplication::instance()) return 0;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
+        if (!QCoreApplication::instance() || !ui::gate) return 0;
+        ui::gate->Open();
+        ui::gate->gating = true;
+        if (ui::gate->Waiting())
+            ui::gate->Release();
+        else
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
+        if (ui::gate) ui::gate->gating = false;
         ui::FlushLists();
     }
     return number;

@@ -1,5 +1,7 @@
 #include "ui/qt/ListModel.h"
 
+#include "text/Scan.h"
+#include "ui/Controls.h"
 #include "ui/Events.h"
 #include "ui/qt/UiInternal.h"
 
@@ -8,12 +10,11 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QStyleOptionFocusRect>
 #include <QStyledItemDelegate>
 
 #include <climits>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <cstring>
 #include <new>
 #include <system_error>
@@ -25,20 +26,9 @@ namespace {
 // Rows beyond this count cannot be told to the view, which counts in int.
 constexpr std::int64_t kMaxRows = INT_MAX - 1;
 
-// Whether the units hold a line feed; looks at eight units at a time.
+// Whether the units hold a line feed.
 bool HasLineFeed(std::u16string_view units) {
-    const char16_t* p = units.data();
-    std::size_t n = units.size();
-#if defined(__SSE2__)
-    const __m128i feeds = _mm_set1_epi16(u'\n');
-    for (; n >= 8; p += 8, n -= 8) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(block, feeds))) return true;
-    }
-#endif
-    for (; n > 0; ++p, --n)
-        if (*p == u'\n') return true;
-    return false;
+    return FindUnit(units, 0, u'\n') != std::u16string_view::npos;
 }
 
 } // namespace
@@ -248,10 +238,10 @@ ListView::ListView(std::int64_t control, std::int64_t window, std::uint32_t flag
     model_->setParent(this);
     setModel(model_);
     setItemDelegate(new RowDelegate(this));
-    gridLines_ = (flags & 0x00010000) != 0;
+    gridLines_ = (flags & kListGridLines) != 0;
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode((flags & 0x4) ? QAbstractItemView::ExtendedSelection
-                                   : QAbstractItemView::SingleSelection);
+    setSelectionMode((flags & kListMultiSelect) ? QAbstractItemView::ExtendedSelection
+                                                : QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTabKeyNavigation(false);
     setShowGrid(false);
@@ -274,7 +264,7 @@ ListView::ListView(std::int64_t control, std::int64_t window, std::uint32_t flag
     header->setStretchLastSection(false);
     header->setHighlightSections(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    header->setSectionsMovable((flags & 0x10000000) != 0);
+    header->setSectionsMovable((flags & kListHeaderDragDrop) != 0);
     header->setMinimumSectionSize(0);
     header->setSectionResizeMode(QHeaderView::Interactive);
     ShowSelection(false);
@@ -390,17 +380,68 @@ void ListView::ShowSelection(bool shown) {
     viewport()->update();
 }
 
+// The platform list's keys: Home and End select the first and the last row,
+// Left and Right scroll sideways, and the first arrow key in a list without
+// a selected row selects the row with the focus frame.
+QModelIndex ListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    const int rows = model_->rowCount();
+    const QModelIndex current = currentIndex();
+    switch (action) {
+    case MoveHome:
+        return rows > 0 ? model_->index(0, 0) : QModelIndex();
+    case MoveEnd:
+        return rows > 0 ? model_->index(rows - 1, 0) : QModelIndex();
+    case MoveLeft:
+    case MoveRight: {
+        QScrollBar* bar = horizontalScrollBar();
+        bar->setValue(bar->value() + (action == MoveLeft ? -1 : 1) * bar->singleStep());
+        return current;
+    }
+    case MoveUp:
+    case MoveDown:
+    case MoveNext:
+    case MovePrevious:
+        if (SelectedRow() < 0 && current.isValid()) {
+            // The focus row itself: the view would see no move.
+            selectionModel()->select(current, QItemSelectionModel::ClearAndSelect |
+                                                  QItemSelectionModel::Rows);
+            return current;
+        }
+        break;
+    default:
+        break;
+    }
+    return QTableView::moveCursor(action, modifiers);
+}
+
+// Type-ahead matches the first column, whichever column was clicked last.
+void ListView::keyboardSearch(const QString& search) {
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && current.column() != 0)
+        selectionModel()->setCurrentIndex(model_->index(current.row(), 0),
+                                          QItemSelectionModel::NoUpdate);
+    QTableView::keyboardSearch(search);
+}
+
 void ListView::paintEvent(QPaintEvent* event) {
     QTableView::paintEvent(event);
-    if (!gridLines_ || !isEnabled()) return;
-    // Horizontal lines at the row pitch through the whole list, also below
-    // the last row; vertical lines at the right edge of every column.
     QPainter painter(viewport());
+    if (gridLines_ && isEnabled()) DrawGridLines(painter);
+    if (hasFocus()) DrawFocusRow(painter);
+}
+
+// Horizontal lines at the bottom of every row, continuing at the row pitch
+// below the last row; vertical lines at the right edge of every column.
+void ListView::DrawGridLines(QPainter& painter) {
     painter.setPen(QPen(palette().color(QPalette::Button), 1));
     const int width = viewport()->width();
     const int height = viewport()->height();
-    for (int y = rowHeight_ - 1; y < height; y += rowHeight_)
-        painter.drawLine(0, y, width - 1, y);
+    // The rows scroll by whole rows, but the last page may start part of a
+    // row early: the lines follow the rows, not the top of the viewport.
+    const int first = model_->rowCount() > 0 ? rowAt(0) : -1;
+    const int rowTop = first >= 0 ? rowViewportPosition(first) : 0;
+    for (int y = rowTop + rowHeight_ - 1; y < height; y += rowHeight_)
+        if (y >= 0) painter.drawLine(0, y, width - 1, y);
     if (model_->rowCount() == 0) return;
     const QHeaderView* header = horizontalHeader();
     for (int c = 0; c < model_->columnCount(); ++c) {
@@ -408,6 +449,24 @@ void ListView::paintEvent(QPaintEvent* event) {
         const int x = header->sectionViewportPosition(c) + header->sectionSize(c) - 1;
         if (x >= 0 && x < width) painter.drawLine(x, 0, x, height - 1);
     }
+}
+
+// The focus frame of the platform list around the row with the keyboard
+// focus, selected or not, across the whole row.
+void ListView::DrawFocusRow(QPainter& painter) {
+    const QModelIndex current = currentIndex();
+    if (!current.isValid()) return;
+    const int top = rowViewportPosition(current.row());
+    if (top + rowHeight_ <= 0) return;
+    const QHeaderView* header = horizontalHeader();
+    const int last = model_->columnCount() - 1;
+    const int left = header->sectionViewportPosition(0);
+    const int right = header->sectionViewportPosition(last) + header->sectionSize(last);
+    QStyleOptionFocusRect frame;
+    frame.initFrom(this);
+    frame.rect = QRect(left, top, right - left, rowHeight_ - (gridLines_ ? 1 : 0));
+    frame.backgroundColor = palette().color(QPalette::Base);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
 }
 
 } // namespace qk::ui

@@ -6,6 +6,7 @@
 #include "text/Text.h"
 
 #include <QAbstractTableModel>
+#include <QPainter>
 #include <QTableView>
 
 #include <cstdint>
@@ -83,6 +84,8 @@ class ListView final : public QTableView {
     void Detach() { control_ = -1; }
 
   protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void keyboardSearch(const QString& search) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -96,6 +99,8 @@ class ListView final : public QTableView {
     // The selection colour only while the list has the focus.
     void ShowSelection(bool shown);
     void ClickNotification(std::int64_t type);
+    void DrawGridLines(QPainter& painter);
+    void DrawFocusRow(QPainter& painter);
 
     ListModel* model_; // a child of the view
     std::int64_t control_;

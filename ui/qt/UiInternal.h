@@ -9,8 +9,9 @@
 
 #include <cstdint>
 
-class QWidget;
 class QButtonGroup;
+class QFont;
+class QWidget;
 
 namespace qk::ui {
 
@@ -31,6 +32,8 @@ struct ControlRecord {
     ControlKind kind = ControlKind::None;
     std::int64_t window = -1;
     ListView* list = nullptr; // for ControlKind::List
+    int placedX = 0;          // where the control was created: a text label
+    int placedWidth = 0;      // wider than this grows to the left
 };
 
 struct WindowRecord {
@@ -40,6 +43,22 @@ struct WindowRecord {
     QButtonGroup* group = nullptr; // the group of the current option run
     bool closing = false;          // the program itself removes the window
 };
+
+// Numbers above this one are refused, so that a stray number cannot make
+// the tables huge.
+constexpr std::int64_t kMaxNumber = 1 << 20;
+
+// Marks the controls that Tab stops at. Qt's own focus policy cannot tell:
+// it takes the tab focus from the unchosen buttons of an option group.
+constexpr const char* kTabStop = "quellkampTabStop";
+
+// The font every window and control gets; LoadDefaultGuiFont finds it once
+// the application exists.
+void LoadDefaultGuiFont();
+QFont DefaultGuiFont();
+
+// The window new controls go into, -1 for none (Windows.cpp).
+std::int64_t CurrentWindow();
 
 // Table look-ups; null when the number is unused or out of range.
 ControlRecord* FindControl(std::int64_t control);
@@ -53,16 +72,25 @@ void RemoveControlEvents(std::int64_t control, std::int64_t window);
 void RemoveWindowEvents(std::int64_t window);
 void RemoveSizeEvents(std::int64_t window);
 void ClearEvents();
+// The event filters of the layer: installed at start, removed before the
+// application object goes.
 void InstallEventSupport();
+void EndEventSupport();
+void InstallKeyboardFilter(); // Windows.cpp
+void RemoveKeyboardFilter();
+// Whether input of the window system waits for the next WaitForEvent.
+bool HeldInputWaiting();
 
 // While one of these lives, posted events are dropped: the program's own
-// changes to its controls never come back as events.
-inline int suppressedEvents = 0; // SuppressEvents: dropped while above 0
+// changes to its controls never come back as events. The count lives in the
+// event state, under the queue's lock.
+void RaiseSuppression();
+void LowerSuppression();
 
 class SuppressEvents {
   public:
-    SuppressEvents() { ++suppressedEvents; }
-    ~SuppressEvents() { --suppressedEvents; }
+    SuppressEvents() { RaiseSuppression(); }
+    ~SuppressEvents() { LowerSuppression(); }
     SuppressEvents(const SuppressEvents&) = delete;
     SuppressEvents& operator=(const SuppressEvents&) = delete;
 };
@@ -73,6 +101,8 @@ void FlushLists();
 
 // Closes every window and forgets every control (Windows.cpp).
 void CloseAllWindows();
+// Empties the ControlRegistry once the windows are gone (Controls.cpp).
+void ForgetAllControls();
 
 // Test hooks: whether an event waits, and taking one without ever blocking
 // (false when none waits; then the current event is left alone).

@@ -6,6 +6,9 @@
 
 #include <cstdlib>
 #include <memory>
+#include <string_view>
+
+#include <xcb/xcb.h>
 
 namespace qk {
 
@@ -14,13 +17,21 @@ namespace {
 std::unique_ptr<QApplication> application;
 
 // Whether a platform can be reached at all: without one, QApplication
-// would end the process instead of failing.
+// would end the process instead of failing. A named X display is asked
+// whether it accepts this program.
 bool DisplayReachable() {
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+    const auto set = [](const char* name) {
         const char* value = std::getenv(name);
-        if (value && *value) return true;
-    }
-    return false;
+        return value && *value;
+    };
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const bool xcb = !set("QT_QPA_PLATFORM") || std::string_view(platform).starts_with("xcb");
+    if (!xcb || (!set("QT_QPA_PLATFORM") && set("WAYLAND_DISPLAY"))) return true;
+    if (!set("DISPLAY")) return false;
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool reached = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return reached;
 }
 
 } // namespace
@@ -33,6 +44,7 @@ bool StartUserInterface(int& argc, char** argv) {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return false;
     // The windows stay until the program removes them.
     QApplication::setQuitOnLastWindowClosed(false);
+    ui::LoadDefaultGuiFont();
     ui::InstallEventSupport();
     return true;
 }
@@ -40,6 +52,9 @@ bool StartUserInterface(int& argc, char** argv) {
 void EndUserInterface() {
     if (!QCoreApplication::instance()) return;
     ui::CloseAllWindows();
+    ui::EndEventSupport();
+    // Whatever the closed windows left for later goes before the application.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     application.reset();
 }
 

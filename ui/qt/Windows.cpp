@@ -1,22 +1,18 @@
-// Windows and controls addressed by number, on Qt widgets.
+// Windows addressed by number, on Qt widgets: the window table, the
+// top-level window and its keyboard focus handling.
 #include "ui/Controls.h"
 #include "ui/Events.h"
-#include "ui/qt/ListModel.h"
 #include "ui/qt/UiInternal.h"
 
+#include <QAbstractButton>
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QFontDatabase>
-#include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPointer>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
+#include <QWidget>
 #include <QWindow>
 
 #include <algorithm>
@@ -28,12 +24,6 @@ namespace ui {
 
 namespace {
 
-// Numbers above this one are refused, so that a stray number cannot make
-// the tables huge.
-constexpr std::int64_t kMaxNumber = 1 << 20;
-
-// The top-level window: turns the window system's notifications into
-// window events.
 class WindowWidget final : public QWidget {
   public:
     explicit WindowWidget(std::int64_t number) : number_(number) {}
@@ -96,73 +86,19 @@ class WindowWidget final : public QWidget {
     std::int64_t number_;
 };
 
-// The one-line text field: focus changes and the user's edits are events.
-class FieldEdit final : public QLineEdit {
-  public:
-    FieldEdit(std::int64_t control, std::int64_t window, QWidget* parent)
-        : QLineEdit(parent), control_(control), window_(window) {
-        connect(this, &QLineEdit::textEdited, this, [this] {
-            Post(kTextUpdating);
-            Post(kSelectionOrTextChanged);
-        });
-    }
-    ~FieldEdit() override { control_ = -1; }
-
-  protected:
-    void focusInEvent(QFocusEvent* event) override {
-        if (event->reason() != Qt::PopupFocusReason) {
-            Post(kFieldFocusGained);
-            Post(kFocusGained);
-        }
-        QLineEdit::focusInEvent(event);
-    }
-    void focusOutEvent(QFocusEvent* event) override {
-        if (event->reason() != Qt::PopupFocusReason) {
-            Post(kFieldFocusLost);
-            Post(kFocusLost);
-        }
-        QLineEdit::focusOutEvent(event);
-    }
-
-  private:
-    void Post(std::int64_t type) {
-        if (control_ >= 0) PostEvent(ControlEvent, control_, window_, type);
-    }
-    std::int64_t control_;
-    std::int64_t window_;
-};
-
-// Marks the controls that Tab stops at. Qt's own focus policy cannot tell:
-// it takes the tab focus from the unchosen buttons of an option group.
-constexpr const char* kTabStop = "quellkampTabStop";
-
 // Tab and Shift+Tab move the focus through the tab stops of the window.
 class KeyboardFilter final : public QObject {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
-struct Tables {
+struct WindowTable {
     std::vector<WindowRecord> windows;
-    std::vector<ControlRecord> controls; // the ControlRegistry
     std::int64_t currentWindow = -1;
     QPointer<KeyboardFilter> keyboard; // goes with the application
 };
 
-Tables allTables;
-
-Tables& T() {
-    return allTables;
-}
-
-template <typename Record> Record& Slot(std::vector<Record>& table, std::int64_t number) {
-    if (std::size_t(number) >= table.size()) table.resize(std::size_t(number) + 1);
-    return table[std::size_t(number)];
-}
-
-QFont DefaultGuiFont() {
-    return QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-}
+WindowTable table;
 
 void MoveFocus(QWidget* window, bool forward) {
     std::vector<QWidget*> stops;
@@ -187,9 +123,16 @@ void MoveFocus(QWidget* window, bool forward) {
     next->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
 }
 
+bool IsArrow(int key) {
+    return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
+}
+
 bool KeyboardFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
     const auto* key = static_cast<QKeyEvent*>(event);
+    // Arrow keys on a button do nothing: they neither choose an option nor
+    // move the focus.
+    if (IsArrow(key->key()) && qobject_cast<QAbstractButton*>(watched)) return true;
     const Qt::KeyboardModifiers held =
         key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     if (held) return false;
@@ -246,68 +189,135 @@ void DestroyWindow(std::int64_t number) {
     record->closing = true;
     QWidget* widget = record->widget;
     delete widget; // the destroyed handlers forget the window and its controls
-    if (T().currentWindow == number) T().currentWindow = -1;
+    if (table.currentWindow == number) table.currentWindow = -1;
 }
 
-void DestroyControl(std::int64_t number) {
-    ControlRecord* record = FindControl(number);
-    if (!record || !record->widget) return;
-    if (record->list) record->list->Detach();
-    delete record->widget;
+// The style OpenWindow works with: its flags with the title bar added when
+// nothing else is asked for and the tool window's bits applied.
+struct WindowStyle {
+    std::uint32_t bits;
+    bool invisible;
+    bool tool;
+};
+
+WindowStyle StyleOf(std::uint32_t flags) {
+    std::uint32_t bits = flags & ~kWindowNotCurrent;
+    if ((bits & ~(kWindowCentreOnScreen | kWindowCentreOnActive | kWindowInvisible)) == 0)
+        bits |= kWindowTitleBar;
+    const bool invisible = bits & kWindowInvisible;
+    bits &= ~kWindowInvisible;
+    const bool tool = bits & kWindowToolWindow;
+    if (tool) {
+        bits &= ~(kWindowMinimizeBox | kWindowMaximizeBox | kWindowShowMaximized |
+                  kWindowShowMinimized);
+        bits |= kWindowTitleBar;
+    }
+    return {bits, invisible, tool};
 }
 
-// The common tail of every control creation: place the control, give it the
-// default GUI font and take the number (replacing the control that had it).
-Handle Register(std::int64_t number, ControlKind kind, QWidget* widget, int x, int y, int width,
-                int height) {
-    WindowRecord& window = T().windows[std::size_t(T().currentWindow)];
-    widget->setGeometry(x, y, width, height);
+Qt::WindowFlags QtFlagsOf(const WindowStyle& style) {
+    Qt::WindowFlags flags = (style.tool ? Qt::Tool : Qt::Window) | Qt::CustomizeWindowHint;
+    if ((style.bits & kWindowTitleBar) == kWindowTitleBar)
+        flags |= Qt::WindowTitleHint;
+    else if ((style.bits & kWindowTitleBar) == 0)
+        flags |= Qt::FramelessWindowHint;
+    if (style.bits & kWindowSystemMenu)
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (style.bits & kWindowMinimizeBox) flags |= Qt::WindowMinimizeButtonHint;
+    if (style.bits & kWindowMaximizeBox) flags |= Qt::WindowMaximizeButtonHint;
+    return flags;
+}
+
+QWidget* MakeWindowWidget(std::int64_t window, int width, int height, const Text& title,
+                          const WindowStyle& style) {
+    auto* widget = new WindowWidget(window);
+    widget->setWindowFlags(QtFlagsOf(style));
+    widget->setWindowTitle(ToQString(title));
     widget->setFont(DefaultGuiFont());
-    DestroyControl(number);
-    ControlRecord& record = Slot(T().controls, number);
+    widget->setBackgroundRole(QPalette::Button);
+    widget->setAutoFillBackground(true);
+    if (style.bits & kWindowSizingBorder)
+        widget->resize(width, height);
+    else
+        widget->setFixedSize(width, height);
+    return widget;
+}
+
+// Enters the window into the table; it leaves it when it is destroyed.
+void TakeWindowNumber(std::int64_t window, QWidget* widget) {
+    if (std::size_t(window) >= table.windows.size()) table.windows.resize(std::size_t(window) + 1);
+    WindowRecord& record = table.windows[std::size_t(window)];
+    record = WindowRecord();
     record.widget = widget;
-    record.kind = kind;
-    record.window = T().currentWindow;
-    record.list = kind == ControlKind::List ? static_cast<ListView*>(widget) : nullptr;
-    const std::int64_t windowNumber = T().currentWindow;
-    QObject::connect(widget, &QObject::destroyed, [number, widget, windowNumber](QObject*) {
-        ControlRecord* gone = FindControl(number);
-        if (gone && gone->widget == widget) *gone = ControlRecord();
-        RemoveControlEvents(number, windowNumber);
+    QObject::connect(widget, &QObject::destroyed, [window, widget](QObject*) {
+        WindowRecord* gone = FindWindow(window);
+        if (gone && gone->widget == widget) *gone = WindowRecord();
+        RemoveWindowEvents(window);
     });
-    window.optionRun = false;
-    widget->setProperty(kTabStop, kind != ControlKind::TextLabel);
-    widget->show();
-    return reinterpret_cast<Handle>(widget);
 }
 
-// The window new controls go into, null when there is none or the number
-// cannot be used.
-QWidget* ControlParent(std::int64_t number) {
-    if (number < 0 || number > kMaxNumber) return nullptr;
-    WindowRecord* window = FindWindow(T().currentWindow);
-    return window ? window->widget : nullptr;
-}
-
-ListModel* ModelOf(std::int64_t control) {
-    ListView* list = ListOf(control);
-    return list ? list->Model() : nullptr;
+void ShowWindow(QWidget* widget, const WindowStyle& style) {
+    // After the first activation no control has the focus: the window keeps
+    // it itself until the user moves it.
+    widget->setFocus();
+    if (style.bits & kWindowShowNoActivate) widget->setAttribute(Qt::WA_ShowWithoutActivating);
+    if (style.invisible) return;
+    if (style.bits & kWindowShowMaximized)
+        widget->showMaximized();
+    else if (style.bits & kWindowShowMinimized)
+        widget->showMinimized();
+    else
+        widget->show();
+    WaitForFrame(widget);
 }
 
 } // namespace
 
-ControlRecord* FindControl(std::int64_t control) {
-    auto& table = T().controls;
-    if (control < 0 || std::size_t(control) >= table.size() || !table[std::size_t(control)].widget)
-        return nullptr;
-    return &table[std::size_t(control)];
+namespace {
+
+// The controls' texts are laid out for the platform's 8-point dialog font:
+// 11 pixels high at 96 dots per inch, a 13-character byte count in 66
+// pixels. These free fonts have its metrics; the first one found is used.
+constexpr const char* kGuiFontFiles[] = {
+    "/usr/share/wine/fonts/ms_sans_serif.ttf",
+    "/usr/share/wine/fonts/tahoma.ttf",
+};
+constexpr int kGuiFontPixels = 11;
+
+// Only the family name is kept: a font object must not outlive the
+// application.
+QString guiFontFamily;
+
+} // namespace
+
+void LoadDefaultGuiFont() {
+    if (!guiFontFamily.isEmpty()) return;
+    for (const char* file : kGuiFontFiles) {
+        const int id = QFontDatabase::addApplicationFont(QString::fromLatin1(file));
+        if (id < 0) continue;
+        const QStringList families = QFontDatabase::applicationFontFamilies(id);
+        if (families.isEmpty()) continue;
+        guiFontFamily = families.first();
+        return;
+    }
+}
+
+QFont DefaultGuiFont() {
+    QFont font = guiFontFamily.isEmpty() ? QFontDatabase::systemFont(QFontDatabase::GeneralFont)
+                                         : QFont(guiFontFamily);
+    font.setPixelSize(kGuiFontPixels);
+    return font;
+}
+
+std::int64_t CurrentWindow() {
+    return table.currentWindow;
 }
 
 WindowRecord* FindWindow(std::int64_t window) {
-    auto& table = T().windows;
-    if (window < 0 || std::size_t(window) >= table.size() || !table[std::size_t(window)].widget)
+    auto& windows = table.windows;
+    if (window < 0 || std::size_t(window) >= windows.size() || !windows[std::size_t(window)].widget)
         return nullptr;
-    return &table[std::size_t(window)];
+    return &windows[std::size_t(window)];
 }
 
 std::int64_t WindowNumberOf(const QWidget* widget) {
@@ -315,37 +325,26 @@ std::int64_t WindowNumberOf(const QWidget* widget) {
     return window && FindWindow(window->Number()) ? window->Number() : -1;
 }
 
-ListView* ListOf(std::int64_t control) {
-    ControlRecord* record = FindControl(control);
-    return record ? record->list : nullptr;
-}
-
-std::size_t ListStorageBytes(std::int64_t control) {
-    ListModel* model = ModelOf(control);
-    return model ? model->StorageBytes() : 0;
-}
-
-void FlushLists() {
-    for (ControlRecord& record : T().controls)
-        if (record.list) record.list->Model()->Flush();
-}
-
-void InstallEventSupport() {
-    Tables& tables = T();
-    if (!tables.keyboard) {
-        tables.keyboard = new KeyboardFilter;
-        tables.keyboard->setParent(qApp);
-        qApp->installEventFilter(tables.keyboard);
+void InstallKeyboardFilter() {
+    if (!table.keyboard) {
+        table.keyboard = new KeyboardFilter;
+        table.keyboard->setParent(qApp);
+        qApp->installEventFilter(table.keyboard);
     }
 }
 
+void RemoveKeyboardFilter() {
+    if (!table.keyboard) return;
+    qApp->removeEventFilter(table.keyboard);
+    delete table.keyboard;
+}
+
 void CloseAllWindows() {
-    Tables& tables = T();
-    for (std::size_t i = 0; i < tables.windows.size(); ++i)
+    for (std::size_t i = 0; i < table.windows.size(); ++i)
         DestroyWindow(std::int64_t(i));
-    tables.windows.clear();
-    tables.controls.clear();
-    tables.currentWindow = -1;
+    table.windows.clear();
+    ForgetAllControls();
+    table.currentWindow = -1;
     ClearEvents();
 }
 
@@ -357,234 +356,17 @@ Handle OpenWindow(std::int64_t window, int x, int y, int width, int height, cons
                   std::uint32_t flags) {
     if (window < 0 || window > kMaxNumber || !qApp || width < 0 || height < 0) return 0;
     DestroyWindow(window);
-
-    std::uint32_t style = flags & ~kWindowNotCurrent;
-    if ((style & ~(kWindowCentreOnScreen | kWindowCentreOnActive | kWindowInvisible)) == 0)
-        style |= kWindowTitleBar;
-    const bool invisible = style & kWindowInvisible;
-    style &= ~kWindowInvisible;
-    const bool tool = style & kWindowToolWindow;
-    if (tool) {
-        style &= ~(kWindowMinimizeBox | kWindowMaximizeBox | kWindowShowMaximized |
-                   kWindowShowMinimized);
-        style |= kWindowTitleBar;
-    }
-
-    Qt::WindowFlags windowFlags = (tool ? Qt::Tool : Qt::Window) | Qt::CustomizeWindowHint;
-    if ((style & kWindowTitleBar) == kWindowTitleBar)
-        windowFlags |= Qt::WindowTitleHint;
-    else if ((style & kWindowTitleBar) == 0)
-        windowFlags |= Qt::FramelessWindowHint;
-    if (style & kWindowSystemMenu)
-        windowFlags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-    if (style & kWindowMinimizeBox) windowFlags |= Qt::WindowMinimizeButtonHint;
-    if (style & kWindowMaximizeBox) windowFlags |= Qt::WindowMaximizeButtonHint;
-
+    const WindowStyle style = StyleOf(flags);
     QWidget* active = QApplication::activeWindow();
-    auto* widget = new WindowWidget(window);
-    widget->setWindowFlags(windowFlags);
-    widget->setWindowTitle(ToQString(title));
-    widget->setFont(DefaultGuiFont());
-    widget->setBackgroundRole(QPalette::Button);
-    widget->setAutoFillBackground(true);
-    if (style & kWindowSizingBorder)
-        widget->resize(width, height);
-    else
-        widget->setFixedSize(width, height);
+    QWidget* widget = MakeWindowWidget(window, width, height, title, style);
     widget->move(x, y);
-
-    WindowRecord& record = Slot(T().windows, window);
-    record = WindowRecord();
-    record.widget = widget;
-    QObject::connect(widget, &QObject::destroyed, [window, widget](QObject*) {
-        WindowRecord* gone = FindWindow(window);
-        if (gone && gone->widget == widget) *gone = WindowRecord();
-        RemoveWindowEvents(window);
-    });
-
-    // After the first activation no control has the focus: the window keeps
-    // it itself until the user moves it.
-    widget->setFocus();
-    if (style & kWindowShowNoActivate) widget->setAttribute(Qt::WA_ShowWithoutActivating);
-    if (!invisible) {
-        if (style & kWindowShowMaximized)
-            widget->showMaximized();
-        else if (style & kWindowShowMinimized)
-            widget->showMinimized();
-        else
-            widget->show();
-        WaitForFrame(widget);
-    }
-    if (style & (kWindowCentreOnScreen | kWindowCentreOnActive)) Centre(widget, style, active);
-
-    if (!(flags & kWindowNotCurrent)) T().currentWindow = window;
+    TakeWindowNumber(window, widget);
+    ShowWindow(widget, style);
+    if (style.bits & (kWindowCentreOnScreen | kWindowCentreOnActive))
+        Centre(widget, style.bits, active);
+    if (!(flags & kWindowNotCurrent)) table.currentWindow = window;
     if (WindowRecord* made = FindWindow(window)) made->created = true;
     return reinterpret_cast<Handle>(widget);
-}
-
-Handle CreateListView(std::int64_t control, int x, int y, int width, int height,
-                      const Text& firstHeading, int firstWidth, std::uint32_t flags) {
-    QWidget* parent = ControlParent(control);
-    if (!parent) return 0;
-    auto* list = new ListView(control, T().currentWindow, flags, parent);
-    const Handle handle = Register(control, ControlKind::List, list, x, y, width, height);
-    list->Model()->InsertColumn(0, firstHeading);
-    list->horizontalHeader()->resizeSection(0, std::max(0, firstWidth));
-    return handle;
-}
-
-void AddColumn(std::int64_t control, int index, const Text& heading, int width) {
-    ListView* list = ListOf(control);
-    if (!list) return;
-    const int column = list->Model()->InsertColumn(index, heading);
-    if (column >= 0) list->horizontalHeader()->resizeSection(column, std::max(0, width));
-}
-
-void AddRow(std::int64_t control, std::int64_t position, const Text& text) {
-    ListModel* model = ModelOf(control);
-    if (!model) return;
-    SuppressEvents quiet;
-    model->AddRow(position, text);
-}
-
-void SetCellText(std::int64_t control, std::int64_t row, const Text& text, int column) {
-    ListModel* model = ModelOf(control);
-    if (!model) return;
-    SuppressEvents quiet;
-    if (row == -1)
-        model->SetHeading(column, text);
-    else
-        model->SetCells(row, column, text);
-}
-
-Text GetCellText(std::int64_t control, std::int64_t row, int column) {
-    ListModel* model = ModelOf(control);
-    if (!model) return {};
-    return row == -1 ? model->Heading(column) : model->Cell(row, column);
-}
-
-std::int64_t SelectedRow(std::int64_t control) {
-    ListView* list = ListOf(control);
-    return list ? list->SelectedRow() : -1;
-}
-
-void ClearRows(std::int64_t control) {
-    ListModel* model = ModelOf(control);
-    if (model) model->Clear();
-}
-
-std::int64_t RowCount(std::int64_t control) {
-    ListModel* model = ModelOf(control);
-    return model ? model->Rows() : 0;
-}
-
-Handle CreateOptionButton(std::int64_t control, int x, int y, int width, int height,
-                          const Text& text) {
-    QWidget* parent = ControlParent(control);
-    if (!parent) return 0;
-    WindowRecord& window = T().windows[std::size_t(T().currentWindow)];
-    // The first option button after any other control starts a new group.
-    const bool joins = window.optionRun && window.group;
-    auto* button = new QRadioButton(ToQString(text), parent);
-    button->setFocusPolicy(Qt::StrongFocus);
-    const std::int64_t windowNumber = T().currentWindow;
-    QObject::connect(button, &QAbstractButton::clicked, button, [control, windowNumber] {
-        PostEvent(ControlEvent, control, windowNumber, kLeftClick);
-    });
-    const Handle handle = Register(control, ControlKind::OptionButton, button, x, y, width, height);
-    if (!joins) {
-        window.group = new QButtonGroup(parent);
-        window.group->setExclusive(true);
-    }
-    window.group->addButton(button);
-    window.optionRun = true;
-    return handle;
-}
-
-Handle CreatePushButton(std::int64_t control, int x, int y, int width, int height, const Text& text,
-                        std::uint32_t /*flags*/) {
-    QWidget* parent = ControlParent(control);
-    if (!parent) return 0;
-    auto* button = new QPushButton(ToQString(text), parent);
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    button->setFocusPolicy(Qt::StrongFocus);
-    const std::int64_t windowNumber = T().currentWindow;
-    QObject::connect(button, &QAbstractButton::clicked, button, [control, windowNumber] {
-        PostEvent(ControlEvent, control, windowNumber, kLeftClick);
-    });
-    return Register(control, ControlKind::PushButton, button, x, y, width, height);
-}
-
-Handle CreateTextLabel(std::int64_t control, int x, int y, int width, int height, const Text& text,
-                       std::uint32_t flags) {
-    QWidget* parent = ControlParent(control);
-    if (!parent) return 0;
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText); // "&" is shown as it stands
-    label->setText(ToQString(text));
-    label->setWordWrap(true);
-    label->setFocusPolicy(Qt::NoFocus);
-    Qt::Alignment horizontal = Qt::AlignLeft;
-    if ((flags & 3) == kLabelCentre) horizontal = Qt::AlignHCenter;
-    if ((flags & 3) == kLabelRight) horizontal = Qt::AlignRight;
-    label->setAlignment(horizontal | Qt::AlignTop);
-    if (flags & kSunkenBorder) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    return Register(control, ControlKind::TextLabel, label, x, y, width, height);
-}
-
-Handle CreateTextField(std::int64_t control, int x, int y, int width, int height, const Text& text,
-                       std::uint32_t flags) {
-    QWidget* parent = ControlParent(control);
-    if (!parent) return 0;
-    auto* field = new FieldEdit(control, T().currentWindow, parent);
-    field->setText(ToQString(text));
-    field->setCursorPosition(0);
-    field->setFrame(!(flags & kSunkenBorder));
-    field->setFocusPolicy(Qt::StrongFocus);
-    return Register(control, ControlKind::TextField, field, x, y, width, height);
-}
-
-void SetControlText(std::int64_t control, const Text& text) {
-    ControlRecord* record = FindControl(control);
-    if (!record) return;
-    SuppressEvents quiet;
-    switch (record->kind) {
-    case ControlKind::TextLabel:
-        static_cast<QLabel*>(record->widget)->setText(ToQString(text));
-        break;
-    case ControlKind::OptionButton:
-    case ControlKind::PushButton:
-        static_cast<QAbstractButton*>(record->widget)->setText(ToQString(text));
-        break;
-    case ControlKind::TextField:
-        static_cast<QLineEdit*>(record->widget)->setText(ToQString(text));
-        break;
-    case ControlKind::List:
-    case ControlKind::None:
-        break;
-    }
-}
-
-Text GetControlText(std::int64_t control) {
-    ControlRecord* record = FindControl(control);
-    if (!record) return {};
-    switch (record->kind) {
-    case ControlKind::TextLabel:
-        return FromQString(static_cast<QLabel*>(record->widget)->text());
-    case ControlKind::OptionButton:
-    case ControlKind::PushButton:
-        return FromQString(static_cast<QAbstractButton*>(record->widget)->text());
-    case ControlKind::TextField:
-        return FromQString(static_cast<QLineEdit*>(record->widget)->text());
-    case ControlKind::List: {
-        const std::int64_t row = record->list->SelectedRow();
-        return row < 0 ? Text() : record->list->Model()->Cell(row, 0);
-    }
-    case ControlKind::None:
-        break;
-    }
-    return {};
 }
 
 } // namespace qk
