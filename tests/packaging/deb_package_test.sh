@@ -77,7 +77,8 @@ for text in "QUELLKAMP-LIST(1)" "--version" "--same-name TEXT" "EXIT STATUS" "Qu
 done
 
 if [ "$with_viewer" = viewer ]; then
-    [ -x "$root/usr/bin/quellkamp" ] || fail "the viewer is not executable"
+    [ "$("$root/usr/bin/quellkamp" --version)" = "quellkamp $version" ] ||
+        fail "quellkamp --version from the package"
     desktop="$root/usr/share/applications/quellkamp.desktop"
     # Hints (such as two main categories, on purpose) are fine; errors and warnings not.
     desktop-file-validate "$desktop" >"$work/validate" 2>&1 || fail "$(cat "$work/validate")"
