@@ -1,7 +1,9 @@
 #include "app/MainRoutine.h"
 
+#include "app/CommandLine.h"
 #include "app/StartUp.h"
 #include "app/ViewCommands.h"
+#include "text/Text.h"
 #include "ui/Events.h"
 #include "ui/MainWindow.h"
 
@@ -25,6 +27,9 @@ void DispatchEvent(std::int64_t event) {
 }
 
 int RunMainRoutine(int& argc, char** argv) {
+    // --help, --version and bad arguments need no display.
+    const CommandLine commandLine = ReadCommandLine(argc, argv);
+    if (commandLine.exitCode) return *commandLine.exitCode;
     if (!StartUp(argc, argv)) {
         const char* display = std::getenv("DISPLAY");
         if (display && *display)
@@ -34,7 +39,7 @@ int RunMainRoutine(int& argc, char** argv) {
                        stderr);
         return 1;
     }
-    if (LoadDuplicateLog() && OpenMainWindow()) {
+    if (LoadDuplicateLog(Text::FromUtf8(commandLine.log)) && OpenMainWindow()) {
         ShowStartCount();
         FillRecordListView();
         for (;;) {

@@ -28,8 +28,8 @@ void FillListView(std::int64_t control, ListVariable& list, Include include) {
 
 } // namespace
 
-bool LoadDuplicateLog() {
-    const Text path = ChooseFileToOpen(u"LOG-Datei", u"*.txt", u"*.txt", 0);
+bool LoadDuplicateLog(const Text& given) {
+    const Text path = given.empty() ? ChooseFileToOpen(u"LOG-Datei", u"*.txt", u"*.txt", 0) : given;
     if (path.empty()) return false;
     if (!ReadDuplicateLog(path)) ShowMessage(u"Information", u"Konnte Datei nicht öffnen!");
     return true;

@@ -2,13 +2,16 @@
 // window's controls.
 #pragma once
 
+#include "text/Text.h"
+
 #include <cstdint>
 
 namespace qk {
 
-// Asks for the log and loads it. Returns false when no file was chosen; a
-// file that cannot be opened is reported and leaves both lists empty.
-bool LoadDuplicateLog();
+// Loads the log at `path`, or when `path` is empty asks for one. Returns
+// false when no file was chosen; a file that cannot be opened is reported and
+// leaves both lists empty.
+bool LoadDuplicateLog(const Text& path);
 
 // Appends a row to the upper list for every shown record, in list order.
 void FillRecordListView();

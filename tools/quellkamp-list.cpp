@@ -2,6 +2,7 @@
 // exports.
 //
 //   quellkamp-list [--csv] [--count] [--sort COLUMN | --find TEXT | --same-name TEXT]... LOG
+//   quellkamp-list --help | --version
 //
 // Loads LOG as the viewer does, runs the actions in order as the viewer's
 // commands would, and prints the upper list (the records the find lets
@@ -34,6 +35,7 @@ constexpr int kExitUsage = 2;
 constexpr const char* kUsage =
     "usage: quellkamp-list [--csv] [--count] [--sort COLUMN | --find TEXT | --same-name TEXT]... "
     "LOG\n"
+    "       quellkamp-list --help | --version\n"
     "  COLUMN: path, name, size, date, time, user (or Pfad, Name, Byte, Datum, Zeit, User)\n";
 
 enum class ActionKind { Sort, Find, SameName };
@@ -62,6 +64,15 @@ int Usage(const char* problem) {
     return kExitUsage;
 }
 
+// The usage or the version on standard output, for --help and --version.
+int PrintInfo(const char* text) {
+    if (std::fputs(text, stdout) < 0 || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "quellkamp-list: cannot write the output: %s\n", std::strerror(errno));
+        return kExitCannotOpen;
+    }
+    return kExitSuccess;
+}
+
 // Returns the exit status for bad arguments, or nothing when they are fine.
 std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
     bool onlyOperands = false;
@@ -74,8 +85,9 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
         } else if (!onlyOperands && arg == "--count") {
             options.count = true;
         } else if (!onlyOperands && (arg == "--help" || arg == "-h")) {
-            std::fputs(kUsage, stdout);
-            return kExitSuccess;
+            return PrintInfo(kUsage);
+        } else if (!onlyOperands && arg == "--version") {
+            return PrintInfo("quellkamp-list " QK_VERSION "\n");
         } else if (!onlyOperands && (arg == "--sort" || arg == "--find" || arg == "--same-name")) {
             if (i + 1 >= argc) return Usage(("missing value after " + std::string(arg)).c_str());
             const std::string_view value = argv[++i];

@@ -401,7 +401,7 @@ int Play(const std::string& log, const std::vector<std::vector<Action>>& batches
              return false;
          },
          Do([] { Close(); })},
-        std::chrono::seconds(240), std::chrono::milliseconds(0));
+        std::chrono::seconds(240), {}, std::chrono::milliseconds(0));
     EXPECT_EQ(code, 0);
     return failures;
 }

@@ -34,9 +34,10 @@ using Step = std::function<bool()>;
 // Runs the main routine while the steps run one after the other from a
 // timer inside its event loop. Returns the main routine's exit code. A script
 // still unfinished after `limit` has hung: it fails, and the open windows are
-// closed so that the main routine ends.
+// closed so that the main routine ends. `args` are the program's arguments.
 inline int RunWithScript(std::vector<Step> steps,
                          std::chrono::seconds limit = std::chrono::seconds(30),
+                         std::vector<std::string> args = {},
                          std::chrono::milliseconds interval = std::chrono::milliseconds(10)) {
     std::size_t next = 0;
     const auto started = std::chrono::steady_clock::now();
@@ -54,10 +55,13 @@ inline int RunWithScript(std::vector<Step> steps,
         }
     });
     timer.start();
-    static char name[] = "quellkamp";
-    static char* argv[] = {name, nullptr};
-    int argc = 1;
-    const int code = RunMainRoutine(argc, argv);
+    args.insert(args.begin(), "quellkamp");
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    int argc = static_cast<int>(args.size());
+    const int code = RunMainRoutine(argc, argv.data());
     EXPECT_EQ(next, steps.size()) << "not every step ran";
     return code;
 }

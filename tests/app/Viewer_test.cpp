@@ -212,6 +212,36 @@ TEST_F(Viewer, UnopenableLogShowsTheMessageThenEmptyLists) {
     EXPECT_EQ(code, 0);
 }
 
+TEST_F(Viewer, LogOnTheCommandLineLoadsWithoutTheDialog) {
+    struct Case {
+        const char* label;
+        std::vector<std::string> args;
+        bool opens;
+    };
+    const Case cases[] = {
+        {"a log", {log_}, true},
+        {"a log named like an option", {"--", log_}, true},
+        {"a log that cannot be opened", {(dir_ / "fehlt.txt").string()}, false},
+        {"a folder", {dir_.string()}, false},
+    };
+    for (const Case& c : cases) {
+        std::vector<Step> steps;
+        if (!c.opens) steps.push_back(AnswerCannotOpenMessage());
+        steps.push_back(WhenMainWindowShown([&] {
+            EXPECT_EQ(ControlText(CountLabel), c.opens ? "5/5" : "0/0") << c.label;
+            EXPECT_EQ(RowCount(RecordListView), c.opens ? 5 : 0) << c.label;
+        }));
+        steps.push_back(Do(Close));
+        bool sawDialog = false;
+        steps.insert(steps.begin(), [&] {
+            sawDialog = Modal("QFileDialog") != nullptr;
+            return true;
+        });
+        EXPECT_EQ(RunWithScript(steps, std::chrono::seconds(30), c.args), 0) << c.label;
+        EXPECT_FALSE(sawDialog) << c.label;
+    }
+}
+
 } // namespace
 } // namespace qk
 

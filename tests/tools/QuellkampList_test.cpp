@@ -172,6 +172,29 @@ TEST_F(QuellkampList, BadArgumentsGiveUsageAndStatusTwo) {
     }
 }
 
+TEST_F(QuellkampList, HelpAndVersionWinOverEverythingElse) {
+    const std::string usage = "usage: quellkamp-list";
+    const std::string version = "quellkamp-list " QK_VERSION "\n";
+    const OutputCase cases[] = {
+        {"version alone", {"--version"}, version},
+        {"version with a log and actions", {"--csv", "--version", "--find", "x", log_}, version},
+        {"version before a bad option", {"--version", "--frobnicate"}, version},
+        {"help", {"--help"}, usage},
+        {"short help", {"-h", log_}, usage},
+    };
+    for (const OutputCase& c : cases) {
+        const lister::Result result = Run(c.actions);
+        EXPECT_EQ(result.status, 0) << c.label;
+        // The version is one whole line; the usage only starts as expected.
+        const bool whole = c.expected == version;
+        EXPECT_EQ(whole ? result.out : result.out.substr(0, c.expected.size()), c.expected)
+            << c.label;
+        EXPECT_EQ(result.err, "") << c.label;
+    }
+    // After "--" it is a log's name like any other.
+    EXPECT_EQ(Run({"--", "--version"}).status, 1);
+}
+
 TEST_F(QuellkampList, UnopenableLogGivesStatusOneNamingTheFile) {
     const std::string missing = (dir_ / "fehlt.txt").string();
     const std::string cases[] = {missing, dir_.string()};
