@@ -115,6 +115,25 @@ std::size_t WaitingEventCount() {
     return state.queue.size();
 }
 
+void HandleMessage(MSG& message) {
+    const HWND active = GetActiveWindow();
+    const HACCEL shortcuts = ShortcutsOf(active);
+    if (shortcuts && TranslateAcceleratorW(active, shortcuts, &message)) {
+        // The keyboard is in use: focus rectangles are shown from now on.
+        SendMessageW(active, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+        return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+}
+
+bool HandleWaitingMessage() {
+    MSG message;
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return false;
+    if (message.message != WM_QUIT) HandleMessage(message);
+    return true;
+}
+
 bool TakeWaitingEvent(std::int64_t& number) {
     if (!HasWaitingEvent()) return false;
     MarkCurrentEmpty();
@@ -136,15 +155,7 @@ std::int64_t WaitForEvent() {
     const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got == 0) return WM_QUIT; // nothing in the program asks to quit; nothing to do
     if (got < 0) return 0;
-    const HWND active = GetActiveWindow();
-    const HACCEL shortcuts = ui::ShortcutsOf(active);
-    if (shortcuts && TranslateAcceleratorW(active, shortcuts, &message)) {
-        // The keyboard is in use: focus rectangles are shown from now on.
-        SendMessageW(active, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-    } else {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    ui::HandleMessage(message);
     return ui::IsEventNumber(message.message) ? 0 : std::int64_t(message.message);
 }
 

@@ -110,6 +110,12 @@ void RemoveControlEvents(std::int64_t control, std::int64_t window);
 void RemoveWindowEvents(std::int64_t window);
 void RemoveSizeEvents(std::int64_t window);
 void ClearEvents();
+// Applies the active window's shortcuts to a fetched message, or translates
+// and dispatches it.
+void HandleMessage(MSG& message);
+// Test hook: handles one waiting message as WaitForEvent would, without
+// blocking; false when none waits.
+bool HandleWaitingMessage();
 // The shortcut table of the active window, if it is one of the layer's.
 HACCEL ShortcutsOf(HWND window);
 

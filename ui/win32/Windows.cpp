@@ -258,13 +258,10 @@ LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     case WM_NCDESTROY: {
         RemovePropW(hwnd, kNumberProperty);
         if (window.shortcuts) DestroyAcceleratorTable(window.shortcuts);
-        const std::wstring className = window.className;
         window = WindowRecord();
         RemoveWindowEvents(number);
         if (T().currentWindow == number) T().currentWindow = -1;
-        const LRESULT result = DefWindowProcW(hwnd, message, wParam, lParam);
-        UnregisterClassW(className.c_str(), GetModuleHandleW(nullptr));
-        return result;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     }
     default:
         return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -313,9 +310,13 @@ LRESULT CALLBACK ControlProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 
 // ------------------------------------------------------------ creation
 
+// The window's class goes with it: it is the window's own.
 void DestroyWindowNumber(std::int64_t number) {
     WindowRecord* record = FindWindow(number);
-    if (record && record->hwnd) DestroyWindow(record->hwnd); // WM_NCDESTROY forgets it
+    if (!record || !record->hwnd) return;
+    const std::wstring className = record->className;
+    DestroyWindow(record->hwnd); // WM_NCDESTROY forgets it
+    UnregisterClassW(className.c_str(), GetModuleHandleW(nullptr));
 }
 
 void DestroyControl(std::int64_t number) {
@@ -490,7 +491,11 @@ Handle OpenWindow(std::int64_t window, int x, int y, int width, int height, cons
     windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = className.c_str();
-    if (!RegisterClassW(&windowClass)) return 0;
+    if (!RegisterClassW(&windowClass)) {
+        // Left behind by a window that went without the layer's knowledge.
+        UnregisterClassW(className.c_str(), instance);
+        if (!RegisterClassW(&windowClass)) return 0;
+    }
 
     std::uint32_t style = flags & ~kWindowNotCurrent;
     if ((style & ~(kWindowCentreOnScreen | kWindowCentreOnActive | kWindowInvisible)) == 0)
