@@ -29,7 +29,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
-#include <shellapi.h>
+
+#include <shellapi.h> // after windows.h
 #endif
 
 namespace qk {
@@ -75,8 +76,8 @@ bool Write(std::FILE* stream, std::string_view bytes) {
     if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
         std::fflush(stream);
         if (bytes.empty()) return true;
-        const int length = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()),
-                                               nullptr, 0);
+        const int length =
+            MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), nullptr, 0);
         std::wstring units(std::size_t(std::max(length, 0)), L'\0');
         MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), units.data(), length);
         for (std::size_t done = 0; done < units.size();) {
@@ -153,7 +154,7 @@ std::string OpenFailureReason(const std::string& path) {
                                     nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return GetLastError() == ERROR_SHARING_VIOLATION ? "in use by another program"
-                                                          : "Permission denied";
+                                                         : "Permission denied";
     }
     const DWORD type = GetFileType(file);
     CloseHandle(file);

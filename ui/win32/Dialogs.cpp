@@ -17,8 +17,8 @@ constexpr std::size_t kNameCapacity = 32768;
 constexpr DWORD kOpenFileNameSize = 136;
 // Explorer style, the path must exist, the current folder is restored, no
 // read-only check box.
-constexpr DWORD kOpenFileFlags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR |
-                                 OFN_HIDEREADONLY;
+constexpr DWORD kOpenFileFlags =
+    OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
 static_assert(kOpenFileFlags == 0x8080C);
 
 // The number of the filter pair the user confirmed, 1-based; 0 before.
@@ -74,9 +74,10 @@ void RestoreOtherWindows() {
             SetWindowPos(record.window, HWND_TOPMOST, 0, 0, 0, 0,
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
-    suspended.erase(std::remove_if(suspended.begin(), suspended.end(),
-                                   [thread](const SuspendedWindow& r) { return r.thread == thread; }),
-                    suspended.end());
+    suspended.erase(
+        std::remove_if(suspended.begin(), suspended.end(),
+                       [thread](const SuspendedWindow& r) { return r.thread == thread; }),
+        suspended.end());
 }
 
 } // namespace

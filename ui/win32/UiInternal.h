@@ -75,7 +75,7 @@ struct ControlRecord {
     HWND hwnd = nullptr;
     ControlKind kind = ControlKind::None;
     std::int64_t window = -1;
-    WNDPROC original = nullptr;       // the class's own procedure, behind the layer's hook
+    WNDPROC original = nullptr;      // the class's own procedure, behind the layer's hook
     std::unique_ptr<ListState> list; // for ControlKind::List
 };
 

@@ -94,7 +94,8 @@ void GiveDisplayText(ControlRecord& record, NMLVDISPINFOW& info) {
     const Text* cell = record.list->rows.CellOrNull(item.iItem, item.iSubItem);
     const std::size_t room = std::size_t(item.cchTextMax - 1);
     const std::size_t length = cell ? std::min(cell->size(), room) : 0;
-    if (length > 0) std::wmemcpy(item.pszText, reinterpret_cast<const wchar_t*>(cell->data()), length);
+    if (length > 0)
+        std::wmemcpy(item.pszText, reinterpret_cast<const wchar_t*>(cell->data()), length);
     item.pszText[length] = L'\0';
 }
 
@@ -339,11 +340,10 @@ Handle MakeControl(std::int64_t number, ControlKind kind, const wchar_t* classNa
     const HWND parent = ControlParent(number);
     if (!parent) return 0;
     const std::wstring title = Wide(text);
-    const HWND hwnd =
-        CreateWindowExW(extendedStyle, className, title.c_str(), style, Scale(x), Scale(y),
-                        Scale(width), Scale(height), parent,
-                        reinterpret_cast<HMENU>(static_cast<std::intptr_t>(number)),
-                        GetModuleHandleW(nullptr), nullptr);
+    const HWND hwnd = CreateWindowExW(extendedStyle, className, title.c_str(), style, Scale(x),
+                                      Scale(y), Scale(width), Scale(height), parent,
+                                      reinterpret_cast<HMENU>(static_cast<std::intptr_t>(number)),
+                                      GetModuleHandleW(nullptr), nullptr);
     if (!hwnd) return 0;
     DestroyControl(number);
     const std::int64_t windowNumber = T().currentWindow;
@@ -515,9 +515,9 @@ Handle OpenWindow(std::int64_t window, int x, int y, int width, int height, cons
     AdjustWindowRectEx(&outer, windowStyle, FALSE, extendedStyle);
     const HWND active = GetActiveWindow();
     const std::wstring caption = Wide(title);
-    const HWND hwnd = CreateWindowExW(extendedStyle, className.c_str(), caption.c_str(),
-                                      windowStyle, x, y, outer.right - outer.left,
-                                      outer.bottom - outer.top, nullptr, nullptr, instance, nullptr);
+    const HWND hwnd = CreateWindowExW(
+        extendedStyle, className.c_str(), caption.c_str(), windowStyle, x, y,
+        outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance, nullptr);
     if (!hwnd) {
         UnregisterClassW(className.c_str(), instance);
         return 0;
@@ -673,8 +673,8 @@ Handle CreateOptionButton(std::int64_t control, int x, int y, int width, int hei
     // The first option button after any other control starts a new group.
     DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON;
     if (!window.optionRun) style |= WS_GROUP;
-    const Handle handle =
-        MakeControl(control, ControlKind::OptionButton, WC_BUTTONW, style, 0, text, x, y, width, height);
+    const Handle handle = MakeControl(control, ControlKind::OptionButton, WC_BUTTONW, style, 0,
+                                      text, x, y, width, height);
     if (handle) window.optionRun = true;
     return handle;
 }

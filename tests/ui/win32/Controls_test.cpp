@@ -23,21 +23,29 @@ TEST(Win32Controls, MainWindowControlsHaveTheirClassesStylesAndPlaces) {
     const struct {
         std::int64_t control;
         const wchar_t* className;
-        DWORD style;       // bits that must be set
-        DWORD absent;      // bits that must not be set
-        DWORD extended;    // extended bits that must be set
-        RECT place;        // in the window's inner area
+        DWORD style;    // bits that must be set
+        DWORD absent;   // bits that must not be set
+        DWORD extended; // extended bits that must be set
+        RECT place;     // in the window's inner area
     } expected[] = {
         {0, L"SysListView32", list | LVS_OWNERDATA, 0, WS_EX_CLIENTEDGE, {10, 45, 940, 445}},
         {1, L"Button", option | WS_GROUP, 0, 0, {80, 10, 140, 30}},
         {2, L"Button", option, WS_GROUP, 0, {150, 10, 210, 30}},
         {6, L"Button", option, WS_GROUP, 0, {430, 10, 490, 30}},
         {7, L"Static", label, SS_RIGHT, 0, {10, 13, 70, 33}},
-        {8, L"Button", WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP, BS_AUTORADIOBUTTON, 0,
+        {8,
+         L"Button",
+         WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP,
+         BS_AUTORADIOBUTTON,
+         0,
          {500, 10, 580, 30}},
         {9, L"SysListView32", list, 0, WS_EX_CLIENTEDGE, {10, 450, 940, 590}},
         {10, L"Static", label | SS_RIGHT, 0, 0, {810, 13, 850, 33}},
-        {11, L"Edit", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 0, WS_EX_CLIENTEDGE,
+        {11,
+         L"Edit",
+         WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
+         0,
+         WS_EX_CLIENTEDGE,
          {860, 13, 940, 33}},
         {12, L"Static", label, SS_RIGHT, 0, {720, 13, 800, 33}},
     };
@@ -101,10 +109,9 @@ TEST(Win32Controls, RowsAndCells) {
         int column;
         const char16_t* text;
     } cells[] = {
-        {0, 0, u"a"},        {0, 1, u"b"},  {0, 3, u"x"},        {0, 5, u"z"},
-        {1, 0, u"inserted"}, {1, 1, u""},   {2, 0, u"c"},        {2, 1, u""},
-        {3, 0, u""},         {9, 0, u""},   {0, 6, u""},         {-1, 1, u"Name"},
-        {-1, 5, u"User"},    {-1, 6, u""},
+        {0, 0, u"a"}, {0, 1, u"b"},     {0, 3, u"x"},     {0, 5, u"z"}, {1, 0, u"inserted"},
+        {1, 1, u""},  {2, 0, u"c"},     {2, 1, u""},      {3, 0, u""},  {9, 0, u""},
+        {0, 6, u""},  {-1, 1, u"Name"}, {-1, 5, u"User"}, {-1, 6, u""},
     };
     for (const auto& c : cells)
         EXPECT_EQ(GetCellText(0, c.row, c.column), Text(c.text)) << c.row << "," << c.column;

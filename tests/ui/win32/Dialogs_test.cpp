@@ -131,8 +131,8 @@ TEST(Win32Dialogs, ValidFileNames) {
     const struct {
         const char16_t* name;
         bool valid;
-    } names[] = {{u"log.txt", true}, {u"", false},      {u"*.txt", false}, {u"a\\b", false},
-                 {u"a/b", false},    {u"a:b", false},   {u"a\x1f", false}, {u"Ä ö.txt", true}};
+    } names[] = {{u"log.txt", true}, {u"", false},    {u"*.txt", false}, {u"a\\b", false},
+                 {u"a/b", false},    {u"a:b", false}, {u"a\x1f", false}, {u"Ä ö.txt", true}};
     for (const auto& n : names)
         EXPECT_EQ(IsValidFileName(n.name), n.valid);
 }

@@ -80,8 +80,8 @@ TEST_F(Win32Events, TextFieldReportsFocusAndEachChange) {
     KeyPress(VK_BACK);
     EXPECT_EQ(TakeControlEvents(), (Events{Control(11, 1024), Control(11, 768)}));
     Type(L"ab");
-    EXPECT_EQ(TakeControlEvents(), (Events{Control(11, 1024), Control(11, 768), Control(11, 1024),
-                                           Control(11, 768)}));
+    EXPECT_EQ(TakeControlEvents(),
+              (Events{Control(11, 1024), Control(11, 768), Control(11, 1024), Control(11, 768)}));
     EXPECT_EQ(GetControlText(FindField), Text(u"?ab"));
     KeyPress(VK_TAB);
     EXPECT_EQ(TakeControlEvents(), (Events{Control(11, 14001), Control(11, 512)}));
@@ -171,8 +171,7 @@ TEST_F(Win32Events, CloseRequestIsAnEventAndTheWindowStays) {
     Events events = TakeEvents();
     events.erase(std::remove_if(events.begin(), events.end(),
                                 [](const Event& e) {
-                                    return e.number != ControlEvent &&
-                                           e.number != CloseWindowEvent;
+                                    return e.number != ControlEvent && e.number != CloseWindowEvent;
                                 }),
                  events.end());
     EXPECT_EQ(events, (Events{Control(8, 0), {CloseWindowEvent, 0, 0}}));
