@@ -1,10 +1,9 @@
 #include "ui/win32/UiInternal.h"
 
+#include "text/Scan.h"
+
 #include <climits>
 #include <new>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace qk::ui {
 
@@ -13,22 +12,6 @@ namespace {
 // Rows beyond this count cannot be told to the list control, which counts
 // in int.
 constexpr std::int64_t kMaxRows = INT_MAX - 1;
-
-// Whether the units hold a line feed; looks at eight units at a time.
-bool HasLineFeed(std::u16string_view units) {
-    const char16_t* p = units.data();
-    std::size_t n = units.size();
-#if defined(__SSE2__)
-    const __m128i feeds = _mm_set1_epi16(u'\n');
-    for (; n >= 8; p += 8, n -= 8) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(block, feeds))) return true;
-    }
-#endif
-    for (; n > 0; ++p, --n)
-        if (*p == u'\n') return true;
-    return false;
-}
 
 } // namespace
 
@@ -68,7 +51,7 @@ void ListRows::FillCells(std::int64_t row, int column, const Text& text) {
     if (column < 0 || column >= stride_) return;
     // The common case: one cell, sharing the caller's text. Record texts are
     // known to hold no line feed, so a fill never reads them.
-    if (text.KnownWithoutLineFeed() || !HasLineFeed(text.view())) {
+    if (text.KnownWithoutLineFeed() || FindUnit(text.view(), 0, u'\n') == kNoPosition) {
         Text* slot = Slot(row, column);
         if (slot->empty())
             new (slot) Text(text); // nothing to release in an empty cell
@@ -81,10 +64,9 @@ void ListRows::FillCells(std::int64_t row, int column, const Text& text) {
     const std::u16string_view units = text.view();
     std::size_t start = 0;
     for (int c = column; c < stride_; ++c) {
-        const std::size_t end = units.find(u'\n', start);
-        *Slot(row, c) =
-            Text(units.substr(start, end == std::u16string_view::npos ? units.npos : end - start));
-        if (end == std::u16string_view::npos) break;
+        const std::size_t end = FindUnit(units, start, u'\n');
+        *Slot(row, c) = Text(units.substr(start, end == kNoPosition ? units.npos : end - start));
+        if (end == kNoPosition) break;
         start = end + 1;
     }
 }
