@@ -112,7 +112,8 @@ struct Lister {
         return path;
     }
     static std::wstring Widen(const std::string& utf8) {
-        const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+        const int length =
+            MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
         std::wstring wide(std::size_t(length), L'\0');
         MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), length);
         return wide;
