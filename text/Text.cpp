@@ -9,6 +9,29 @@
 
 namespace qk {
 
+namespace {
+
+// Arena chunks are aligned to their size, so that a text finds its chunk by
+// masking its address. The Windows runtime has no aligned_alloc: its aligned
+// blocks come from _aligned_malloc and go back through _aligned_free.
+void* AllocateAligned(std::size_t alignment, std::size_t bytes) noexcept {
+#if defined(_WIN32)
+    return _aligned_malloc(bytes, alignment);
+#else
+    return std::aligned_alloc(alignment, bytes);
+#endif
+}
+
+void FreeAligned(void* memory) noexcept {
+#if defined(_WIN32)
+    _aligned_free(memory);
+#else
+    std::free(memory);
+#endif
+}
+
+} // namespace
+
 Text Text::Allocate(std::size_t length, char16_t*& units) noexcept {
     units = nullptr;
     if (length == 0 || length >= std::numeric_limits<std::uint32_t>::max()) return Text();
@@ -49,7 +72,7 @@ void Text::Release() noexcept {
 
 void Text::ReleaseChunk(ArenaChunk* chunk) noexcept {
     chunk->~ArenaChunk();
-    std::free(chunk);
+    FreeAligned(chunk);
 }
 
 TextArena::~TextArena() {
@@ -66,7 +89,7 @@ Text TextArena::Make(std::u16string_view units) {
     constexpr std::size_t kLongest = (Text::kArenaChunkSize - kFirstByte) / 16;
     if (bytes > kLongest) return Text(units);
     if (!chunk_ || used_ + bytes > Text::kArenaChunkSize) {
-        void* memory = std::aligned_alloc(Text::kArenaChunkSize, Text::kArenaChunkSize);
+        void* memory = AllocateAligned(Text::kArenaChunkSize, Text::kArenaChunkSize);
         if (!memory) return Text(units);
         if (chunk_ && --chunk_->references == 0) Text::ReleaseChunk(chunk_);
         chunk_ = new (memory) Text::ArenaChunk{1};

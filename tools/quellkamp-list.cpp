@@ -15,6 +15,7 @@
 #include "records/RecordList.h"
 #include "text/Text.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -24,6 +25,14 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <vector>
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <shellapi.h> // after windows.h
+#endif
 
 namespace qk {
 namespace {
@@ -59,14 +68,42 @@ std::optional<RecordField> ColumnNamed(std::string_view name) {
     return std::nullopt;
 }
 
+// Writes UTF-8 bytes to `stream`: unchanged to a file or pipe, so that the
+// output is the same bytes on every system; as whole Unicode text to a
+// Windows console, which would show the bytes in its own code page.
+bool Write(std::FILE* stream, std::string_view bytes) {
+#if defined(_WIN32)
+    const HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
+        std::fflush(stream);
+        if (bytes.empty()) return true;
+        const int length =
+            MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+        std::wstring units(std::size_t(std::max(length, 0)), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), units.data(), length);
+        for (std::size_t done = 0; done < units.size();) {
+            DWORD written = 0;
+            const DWORD part = DWORD(std::min<std::size_t>(units.size() - done, 8192));
+            if (!WriteConsoleW(handle, units.data() + done, part, &written, nullptr) ||
+                written == 0)
+                return false;
+            done += written;
+        }
+        return true;
+    }
+#endif
+    return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
+}
+
 int Usage(const char* problem) {
-    std::fprintf(stderr, "quellkamp-list: %s\n%s", problem, kUsage);
+    Write(stderr, std::string("quellkamp-list: ") + problem + "\n" + kUsage);
     return kExitUsage;
 }
 
 // The usage or the version on standard output, for --help and --version.
 int PrintInfo(const char* text) {
-    if (std::fputs(text, stdout) < 0 || std::fflush(stdout) != 0) {
+    if (!Write(stdout, text) || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "quellkamp-list: cannot write the output: %s\n", std::strerror(errno));
         return kExitCannotOpen;
     }
@@ -113,6 +150,29 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
 }
 
 // Why a log could not be opened, in a few words.
+#if defined(_WIN32)
+std::string OpenFailureReason(const std::string& path) {
+    const Text units = Text::FromUtf8(path);
+    const std::wstring name(units.begin(), units.end());
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                   ? "No such file or directory"
+                   : "cannot be read (error " + std::to_string(error) + ")";
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "is a directory";
+    const HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return GetLastError() == ERROR_SHARING_VIOLATION ? "in use by another program"
+                                                         : "Permission denied";
+    }
+    const DWORD type = GetFileType(file);
+    CloseHandle(file);
+    return type == FILE_TYPE_DISK ? "in use by another program" : "not a regular file";
+}
+#else
 std::string OpenFailureReason(const std::string& path) {
     struct stat status {};
     if (stat(path.c_str(), &status) != 0) return std::strerror(errno);
@@ -124,10 +184,10 @@ std::string OpenFailureReason(const std::string& path) {
     }
     return std::strerror(errno);
 }
+#endif
 
 int CannotOpen(const std::string& path) {
-    std::fprintf(stderr, "quellkamp-list: cannot open '%s': %s\n", path.c_str(),
-                 OpenFailureReason(path).c_str());
+    Write(stderr, "quellkamp-list: cannot open '" + path + "': " + OpenFailureReason(path) + "\n");
     return kExitCannotOpen;
 }
 
@@ -207,7 +267,7 @@ void AppendRecordLine(std::string& out, const DuplicateRecord& record, bool csv)
 }
 
 bool Flush(std::string& out) {
-    const bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+    const bool written = Write(stdout, out);
     out.clear();
     return written;
 }
@@ -255,7 +315,7 @@ int Run(int argc, char** argv) {
             return CannotOpen(options.log);
         }
         const std::string text = CountLabelText(listed, total).ToUtf8() + "\n";
-        if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+        if (!Write(stdout, text) || std::fflush(stdout) != 0) {
             std::fprintf(stderr, "quellkamp-list: cannot write the output: %s\n",
                          std::strerror(errno));
             return kExitCannotOpen;
@@ -295,6 +355,31 @@ int Run(int argc, char** argv) {
 } // namespace
 } // namespace qk
 
+#if defined(_WIN32)
+// The arguments as the system has them, in UTF-16, turned into UTF-8 like
+// the arguments on every other system; the output in binary mode, so that a
+// line ends in a line feed alone.
+int main() {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide) return qk::kExitUsage;
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i) {
+        const std::u16string_view units(reinterpret_cast<const char16_t*>(wide[i]),
+                                        std::char_traits<wchar_t>::length(wide[i]));
+        arguments.push_back(qk::Text(units).ToUtf8());
+    }
+    LocalFree(wide);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    return qk::Run(count, argv.data());
+}
+#else
 int main(int argc, char** argv) {
     return qk::Run(argc, argv);
 }
+#endif

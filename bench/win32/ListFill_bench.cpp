@@ -1,8 +1,8 @@
 // The Win32 multi-column list: a million rows filled with AddRow and five
-// SetCellText each, then shown, as the Qt benchmark of the same name does.
-// Prints the median of five fills in milliseconds.
+// SetCellText each, then shown, as the Qt benchmark's fill does. Prints the
+// median of five fills in milliseconds.
 //
-//   scripts/wine-run build-windows/bench/win32/list_fill_bench.exe
+//   tests/ui/win32/with_display.sh scripts/wine-run build-windows/bench/win32/list_fill_bench.exe
 #include "text/Text.h"
 #include "ui/Controls.h"
 #include "ui/MainWindow.h"

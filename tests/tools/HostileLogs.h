@@ -4,14 +4,14 @@
 // viewer, so both are held to the same results.
 #pragma once
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <unistd.h> // getpid
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <string_view>
@@ -62,10 +62,11 @@ struct Expected {
 
 // Appends `bytes` to the file; false when it cannot be written.
 inline bool AppendBytes(const fs::path& file, std::string_view bytes) {
-    std::FILE* out = std::fopen(file.c_str(), "ab");
+    std::ofstream out(file, std::ios::binary | std::ios::app);
     if (!out) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    return std::fclose(out) == 0 && written;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return !out.fail();
 }
 
 inline bool WriteBytes(const fs::path& file, std::string_view bytes) {

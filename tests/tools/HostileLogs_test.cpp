@@ -9,11 +9,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
+#if !defined(_WIN32)
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <fstream>
@@ -157,18 +156,25 @@ TEST_F(HostileLogs, LogChangesWhileRead) {
         for (int attempt = 0; attempt < 3 && !changedWhileRunning; ++attempt) {
             ASSERT_TRUE(WriteBytes(Log(), lines));
             Lister lister(Dir(), {"--count", Log().string()});
-            ASSERT_GT(lister.pid, 0);
+            ASSERT_TRUE(lister.Started());
             std::thread changer([&] {
                 for (int round = 0; round < kRounds; ++round) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(5));
                     c.change(Log(), round);
-                    if (round == 0) changedWhileRunning = kill(lister.pid, 0) == 0;
+                    if (round == 0) changedWhileRunning = lister.Running();
                 }
             });
             changer.join();
             result = lister.Wait();
         }
         EXPECT_TRUE(changedWhileRunning) << "the lister had ended before the first change";
+#if defined(_WIN32)
+        // Nobody shares a log the lister reads: a change that holds the file
+        // at the moment of the open makes the open fail, and once the lister
+        // has it, the changes fail instead.
+        if (result.status == 1 && result.err.find("in use by another program") != std::string::npos)
+            continue;
+#endif
         EXPECT_EQ(result.status, 0) << result.err;
         const std::size_t slash = result.out.find('/');
         ASSERT_NE(slash, std::string::npos) << result.out;
@@ -176,6 +182,14 @@ TEST_F(HostileLogs, LogChangesWhileRead) {
         EXPECT_EQ(result.out, listed + "/" + listed + "\n");
         EXPECT_LE(std::stoull(listed), kLines + c.appendedLines);
     }
+}
+
+bool RunAsRoot() {
+#if defined(_WIN32)
+    return false;
+#else
+    return geteuid() == 0;
+#endif
 }
 
 struct Unopenable {
@@ -187,18 +201,20 @@ struct Unopenable {
 TEST_F(HostileLogs, UnopenableLogsGiveStatus1AndOneLine) {
     const Unopenable cases[] = {
         {"a directory", [](const fs::path& p) { fs::create_directory(p); }, false},
-        {"a FIFO", [](const fs::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }, false},
         {"a missing file", [](const fs::path&) {}, false},
+#if !defined(_WIN32)
+        {"a FIFO", [](const fs::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }, false},
         {"no read permission",
          [](const fs::path& p) {
              WriteBytes(p, "D:\\A\\halter.par 1 01.01.2001 01:01 cad01\n");
              fs::permissions(p, fs::perms::none);
          },
          true},
+#endif
     };
     for (const Unopenable& c : cases) {
         SCOPED_TRACE(c.label);
-        if (c.needsUnprivilegedUser && geteuid() == 0) {
+        if (c.needsUnprivilegedUser && RunAsRoot()) {
             std::cout << "[ SKIPPED  ] " << c.label << ": the tests run as root\n";
             continue;
         }

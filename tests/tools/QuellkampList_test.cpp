@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include <unistd.h> // getpid
 
 #include <algorithm>
 #include <cstdlib>
@@ -130,6 +130,9 @@ TEST_F(QuellkampList, EscapesControlCharactersAndKeepsUmlauts) {
 // A find text decodes by the same rules as the log, so malformed bytes on the
 // command line find the same bytes in a log line.
 TEST_F(QuellkampList, FindWithMalformedBytesFindsTheSameBytesInTheLog) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows hands arguments over as UTF-16, which cannot carry malformed bytes";
+#endif
     std::ofstream(log_, std::ios::binary | std::ios::trunc)
         << "D:\\a\\x\xFFy.par 5 01.02.2003 10:00 u\n"
            "D:\\a\\z\xC0\xAFw.par 6 01.02.2003 10:00 u\n"

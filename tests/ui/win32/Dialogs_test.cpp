@@ -1,0 +1,141 @@
+// The system's open-file dialog and message box, answered through their own
+// controls from a second thread while they run modally on this one.
+#include "tests/ui/win32/Win32TestSupport.h"
+#include "ui/Dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+namespace qk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Waits for a top-level window titled `title` of this process and hands it
+// to `answer`.
+std::thread Answer(const wchar_t* title, std::function<void(HWND)> answer) {
+    return std::thread([title, answer] {
+        for (int i = 0; i < 400; ++i) {
+            if (const HWND window = FindWindowW(nullptr, title)) {
+                Sleep(300);
+                answer(window);
+                return;
+            }
+            Sleep(25);
+        }
+    });
+}
+
+// The dialog's file name field: the combo box of an explorer-style dialog,
+// or the plain edit field.
+HWND NameField(HWND dialog) {
+    constexpr int kNameCombo = 0x47C; // cmb13
+    constexpr int kNameEdit = 0x480;  // edt1
+    HWND field = GetDlgItem(dialog, kNameCombo);
+    return field ? field : GetDlgItem(dialog, kNameEdit);
+}
+
+void Press(HWND dialog, int button) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+}
+
+bool UnderWine() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+TEST(Win32Dialogs, OpenFileDialogAnsweredAndCancelled) {
+    ui::CloseAllWindows();
+    // A path longer than the 259 characters of the classic name buffer: the
+    // dialog fills a name buffer of any size it is given. Wine's dialog
+    // (8.0) copies the typed path into a buffer of its own of 260
+    // characters and crashes on a longer one, so under Wine the path stays
+    // short.
+    const int depth = UnderWine() ? 2 : 6;
+    fs::path folder = fs::temp_directory_path();
+    for (int i = 0; i < depth; ++i)
+        folder /= std::wstring(40, wchar_t(L'a' + i));
+    fs::create_directories(folder);
+    const fs::path log = folder / L"dubletten.txt";
+    std::ofstream(log) << "x\n";
+    if (!UnderWine()) {
+        ASSERT_GT(log.wstring().size(), 259u);
+    }
+
+    const struct {
+        const char* what;
+        std::wstring typed; // empty: cancelled
+        Text expected;
+    } cases[] = {
+        {"typed name", log.wstring(), Text(log.u16string())},
+        {"cancelled", L"", Text()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::thread answer = Answer(L"LOG-Datei", [&](HWND dialog) {
+            if (c.typed.empty()) {
+                Press(dialog, IDCANCEL);
+                return;
+            }
+            SetWindowTextW(NameField(dialog), c.typed.c_str());
+            Press(dialog, IDOK);
+        });
+        EXPECT_EQ(ChooseFileToOpen(u"LOG-Datei", u"*.txt", u"*.txt", 0), c.expected);
+        answer.join();
+    }
+    fs::remove_all(fs::temp_directory_path() / std::wstring(40, L'a'));
+}
+
+TEST(Win32Dialogs, MessageBoxShowsItsTextAndReturnsOk) {
+    ui::CloseAllWindows();
+    std::wstring shown;
+    std::thread answer = Answer(L"Information", [&](HWND box) {
+        wchar_t text[128] = {};
+        GetDlgItemTextW(box, 0xFFFF, text, 128); // the box's static text
+        shown = text;
+        Press(box, IDOK);
+    });
+    EXPECT_EQ(ShowMessage(u"Information", u"Konnte Datei nicht öffnen!"), IDOK);
+    answer.join();
+    EXPECT_EQ(shown, L"Konnte Datei nicht öffnen!");
+}
+
+TEST(Win32Dialogs, OtherWindowsAreDisabledWhileADialogRunsAndEnabledAfter) {
+    const HWND window = BuildMainWindow();
+    ASSERT_NE(window, nullptr);
+    const HWND other = reinterpret_cast<HWND>(
+        OpenWindow(5, 0, 0, 100, 100, u"other", 0x00C80001 | kWindowNotCurrent));
+    const HWND disabled = reinterpret_cast<HWND>(
+        OpenWindow(6, 0, 0, 100, 100, u"disabled", 0x00C80001 | kWindowNotCurrent));
+    EnableWindow(disabled, FALSE);
+    SetForegroundWindow(window);
+    Settle();
+    bool otherEnabledMeanwhile = true;
+    std::thread answer = Answer(L"Information", [&](HWND box) {
+        otherEnabledMeanwhile = IsWindowEnabled(other);
+        Press(box, IDOK);
+    });
+    ShowMessage(u"Information", u"text");
+    answer.join();
+    EXPECT_FALSE(otherEnabledMeanwhile);
+    EXPECT_TRUE(IsWindowEnabled(other));
+    EXPECT_FALSE(IsWindowEnabled(disabled)); // disabled before, disabled after
+}
+
+TEST(Win32Dialogs, ValidFileNames) {
+    const struct {
+        const char16_t* name;
+        bool valid;
+    } names[] = {{u"log.txt", true}, {u"", false},    {u"*.txt", false}, {u"a\\b", false},
+                 {u"a/b", false},    {u"a:b", false}, {u"a\x1f", false}, {u"Ä ö.txt", true}};
+    for (const auto& n : names)
+        EXPECT_EQ(IsValidFileName(n.name), n.valid);
+}
+
+} // namespace
+} // namespace qk::test
