@@ -1,6 +1,7 @@
 #include "app/MainRoutine.h"
 
 #include "app/CommandLine.h"
+#include "app/ExportCommand.h"
 #include "app/StartUp.h"
 #include "app/ViewCommands.h"
 #include "text/Text.h"
@@ -22,8 +23,10 @@ void DispatchEvent(std::int64_t event) {
         SortByOption(source);
     } else if (source == FindField && type == kSelectionOrTextChanged) {
         ApplyFindFilter();
+    } else if (source == ExportButton && type == kLeftClick) {
+        ExportRecordList();
     }
-    // Everything else, the export button and the labels included, does nothing.
+    // Everything else, the labels included, does nothing.
 }
 
 int RunMainRoutine(int& argc, char** argv) {

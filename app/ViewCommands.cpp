@@ -1,5 +1,6 @@
 #include "app/ViewCommands.h"
 
+#include "app/ExportCommand.h"
 #include "core/DuplicateRecord.h"
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
@@ -31,6 +32,7 @@ void FillListView(std::int64_t control, ListVariable& list, Include include) {
 bool LoadDuplicateLog(const Text& given) {
     const Text path = given.empty() ? ChooseFileToOpen(u"LOG-Datei", u"*.txt", u"*.txt", 0) : given;
     if (path.empty()) return false;
+    RememberLoadedLog(path);
     if (!ReadDuplicateLog(path)) ShowMessage(u"Information", u"Konnte Datei nicht öffnen!");
     return true;
 }

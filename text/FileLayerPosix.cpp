@@ -125,7 +125,8 @@ FileHandle CreateFileForWriting(const Text& path) {
 bool WriteToFile(FileHandle file, const void* source, std::size_t count) {
     const auto* bytes = static_cast<const char*>(source);
     while (count > 0) {
-        const ssize_t put = RetryInterrupted([&] { return ::write(Descriptor(file), bytes, count); });
+        const ssize_t put =
+            RetryInterrupted([&] { return ::write(Descriptor(file), bytes, count); });
         if (put <= 0) {
             if (put == 0) errno = ENOSPC;
             return Failed();
