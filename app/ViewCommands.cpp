@@ -1,6 +1,7 @@
 #include "app/ViewCommands.h"
 
 #include "app/ExportCommand.h"
+#include "app/LoadProgress.h"
 #include "core/DuplicateRecord.h"
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
@@ -33,7 +34,15 @@ bool LoadDuplicateLog(const Text& given) {
     const Text path = given.empty() ? ChooseFileToOpen(u"LOG-Datei", u"*.txt", u"*.txt", 0) : given;
     if (path.empty()) return false;
     RememberLoadedLog(path);
-    if (!ReadDuplicateLog(path)) ShowMessage(u"Information", u"Konnte Datei nicht öffnen!");
+    switch (ReadLogShowingProgress(path)) {
+    case LoadResult::Cancelled:
+        return false; // as if no file had been chosen
+    case LoadResult::CannotOpen:
+        ShowMessage(u"Information", u"Konnte Datei nicht öffnen!");
+        break;
+    case LoadResult::Loaded:
+        break;
+    }
     return true;
 }
 
