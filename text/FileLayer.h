@@ -30,6 +30,9 @@ void CloseFile(FileHandle file);
 // False when the system cannot tell.
 bool FileProgress(FileHandle file, std::uint64_t& position, std::uint64_t& size);
 
+// Whether `path` names a folder that exists.
+bool FolderExists(const Text& path);
+
 // Writing. Each call that fails leaves a description for FileErrorText.
 
 // Creates a new file for writing; fails when anything exists under `path`.

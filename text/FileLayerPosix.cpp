@@ -104,6 +104,13 @@ bool FileProgress(FileHandle file, std::uint64_t& position, std::uint64_t& size)
     return true;
 }
 
+bool FolderExists(const Text& path) {
+    std::string bytes;
+    struct stat status;
+    return NativePath(path, bytes) && ::stat(bytes.c_str(), &status) == 0 &&
+           S_ISDIR(status.st_mode);
+}
+
 FileHandle CreateFileForWriting(const Text& path) {
     std::string bytes;
     if (!NativePath(path, bytes)) {
