@@ -142,7 +142,7 @@ bool ShowInFileManager(const Text& folder, const Text& file) {
             QStringLiteral("org.freedesktop.FileManager1"),
             oneFile ? QStringLiteral("ShowItems") : QStringLiteral("ShowFolders"));
         const QString shown = oneFile ? QDir(folderPath).filePath(ui::ToQString(file)) : folderPath;
-        call << QStringList{QUrl::fromLocalFile(shown).toString()} << QString();
+        call << QStringList{QUrl::fromLocalFile(shown).toString(QUrl::FullyEncoded)} << QString();
         constexpr int kReplyMilliseconds = 3000;
         const QDBusMessage reply = bus.call(call, QDBus::Block, kReplyMilliseconds);
         if (reply.type() == QDBusMessage::ReplyMessage) return true;
