@@ -35,4 +35,8 @@ void AddKeyShortcut(std::int64_t window, std::int64_t item, const Text& keys);
 // Gives `control` the keyboard focus; a text field's text is selected.
 void FocusControl(std::int64_t control);
 
+// The name under which assistive technology (a screen reader) announces
+// `control`. Buttons and labels are announced by their text without it.
+void SetAccessibleName(std::int64_t control, const Text& name);
+
 } // namespace qk

@@ -167,4 +167,9 @@ void FocusControl(std::int64_t control) {
     if (auto* field = qobject_cast<QLineEdit*>(record->widget)) field->selectAll();
 }
 
+void SetAccessibleName(std::int64_t control, const Text& name) {
+    ui::ControlRecord* record = ui::FindControl(control);
+    if (record && record->widget) record->widget->setAccessibleName(ui::ToQString(name));
+}
+
 } // namespace qk
