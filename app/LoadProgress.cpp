@@ -23,8 +23,9 @@ LoadResult ReadLogShowingProgress(const Text& path) {
         if (!shown) {
             if (std::chrono::steady_clock::now() - started < progressWindowDelay) return true;
             shown = true;
-            // A window that cannot be shown does not stop the loading.
-            OpenProgressWindow(u"Quellkamp", NameOf(path));
+            // A window that cannot be shown does not stop the loading. It is
+            // titled by the log, so that it is not taken for the main window.
+            OpenProgressWindow(NameOf(path), path);
         }
         return UpdateProgressWindow(read, size);
     });

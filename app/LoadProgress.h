@@ -12,8 +12,9 @@ namespace qk {
 inline std::chrono::milliseconds progressWindowDelay{500};
 
 // Loads the log at `path` as ReadDuplicateLog does. Once loading has taken
-// progressWindowDelay, a window shows the log's name and how far loading
-// has come; its Cancel ends the loading (LoadResult::Cancelled).
+// progressWindowDelay, a window titled with the log's name shows its path
+// and how far loading has come; its Cancel ends the loading
+// (LoadResult::Cancelled).
 LoadResult ReadLogShowingProgress(const Text& path);
 
 } // namespace qk

@@ -67,7 +67,8 @@ TEST(Progress, ShownForLongLoadsOnlyAndCancelEndsTheProgram) {
                             window = static_cast<QProgressDialog*>(top);
                 }
                 if (!window) return false;
-                EXPECT_EQ(window->labelText().toStdString(), log.filename().string());
+                EXPECT_EQ(window->windowTitle().toStdString(), log.filename().string());
+                EXPECT_EQ(window->labelText().toStdString(), log.string());
                 sawMainWindow = ui::FindWindow(MainWindow) != nullptr;
                 auto* cancel = window->findChild<QPushButton*>();
                 EXPECT_NE(cancel, nullptr);

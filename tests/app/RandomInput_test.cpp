@@ -368,6 +368,17 @@ int Play(const std::string& log, const std::vector<std::vector<Action>>& batches
          }),
          [] { return QApplication::activeWindow() == MainWidget(); },
          [&] {
+             // Export to... opens its save dialog: cancelled, it changes nothing.
+             // The offscreen platform has no window manager to give the
+             // main window back its activation.
+             if (auto* save = qobject_cast<QDialog*>(Modal("QFileDialog"))) {
+                 save->reject();
+                 return false;
+             }
+             if (QApplication::activeWindow() != MainWidget()) {
+                 MainWidget()->activateWindow();
+                 return false;
+             }
              if (posted) {
                  if (!ready()) return false;
                  // Where a click puts the caret depends on the text's pixels.

@@ -24,6 +24,10 @@ struct SuspendedWindow {
 
 std::vector<SuspendedWindow> suspended;
 
+// The number of the filter pair the user confirmed in the last file dialog,
+// 1-based; 0 when it was cancelled.
+std::int32_t chosenPattern = 0;
+
 // The program's active window, if one of its own is active.
 QWidget* DialogOwner() {
     return QApplication::activeWindow();
@@ -141,6 +145,7 @@ bool IsValidFileName(const Text& name) {
 
 Text ChooseFileToOpen(const Text& title, const Text& defaultFile, const Text& pattern,
                       std::int32_t position) {
+    chosenPattern = 0;
     if (!qApp) return {};
 
     QString folder, name;
@@ -166,6 +171,7 @@ Text ChooseFileToOpen(const Text& title, const Text& defaultFile, const Text& pa
     if (result != QDialog::Accepted) return {};
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return {};
+    chosenPattern = std::int32_t(filters.indexOf(dialog.selectedNameFilter()) + 1);
     // The whole path, however long.
     return ui::FromQString(QDir::toNativeSeparators(QFileInfo(files.first()).absoluteFilePath()));
 }
