@@ -1,0 +1,297 @@
+#include "core/BlockLoading.h"
+
+#include "core/LogLineParser.h"
+#include "text/LineSplitting.h"
+#include "text/TextFileReader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace qk {
+namespace {
+
+constexpr std::int64_t kLogFileNumber = 0;
+
+std::uint64_t HashKey(std::u16string_view units) {
+    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
+    std::uint64_t hash = units.size() * kMultiplier;
+    std::size_t i = 0;
+    for (; i + 4 <= units.size(); i += 4) {
+        std::uint64_t chunk;
+        std::memcpy(&chunk, units.data() + i, sizeof chunk);
+        hash = (hash ^ chunk) * kMultiplier;
+        hash ^= hash >> 29;
+    }
+    for (; i < units.size(); ++i)
+        hash = (hash ^ units[i]) * kMultiplier;
+    return hash ^ (hash >> 32);
+}
+
+// Texts one after the other: text k spans [ends[k-1], ends[k]).
+struct TextRun {
+    std::vector<char16_t> units;
+    std::vector<std::uint32_t> ends;
+
+    std::u16string_view operator[](std::uint32_t k) const {
+        const std::uint32_t from = k ? ends[k - 1] : 0;
+        return {units.data() + from, ends[k] - from};
+    }
+    void Add(std::u16string_view text) {
+        units.insert(units.end(), text.begin(), text.end());
+        ends.push_back(static_cast<std::uint32_t>(units.size()));
+    }
+};
+
+// The distinct keys of one column within one block, by local id.
+class BlockInterner {
+  public:
+    // The local id of `key`, and whether it came for the first time.
+    std::pair<std::uint32_t, bool> Intern(std::u16string_view key) {
+        if ((keys_.ends.size() + 1) * 2 > slots_.size()) Grow();
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = HashKey(key) & mask;; i = (i + 1) & mask) {
+            if (slots_[i] == 0) {
+                keys_.Add(key);
+                slots_[i] = static_cast<std::uint32_t>(keys_.ends.size());
+                return {slots_[i] - 1, true};
+            }
+            if (keys_[slots_[i] - 1] == key) return {slots_[i] - 1, false};
+        }
+    }
+    TextRun TakeKeys() {
+        slots_.clear();
+        return std::move(keys_);
+    }
+
+  private:
+    void Grow() {
+        std::vector<std::uint32_t> grown(std::max<std::size_t>(slots_.size() * 2, 256), 0);
+        const std::size_t mask = grown.size() - 1;
+        for (std::uint32_t id = 0; id < keys_.ends.size(); ++id) {
+            std::size_t i = HashKey(keys_[id]) & mask;
+            while (grown[i] != 0)
+                i = (i + 1) & mask;
+            grown[i] = id + 1;
+        }
+        slots_.swap(grown);
+    }
+    TextRun keys_;
+    std::vector<std::uint32_t> slots_;
+};
+
+// One parsed block: its records with local ids, and the texts of those ids.
+struct ParsedBlock {
+    RecordSegment segment;
+    std::array<TextRun, kSharedColumnCount> values;
+    std::int64_t total = 0;
+    std::int64_t listed = 0;
+};
+
+// Hands out the file's blocks in order, each cut after its last whole line.
+class BlockSource {
+  public:
+    BlockSource(std::int64_t file, std::size_t blockBytes)
+        : file_(file), blockBytes_(std::max<std::size_t>(blockBytes, 1)) {}
+
+    // The next block into `block`, and its number; false when none is left.
+    bool Next(std::string& block, std::size_t& number) {
+        std::lock_guard guard(lock_);
+        block.swap(carry_);
+        carry_.clear();
+        while (!ended_) {
+            const std::size_t old = block.size();
+            try {
+                block.resize(old + blockBytes_);
+            } catch (const std::bad_alloc&) {
+                block.resize(old);
+                ended_ = true; // no memory for more: what was read is the rest
+                break;
+            }
+            const auto got = static_cast<std::size_t>(
+                ReadFileBytes(file_, block.data() + old, static_cast<std::int64_t>(blockBytes_)));
+            block.resize(old + got);
+            if (got < blockBytes_) {
+                ended_ = true;
+                break;
+            }
+            const std::size_t from = old > 0 ? old - 1 : 0;
+            const std::size_t whole = WholeLinesLength(std::string_view(block).substr(from));
+            if (whole > 0) {
+                carry_.assign(block, from + whole);
+                block.resize(from + whole);
+                break;
+            }
+        }
+        if (block.empty()) return false;
+        number = next_++;
+        return true;
+    }
+
+  private:
+    std::mutex lock_;
+    std::int64_t file_;
+    std::size_t blockBytes_;
+    std::string carry_;
+    bool ended_ = false;
+    std::size_t next_ = 0;
+};
+
+bool Contains(std::u16string_view field, std::u16string_view sought) {
+    return !field.empty() && field.find(sought) != std::u16string_view::npos;
+}
+
+void AppendDate(const LogLineParts& parts, std::u16string& date) {
+    date.assign(parts.year).append(1, u'.').append(parts.month).append(1, u'.').append(parts.day);
+}
+
+// Parses one block into records (`keep`) or only counts them.
+void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText, ParsedBlock& out) {
+    std::u16string line;
+    std::u16string date;
+    LogLineParts parts;
+    std::array<BlockInterner, kSharedColumnCount> interners;
+    TextRun dates;
+    ForEachLine(bytes, [&](std::string_view lineBytes) {
+        DecodeLineInto(lineBytes, line);
+        if (!SplitLogLine(line, parts)) return;
+        ++out.total;
+        if (!keep) {
+            if (findText.empty()) return;
+            AppendDate(parts, date);
+            if (Contains(parts.path, findText) || Contains(parts.name, findText) ||
+                Contains(parts.SizeView(), findText) || Contains(date, findText) ||
+                Contains(parts.time, findText) || Contains(parts.user, findText))
+                ++out.listed;
+            return;
+        }
+        RecordSegment& segment = out.segment;
+        segment.Append(parts.name, parts.SizeView());
+        segment.ids[0].push_back(interners[0].Intern(parts.path).first);
+        // Dates are looked up as logged and reordered once per block.
+        const auto [dateId, newDate] = interners[1].Intern(parts.dateToken);
+        if (newDate) {
+            AppendDate(parts, date);
+            dates.Add(date);
+        }
+        segment.ids[1].push_back(dateId);
+        segment.ids[2].push_back(interners[2].Intern(parts.time).first);
+        segment.ids[3].push_back(interners[3].Intern(parts.user).first);
+    });
+    if (!keep) return;
+    out.values[0] = interners[0].TakeKeys();
+    out.values[1] = std::move(dates);
+    out.values[2] = interners[2].TakeKeys();
+    out.values[3] = interners[3].TakeKeys();
+    RecordSegment& segment = out.segment;
+    segment.names.shrink_to_fit();
+    segment.sizes.shrink_to_fit();
+    segment.nameEnds.shrink_to_fit();
+    segment.sizeEnds.shrink_to_fit();
+    for (auto& ids : segment.ids)
+        ids.shrink_to_fit();
+}
+
+// Reads and parses every block of the open log on `threads` threads; the
+// parsed blocks come back in file order. False when memory ran out.
+bool ParseAllBlocks(const BlockLoadOptions& options, bool keep, std::u16string_view findText,
+                    std::vector<std::unique_ptr<ParsedBlock>>& blocks) {
+    BlockSource source(kLogFileNumber, options.blockBytes);
+    std::mutex lock;
+    bool failed = false;
+    const auto work = [&] {
+        std::string bytes;
+        std::size_t number = 0;
+        try {
+            while (source.Next(bytes, number)) {
+                auto parsed = std::make_unique<ParsedBlock>();
+                ParseBlock(bytes, keep, findText, *parsed);
+                std::lock_guard guard(lock);
+                if (blocks.size() <= number) blocks.resize(number + 1);
+                blocks[number] = std::move(parsed);
+            }
+        } catch (const std::bad_alloc&) {
+            std::lock_guard guard(lock);
+            failed = true;
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < options.threads; ++t) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // fewer threads then
+        }
+    }
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+    return !failed;
+}
+
+} // namespace
+
+bool LoadLogTable(const Text& path, RecordTable& table, const BlockLoadOptions& options) {
+    ClearTable(table);
+    if (OpenTextFile(kLogFileNumber, path) == 0) return false;
+    std::vector<std::unique_ptr<ParsedBlock>> blocks;
+    ParseAllBlocks(options, true, {}, blocks);
+    CloseTextFile(kLogFileNumber);
+
+    std::size_t total = 0;
+    for (const auto& block : blocks)
+        total += block ? block->segment.Count() : 0;
+    try {
+        table.shown.reserve(total);
+        table.order.reserve(total);
+    } catch (const std::bad_alloc&) {
+        // the appends below grow them as far as memory goes
+    }
+    std::vector<std::uint32_t> remap;
+    for (auto& block : blocks) {
+        if (!block || block->segment.Count() == 0) continue;
+        RecordSegment& segment = block->segment;
+        bool remapped = true;
+        for (int c = 0; c < kSharedColumnCount && remapped; ++c) {
+            const TextRun& values = block->values[c];
+            try {
+                remap.resize(values.ends.size());
+                for (std::uint32_t k = 0; k < values.ends.size(); ++k)
+                    remap[k] = table.shared[c].Intern(values[k]);
+            } catch (const std::bad_alloc&) {
+                remapped = false;
+                break;
+            }
+            for (std::uint32_t& id : segment.ids[c])
+                id = remap[id];
+        }
+        if (!remapped || !AppendSegment(table, std::move(segment))) break;
+        block.reset();
+    }
+    if (options.rankWork) StartRankWork(table);
+    return true;
+}
+
+bool CountLogRecords(const Text& path, std::u16string_view findText, std::int64_t& listed,
+                     std::int64_t& total, const BlockLoadOptions& options) {
+    listed = total = 0;
+    if (OpenTextFile(kLogFileNumber, path) == 0) return false;
+    std::vector<std::unique_ptr<ParsedBlock>> blocks;
+    ParseAllBlocks(options, false, findText, blocks);
+    CloseTextFile(kLogFileNumber);
+    for (const auto& block : blocks) {
+        if (!block) continue;
+        total += block->total;
+        listed += block->listed;
+    }
+    if (findText.empty()) listed = total;
+    return true;
+}
+
+} // namespace qk

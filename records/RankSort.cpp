@@ -1,0 +1,57 @@
+#include "records/RankSort.h"
+
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <new>
+
+namespace qk {
+namespace {
+
+constexpr unsigned kDigitBits = 11;
+constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
+
+struct Keyed {
+    std::uint32_t rank;
+    std::uint32_t index;
+};
+
+} // namespace
+
+bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& ranks) {
+    const std::size_t n = order.size();
+    if (n < 2) return true;
+    std::vector<Keyed> from, to;
+    try {
+        from.resize(n);
+        to.resize(n);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    std::uint32_t largest = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::uint32_t rank = ranks[order[k]];
+        from[k] = {rank, order[k]};
+        largest = std::max(largest, rank);
+    }
+    const unsigned bits = static_cast<unsigned>(std::bit_width(largest));
+    for (unsigned shift = 0; shift < bits; shift += kDigitBits) {
+        std::array<std::size_t, kBuckets> start{};
+        for (const Keyed& e : from)
+            ++start[(e.rank >> shift) & (kBuckets - 1)];
+        std::size_t sum = 0;
+        for (std::size_t& s : start) {
+            const std::size_t c = s;
+            s = sum;
+            sum += c;
+        }
+        for (const Keyed& e : from)
+            to[start[(e.rank >> shift) & (kBuckets - 1)]++] = e;
+        from.swap(to);
+    }
+    for (std::size_t k = 0; k < n; ++k)
+        order[k] = from[k].index;
+    return true;
+}
+
+} // namespace qk

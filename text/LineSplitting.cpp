@@ -1,0 +1,98 @@
+#include "text/LineSplitting.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace qk {
+namespace {
+
+constexpr char16_t kReplacementCharacter = 0xFFFD;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+// Returns the new length.
+std::size_t AppendCodePoint(char16_t* to, std::size_t length, char32_t codePoint,
+                            int continuations) {
+    static constexpr char32_t kSmallest[4] = {0, 0x80, 0x800, 0x10000};
+    if (codePoint < kSmallest[continuations] || (codePoint >= 0xD800 && codePoint <= 0xDFFF) ||
+        codePoint > 0x10FFFF) {
+        to[length++] = kReplacementCharacter;
+    } else if (codePoint >= 0x10000) {
+        const char32_t v = codePoint - 0x10000;
+        to[length++] = static_cast<char16_t>(0xD800 + (v >> 10));
+        to[length++] = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
+    } else {
+        to[length++] = static_cast<char16_t>(codePoint);
+    }
+    return length;
+}
+
+} // namespace
+
+std::size_t WholeLinesLength(std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (std::size_t i = bytes.size(); i > 0; --i) {
+        if (!EndsLine(p[i - 1])) continue;
+        if (p[i - 1] == 0x0D && i == bytes.size()) continue; // a LF may follow
+        return i;
+    }
+    return 0;
+}
+
+void DecodeLineInto(std::string_view bytes, std::u16string& out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    out.resize(n); // a byte gives at most one unit
+    char16_t* to = out.data();
+    std::size_t length = 0;
+    std::size_t i = 0;
+    while (i < n) {
+        // Plain ASCII, eight bytes at a time while it lasts.
+        while (i + 8 <= n) {
+            std::uint64_t v;
+            std::memcpy(&v, p + i, sizeof v);
+            if (v & kHighBits) break;
+            for (int b = 0; b < 8; ++b)
+                to[length + b] = p[i + b];
+            length += 8;
+            i += 8;
+        }
+        if (i == n) break;
+        const unsigned char lead = p[i++];
+        if (lead < 0x80) {
+            to[length++] = lead;
+            continue;
+        }
+        int continuations;
+        char32_t codePoint;
+        if (lead < 0xC0 || lead >= 0xF8) {
+            to[length++] = u'?'; // a stray continuation byte or an invalid lead
+            continue;
+        } else if (lead < 0xE0) {
+            continuations = 1;
+            codePoint = lead & 0x1F;
+        } else if (lead < 0xF0) {
+            continuations = 2;
+            codePoint = lead & 0x0F;
+        } else {
+            continuations = 3;
+            codePoint = lead & 0x07;
+        }
+        bool complete = true;
+        for (int c = 0; c < continuations; ++c) {
+            // The line's end, like any byte that is no continuation, cuts the
+            // sequence short; that byte is then taken afresh.
+            if (i == n || (p[i] & 0xC0) != 0x80) {
+                complete = false;
+                break;
+            }
+            codePoint = (codePoint << 6) | (p[i++] & 0x3F);
+        }
+        if (complete)
+            length = AppendCodePoint(to, length, codePoint, continuations);
+        else
+            to[length++] = kReplacementCharacter;
+    }
+    out.resize(length);
+}
+
+} // namespace qk
