@@ -133,12 +133,31 @@ void BM_RecordsNamed(benchmark::State& state) {
 }
 BENCHMARK(BM_RecordsNamed)->Unit(benchmark::kMillisecond);
 
+long StatusKilobytes(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(key, 0) == 0) return std::stol(line.substr(std::strlen(key)));
+    return 0;
+}
+
+// The rise of the peak resident memory per record of one load.
+void PrintMemoryPerRecord() {
+    EnsureLogFile();
+    const long before = StatusKilobytes("VmHWM:");
+    const RecordTable& table = Loaded();
+    const long peak = StatusKilobytes("VmHWM:");
+    std::printf("bytes per record (rise of peak resident): %.1f\n",
+                (peak - before) * 1024.0 / TableCount(table));
+}
+
 } // namespace
 } // namespace qk
 
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (std::strncmp(argv[i], "--lines=", 8) == 0) qk::gLines = std::stoull(argv[i] + 8);
+    qk::PrintMemoryPerRecord();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

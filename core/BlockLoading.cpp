@@ -62,7 +62,10 @@ class BlockInterner {
                 slots_[i] = static_cast<std::uint32_t>(keys_.ends.size());
                 return {slots_[i] - 1, true};
             }
-            if (keys_[slots_[i] - 1] == key) return {slots_[i] - 1, false};
+            const std::u16string_view known = keys_[slots_[i] - 1];
+            if (known.size() == key.size() &&
+                std::memcmp(known.data(), key.data(), key.size() * sizeof(char16_t)) == 0)
+                return {slots_[i] - 1, false};
         }
     }
     TextRun TakeKeys() {
@@ -147,23 +150,79 @@ bool Contains(std::u16string_view field, std::u16string_view sought) {
     return !field.empty() && field.find(sought) != std::u16string_view::npos;
 }
 
+// Whether a line is a log record, decided on its bytes as the parser decides
+// on its units: a "\\" or "/" before the first "|", and one of the
+// extensions. All of these are ASCII, which decoding leaves as it is.
+bool IsRecordLine(std::string_view line) {
+    const std::string_view head = line.substr(0, line.find('|'));
+    if (head.find('\\') == head.npos && head.find('/') == head.npos) return false;
+    for (std::size_t dot = line.find('.'); dot != line.npos && dot + 4 <= line.size();
+         dot = line.find('.', dot + 1)) {
+        const std::string_view extension = line.substr(dot, 4);
+        if (extension == ".par" || extension == ".psm" || extension == ".dft" ||
+            extension == ".asm")
+            return true;
+    }
+    return false;
+}
+
+// Units a formatted size can hold.
+bool MayStandInASize(char16_t unit) {
+    return (unit >= u'0' && unit <= u'9') ||
+           std::u16string_view(u".,-+ NaInfity").find(unit) != std::u16string_view::npos;
+}
+
+// Whether a record can contain `findText` only where its line holds the
+// UTF-8 bytes of it: no "." (the date is joined from pieces by dots), a unit
+// no size holds, and nothing that decoding makes of malformed bytes ("?",
+// U+FFFD) or of four-byte sequences (surrogates). Every other field is a
+// piece of the line as it stands.
+bool FoundOnlyAsLogged(std::u16string_view findText) {
+    bool outsideSizes = false;
+    for (const char16_t unit : findText) {
+        if (unit == u'.' || unit == u'?' || unit == 0xFFFD || (unit >= 0xD800 && unit <= 0xDFFF))
+            return false;
+        outsideSizes = outsideSizes || !MayStandInASize(unit);
+    }
+    return outsideSizes;
+}
+
 void AppendDate(const LogLineParts& parts, std::u16string& date) {
     date.assign(parts.year).append(1, u'.').append(parts.month).append(1, u'.').append(parts.day);
 }
 
-// Parses one block into records (`keep`) or only counts them.
-void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText, ParsedBlock& out) {
+// Copies `from` into `to` at its exact size.
+template <typename T> void CopyExactly(const std::vector<T>& from, std::vector<T>& to) {
+    to.assign(from.begin(), from.end());
+}
+
+// Parses one block into records (`keep`) or only counts them. The records
+// are collected in `scratch`, which keeps its memory from block to block,
+// and copied into the block's segment at their exact size.
+void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText,
+                RecordSegment& scratch, ParsedBlock& out) {
     std::u16string line;
     std::u16string date;
     LogLineParts parts;
     std::array<BlockInterner, kSharedColumnCount> interners;
     TextRun dates;
+    scratch.names.clear();
+    scratch.sizes.clear();
+    scratch.nameEnds.clear();
+    scratch.sizeEnds.clear();
+    for (auto& ids : scratch.ids)
+        ids.clear();
+    // Counting looks at the bytes first: most lines need no decoding at all.
+    const bool asLogged = !keep && FoundOnlyAsLogged(findText);
+    const std::string findBytes = asLogged ? Text(findText).ToUtf8() : std::string();
     ForEachLine(bytes, [&](std::string_view lineBytes) {
-        DecodeLineInto(lineBytes, line);
-        if (!SplitLogLine(line, parts)) return;
-        ++out.total;
         if (!keep) {
+            if (!IsRecordLine(lineBytes)) return;
+            ++out.total;
             if (findText.empty()) return;
+            if (asLogged && lineBytes.find(findBytes) == lineBytes.npos) return;
+            DecodeLineInto(lineBytes, line);
+            if (!SplitLogLine(line, parts)) return;
             AppendDate(parts, date);
             if (Contains(parts.path, findText) || Contains(parts.name, findText) ||
                 Contains(parts.SizeView(), findText) || Contains(date, findText) ||
@@ -171,18 +230,20 @@ void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText,
                 ++out.listed;
             return;
         }
-        RecordSegment& segment = out.segment;
-        segment.Append(parts.name, parts.SizeView());
-        segment.ids[0].push_back(interners[0].Intern(parts.path).first);
+        DecodeLineInto(lineBytes, line);
+        if (!SplitLogLine(line, parts)) return;
+        ++out.total;
+        scratch.Append(parts.name, parts.SizeView());
+        scratch.ids[0].push_back(interners[0].Intern(parts.path).first);
         // Dates are looked up as logged and reordered once per block.
         const auto [dateId, newDate] = interners[1].Intern(parts.dateToken);
         if (newDate) {
             AppendDate(parts, date);
             dates.Add(date);
         }
-        segment.ids[1].push_back(dateId);
-        segment.ids[2].push_back(interners[2].Intern(parts.time).first);
-        segment.ids[3].push_back(interners[3].Intern(parts.user).first);
+        scratch.ids[1].push_back(dateId);
+        scratch.ids[2].push_back(interners[2].Intern(parts.time).first);
+        scratch.ids[3].push_back(interners[3].Intern(parts.user).first);
     });
     if (!keep) return;
     out.values[0] = interners[0].TakeKeys();
@@ -190,12 +251,12 @@ void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText,
     out.values[2] = interners[2].TakeKeys();
     out.values[3] = interners[3].TakeKeys();
     RecordSegment& segment = out.segment;
-    segment.names.shrink_to_fit();
-    segment.sizes.shrink_to_fit();
-    segment.nameEnds.shrink_to_fit();
-    segment.sizeEnds.shrink_to_fit();
-    for (auto& ids : segment.ids)
-        ids.shrink_to_fit();
+    CopyExactly(scratch.names, segment.names);
+    CopyExactly(scratch.sizes, segment.sizes);
+    CopyExactly(scratch.nameEnds, segment.nameEnds);
+    CopyExactly(scratch.sizeEnds, segment.sizeEnds);
+    for (int c = 0; c < kSharedColumnCount; ++c)
+        CopyExactly(scratch.ids[c], segment.ids[c]);
 }
 
 // Reads and parses every block of the open log on `threads` threads; the
@@ -207,11 +268,12 @@ bool ParseAllBlocks(const BlockLoadOptions& options, bool keep, std::u16string_v
     bool failed = false;
     const auto work = [&] {
         std::string bytes;
+        RecordSegment scratch;
         std::size_t number = 0;
         try {
             while (source.Next(bytes, number)) {
                 auto parsed = std::make_unique<ParsedBlock>();
-                ParseBlock(bytes, keep, findText, *parsed);
+                ParseBlock(bytes, keep, findText, scratch, *parsed);
                 std::lock_guard guard(lock);
                 if (blocks.size() <= number) blocks.resize(number + 1);
                 blocks[number] = std::move(parsed);

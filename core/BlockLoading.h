@@ -17,7 +17,7 @@ struct BlockLoadOptions {
     std::size_t blockBytes = std::size_t{4} << 20;
     int threads = 2;
     // Work out the ranks of names and sizes on another thread afterwards.
-    bool rankWork = true;
+    bool rankWork = false;
 };
 
 // Empties `table`, then reads the log at `path` into it. False when the file

@@ -131,6 +131,7 @@ void ScanUnits(std::u16string_view units, std::u16string_view sought, Found foun
 
 } // namespace qk
 
+#include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -163,7 +164,7 @@ void ScanUnits(std::u16string_view units, std::u16string_view sought, Found foun
         while (i <= last && p[i] != first)
             ++i;
         if (i > last) return;
-        if (std::u16string_view(p + i + 1, m - 1) == sought.substr(1))
+        if (std::memcmp(p + i + 1, sought.data() + 1, (m - 1) * sizeof(char16_t)) == 0)
             i = found(i);
         else
             ++i;

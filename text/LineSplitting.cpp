@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace qk {
 namespace {
@@ -27,6 +30,26 @@ std::size_t AppendCodePoint(char16_t* to, std::size_t length, char32_t codePoint
 }
 
 } // namespace
+
+std::size_t FindLineEnd(const unsigned char* p, std::size_t from, std::size_t n) {
+    std::size_t i = from;
+#if defined(__SSE2__)
+    const __m128i feed = _mm_set1_epi8(0x0A);
+    const __m128i carriage = _mm_set1_epi8(0x0D);
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i ends =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, feed), _mm_cmpeq_epi8(v, carriage)),
+                         _mm_cmpeq_epi8(v, zero));
+        if (const int mask = _mm_movemask_epi8(ends))
+            return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    }
+#endif
+    while (i < n && !EndsLine(p[i]))
+        ++i;
+    return i;
+}
 
 std::size_t WholeLinesLength(std::string_view bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());

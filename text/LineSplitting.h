@@ -20,6 +20,9 @@ constexpr bool EndsLine(unsigned char byte) {
 // no line ends in `bytes`.
 std::size_t WholeLinesLength(std::string_view bytes);
 
+// The position of the first line end in [from, n) of `p`, or n.
+std::size_t FindLineEnd(const unsigned char* p, std::size_t from, std::size_t n);
+
 // Calls `line(bytes)` for every line of `bytes` (terminators excluded), in
 // order. `bytes` holds whole lines, except that the last one may lack its
 // end (as at the end of a file). An empty `bytes` holds no line.
@@ -29,11 +32,9 @@ template <typename Line> void ForEachLine(std::string_view bytes, Line line) {
     std::size_t start = 0;
     std::size_t i = 0;
     while (i < n) {
+        i = FindLineEnd(p, i, n);
+        if (i == n) break;
         const unsigned char b = p[i];
-        if (!EndsLine(b)) {
-            ++i;
-            continue;
-        }
         line(bytes.substr(start, i - start));
         i += (b == 0x0D && i + 1 < n && p[i + 1] == 0x0A) ? 2 : 1;
         start = i;
