@@ -2,9 +2,8 @@
 // line-by-line loading into AllRecords, a find that asks every field of every
 // record, and a stable sort that compares texts.
 #include "core/BlockLoading.h"
-#include "core/LogLoading.h"
-#include "core/RecordCommands.h"
 #include "core/RecordTable.h"
+#include "tests/core/ReferencePaths.h"
 #include "text/TextPrimitives.h"
 
 #include <gtest/gtest.h>
@@ -80,28 +79,12 @@ class RecordTableTest : public testing::Test {
         return Text::FromUtf8(path_.string());
     }
 
-    // The records of AllRecords as loaded line by line.
-    static std::vector<DuplicateRecord> ListRecords() {
-        std::vector<DuplicateRecord> records;
-        ResetCursor(AllRecords.list);
-        while (NextRecord(AllRecords.list))
-            records.push_back(*CurrentDuplicate(AllRecords));
-        return records;
-    }
-
     fs::path path_;
 };
 
 bool SameFields(const DuplicateRecord& a, const DuplicateRecord& b) {
     return a.path == b.path && a.name == b.name && a.size == b.size && a.date == b.date &&
            a.time == b.time && a.user == b.user;
-}
-
-// Whether record `index` is listed for `find`, asking every field.
-bool ListedFor(const RecordTable& table, std::uint32_t index, std::u16string_view find) {
-    for (int f = 0; f < kVisibleFieldCount; ++f)
-        if (FindText(FieldView(table, index, static_cast<RecordField>(f)), find) > 0) return true;
-    return false;
 }
 
 TEST_F(RecordTableTest, BlockLoadingGivesWhatLineByLineLoadingGives) {
@@ -112,8 +95,8 @@ TEST_F(RecordTableTest, BlockLoadingGivesWhatLineByLineLoadingGives) {
     const Case cases[] = {{1, 1}, {1, 2}, {2, 2}, {7, 2}, {64, 1}, {100, 2}, {4096, 2}};
     for (unsigned seed = 1; seed <= 6; ++seed) {
         const Text path = Write(RandomLog(seed, 400));
-        ASSERT_TRUE(ReadDuplicateLog(path));
-        const std::vector<DuplicateRecord> expected = ListRecords();
+        std::vector<DuplicateRecord> expected;
+        ASSERT_TRUE(reference::LoadLineByLine(path, expected));
         ASSERT_GT(expected.size(), 20u);
         for (const Case& c : cases) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", block " +
@@ -178,7 +161,7 @@ TEST_F(RecordTableTest, NarrowedFindsMarkAsFullFinds) {
         const std::int64_t listed = MarkByFindText(table, find);
         std::int64_t expected = 0;
         for (std::uint32_t i = 0; i < TableCount(table); ++i) {
-            const bool shown = std::u16string_view(find).empty() || ListedFor(table, i, find);
+            const bool shown = reference::Listed(table, i, find);
             ASSERT_EQ(table.shown[i] != 0, shown) << Text(find).ToUtf8() << " record " << i;
             expected += shown;
         }
@@ -195,10 +178,8 @@ TEST_F(RecordTableTest, RankSortsAreTheStableSort) {
     const std::uint32_t current = table.order[17];
     for (const int f : fields) {
         const auto field = static_cast<RecordField>(f);
+        expected = reference::MergeSorted(table, expected, field);
         SortTableByField(table, field);
-        std::stable_sort(expected.begin(), expected.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return FieldView(table, a, field) < FieldView(table, b, field);
-        });
         ASSERT_EQ(table.order, expected) << "field " << f;
         EXPECT_EQ(table.order[table.cursor], current);
     }
