@@ -55,6 +55,13 @@ bool Contains(std::u16string_view field, std::u16string_view sought) {
     return !field.empty() && field.find(sought) != std::u16string_view::npos;
 }
 
+std::u16string_view NameOf(const RecordTable& table, std::uint32_t index) {
+    return FieldView(table, index, RecordField::Name);
+}
+std::u16string_view NameOf(const RecordTable&, std::u16string_view name) {
+    return name;
+}
+
 // Marks the records of a segment whose name (or size) contains `sought`,
 // scanning the segment's run of names (or sizes) as one text.
 void MarkContaining(const std::vector<char16_t>& units, const std::vector<std::uint32_t>& ends,
@@ -99,7 +106,9 @@ struct SharedAnswers {
 };
 
 // The ranks of one column, by storage index.
-std::vector<std::uint32_t> ComputeRanks(const RecordTable& table, RecordField field) {
+// For names, `sorted` receives the storage indices in the order of the names.
+std::vector<std::uint32_t> ComputeRanks(const RecordTable& table, RecordField field,
+                                        std::vector<std::uint32_t>* sorted = nullptr) {
     const std::uint32_t count = TableCount(table);
     std::vector<std::uint32_t> ranks;
     try {
@@ -148,6 +157,11 @@ std::vector<std::uint32_t> ComputeRanks(const RecordTable& table, RecordField fi
         for (std::size_t k = 0; k < entries.size(); ++k) {
             if (k > 0 && less(entries[k - 1], entries[k])) ++rank;
             ranks[entries[k].index] = rank;
+        }
+        if (sorted) {
+            sorted->resize(count);
+            for (std::size_t k = 0; k < entries.size(); ++k)
+                (*sorted)[k] = entries[k].index;
         }
     } catch (const std::bad_alloc&) {
         ranks.clear();
@@ -221,6 +235,7 @@ void ClearTable(RecordTable& table) {
     table.lastFindHolds = false;
     for (auto& ranks : table.ranks)
         ranks = {};
+    table.byName = {};
 }
 
 const RecordSegment& SegmentOf(const RecordTable& table, std::uint32_t index) {
@@ -288,6 +303,7 @@ bool AppendAfterCursor(RecordTable& table, const DuplicateRecord& record) {
     table.lastFindHolds = false;
     for (auto& ranks : table.ranks)
         ranks = {};
+    table.byName = {};
     return true;
 }
 
@@ -311,6 +327,7 @@ bool AppendSegment(RecordTable& table, RecordSegment&& segment) {
     table.lastFindHolds = false;
     for (auto& ranks : table.ranks)
         ranks = {};
+    table.byName = {};
     return true;
 }
 
@@ -376,7 +393,9 @@ void SortTableByField(RecordTable& table, RecordField field) {
     if (table.order.size() < 2) return;
     FinishRankWork(table);
     const auto f = static_cast<std::size_t>(field);
-    if (table.ranks[f].empty()) table.ranks[f] = ComputeRanks(table, field);
+    if (table.ranks[f].empty())
+        table.ranks[f] =
+            ComputeRanks(table, field, field == RecordField::Name ? &table.byName : nullptr);
     const std::uint32_t current = table.cursor >= 0 ? table.order[table.cursor] : 0;
     if (table.ranks[f].empty() || !SortByRanks(table.order, table.ranks[f])) {
         // No memory for ranks: the order is sorted by comparing the texts.
@@ -393,12 +412,14 @@ void SortTableByField(RecordTable& table, RecordField field) {
 void StartRankWork(RecordTable& table) {
     FinishRankWork(table);
     if (TableCount(table) < 2) return;
+    table.rankWorkDone.store(false);
     try {
         table.rankWork = std::thread([&table] {
             auto& names = table.ranks[static_cast<std::size_t>(RecordField::Name)];
             auto& sizes = table.ranks[static_cast<std::size_t>(RecordField::Size)];
-            names = ComputeRanks(table, RecordField::Name);
+            names = ComputeRanks(table, RecordField::Name, &table.byName);
             sizes = ComputeRanks(table, RecordField::Size);
+            table.rankWorkDone.store(true, std::memory_order_release);
         });
     } catch (const std::system_error&) {
         // no thread: the ranks are computed on first use
@@ -417,11 +438,22 @@ void ListedRecords(const RecordTable& table, std::vector<std::uint32_t>& rows) {
         if (shown[index]) rows.push_back(index);
 }
 
-void RecordsNamed(const RecordTable& table, std::u16string_view name,
+void RecordsNamed(RecordTable& table, std::u16string_view name,
                   std::vector<std::uint32_t>& matches) {
     matches.clear();
     std::vector<std::uint32_t> found;
+    if (table.rankWork.joinable() && table.rankWorkDone.load(std::memory_order_acquire))
+        table.rankWork.join();
+    const bool indexed = !table.rankWork.joinable() && table.byName.size() == TableCount(table);
+    if (indexed) {
+        // The names in order: the matches stand together.
+        const auto [from, to] = std::equal_range(
+            table.byName.begin(), table.byName.end(), name,
+            [&](const auto& a, const auto& b) { return NameOf(table, a) < NameOf(table, b); });
+        found.assign(from, to);
+    }
     for (const RecordSegment& segment : table.segments) {
+        if (indexed) break;
         if (name.empty()) {
             for (std::uint32_t k = 0; k < segment.Count(); ++k)
                 if (segment.Name(k).empty()) found.push_back(segment.first + k);

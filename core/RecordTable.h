@@ -14,6 +14,7 @@
 #include "text/Text.h"
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -78,7 +79,10 @@ struct RecordTable {
     bool lastFindHolds = false;
     // Ranks by column (RecordField), by storage index; empty until needed.
     std::array<std::vector<std::uint32_t>, kVisibleFieldCount> ranks;
+    // Storage indices in the order of their names, once names are ranked.
+    std::vector<std::uint32_t> byName;
     std::thread rankWork; // computes the ranks of names and sizes after a load
+    std::atomic<bool> rankWorkDone{false};
 
     RecordTable() = default;
     RecordTable(const RecordTable&) = delete;
@@ -120,8 +124,9 @@ void FinishRankWork(RecordTable& table);
 // The storage indices of the listed records, in list order.
 void ListedRecords(const RecordTable& table, std::vector<std::uint32_t>& rows);
 // The storage indices of the records whose name is exactly `name`, in list
-// order, listed or not.
-void RecordsNamed(const RecordTable& table, std::u16string_view name,
+// order, listed or not. Looked up among the names in order once the rank
+// work has ordered them, otherwise found by a scan over all names.
+void RecordsNamed(RecordTable& table, std::u16string_view name,
                   std::vector<std::uint32_t>& matches);
 
 // Calls `found(position)` for occurrences of `sought` in `units`, from the

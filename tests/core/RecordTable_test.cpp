@@ -197,15 +197,24 @@ TEST_F(RecordTableTest, NameLookupAndListedRowsFollowTheListOrder) {
                  [&](std::uint32_t i) { return table.shown[i] != 0; });
     EXPECT_EQ(rows, expected);
 
-    for (const std::u16string_view name : {FieldView(table, table.order[5], RecordField::Name),
-                                           std::u16string_view(u"b.par"), std::u16string_view()}) {
-        std::vector<std::uint32_t> matches;
-        RecordsNamed(table, name, matches);
-        expected.clear();
-        std::copy_if(
-            table.order.begin(), table.order.end(), std::back_inserter(expected),
-            [&](std::uint32_t i) { return FieldView(table, i, RecordField::Name) == name; });
-        EXPECT_EQ(matches, expected) << Text(name).ToUtf8();
+    // Found by a scan, then among the names in order once they are ranked.
+    for (const bool ranked : {false, true}) {
+        if (ranked) {
+            SortTableByField(table, RecordField::Name);
+            SortTableByField(table, RecordField::Date);
+        }
+        for (const std::u16string_view name :
+             {FieldView(table, table.order[5], RecordField::Name), std::u16string_view(u"b.par"),
+              std::u16string_view()}) {
+            std::vector<std::uint32_t> matches;
+            RecordsNamed(table, name, matches);
+            expected.clear();
+            std::copy_if(
+                table.order.begin(), table.order.end(), std::back_inserter(expected),
+                [&](std::uint32_t i) { return FieldView(table, i, RecordField::Name) == name; });
+            EXPECT_EQ(matches, expected) << Text(name).ToUtf8() << " ranked " << ranked;
+        }
+        EXPECT_EQ(table.byName.size(), ranked ? TableCount(table) : 0u);
     }
 }
 
