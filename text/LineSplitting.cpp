@@ -69,7 +69,19 @@ void DecodeLineInto(std::string_view bytes, std::u16string& out) {
     std::size_t length = 0;
     std::size_t i = 0;
     while (i < n) {
-        // Plain ASCII, eight bytes at a time while it lasts.
+        // Plain ASCII, sixteen (then eight) bytes at a time while it lasts.
+#if defined(__SSE2__)
+        while (i + 16 <= n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            if (_mm_movemask_epi8(v) != 0) break;
+            const __m128i zero = _mm_setzero_si128();
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + length), _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + length + 8),
+                             _mm_unpackhi_epi8(v, zero));
+            length += 16;
+            i += 16;
+        }
+#endif
         while (i + 8 <= n) {
             std::uint64_t v;
             std::memcpy(&v, p + i, sizeof v);
