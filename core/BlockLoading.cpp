@@ -259,13 +259,32 @@ void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText,
         CopyExactly(scratch.ids[c], segment.ids[c]);
 }
 
-// Reads and parses every block of the open log on `threads` threads; the
-// parsed blocks come back in file order. False when memory ran out.
+// Reads and parses every block of the open log on `threads` threads and
+// hands each parsed block to `take`, one at a time and in file order, as soon
+// as the blocks before it are taken: the thread that finds it ready takes it
+// while the other goes on parsing. False when memory ran out.
+template <typename Take>
 bool ParseAllBlocks(const BlockLoadOptions& options, bool keep, std::u16string_view findText,
-                    std::vector<std::unique_ptr<ParsedBlock>>& blocks) {
+                    Take take) {
     BlockSource source(kLogFileNumber, options.blockBytes);
-    std::mutex lock;
+    std::mutex lock;                                 // guards the three below
+    std::vector<std::unique_ptr<ParsedBlock>> ready; // by number, until taken
+    std::size_t next = 0;                            // the number of the block to take next
     bool failed = false;
+    std::mutex taking; // held by the thread that takes blocks
+    const auto takeReady = [&] {
+        std::unique_lock turn(taking, std::try_to_lock);
+        if (!turn) return; // the other thread is taking them
+        for (;;) {
+            std::unique_ptr<ParsedBlock> block;
+            {
+                std::lock_guard guard(lock);
+                if (next >= ready.size() || !ready[next]) return;
+                block = std::move(ready[next++]);
+            }
+            take(*block);
+        }
+    };
     const auto work = [&] {
         std::string bytes;
         RecordSegment scratch;
@@ -274,9 +293,12 @@ bool ParseAllBlocks(const BlockLoadOptions& options, bool keep, std::u16string_v
             while (source.Next(bytes, number)) {
                 auto parsed = std::make_unique<ParsedBlock>();
                 ParseBlock(bytes, keep, findText, scratch, *parsed);
-                std::lock_guard guard(lock);
-                if (blocks.size() <= number) blocks.resize(number + 1);
-                blocks[number] = std::move(parsed);
+                {
+                    std::lock_guard guard(lock);
+                    if (ready.size() <= number) ready.resize(number + 1);
+                    ready[number] = std::move(parsed);
+                }
+                takeReady();
             }
         } catch (const std::bad_alloc&) {
             std::lock_guard guard(lock);
@@ -294,7 +316,31 @@ bool ParseAllBlocks(const BlockLoadOptions& options, bool keep, std::u16string_v
     work();
     for (std::thread& helper : helpers)
         helper.join();
+    // What is left: blocks behind one that was lost for want of memory, or
+    // one stored while the other thread was finishing its turn.
+    for (std::size_t number = next; number < ready.size(); ++number)
+        if (ready[number]) take(*ready[number]);
     return !failed;
+}
+
+// Puts the records of a parsed block into the table: its local ids become
+// the table's. False when memory ran out.
+bool TakeBlock(RecordTable& table, ParsedBlock& block, std::vector<std::uint32_t>& remap) {
+    RecordSegment& segment = block.segment;
+    if (segment.Count() == 0) return true;
+    for (int c = 0; c < kSharedColumnCount; ++c) {
+        const TextRun& values = block.values[c];
+        try {
+            remap.resize(values.ends.size());
+            for (std::uint32_t k = 0; k < values.ends.size(); ++k)
+                remap[k] = table.shared[c].Intern(values[k]);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        for (std::uint32_t& id : segment.ids[c])
+            id = remap[id];
+    }
+    return AppendSegment(table, std::move(segment));
 }
 
 } // namespace
@@ -302,40 +348,11 @@ bool ParseAllBlocks(const BlockLoadOptions& options, bool keep, std::u16string_v
 bool LoadLogTable(const Text& path, RecordTable& table, const BlockLoadOptions& options) {
     ClearTable(table);
     if (OpenTextFile(kLogFileNumber, path) == 0) return false;
-    std::vector<std::unique_ptr<ParsedBlock>> blocks;
-    ParseAllBlocks(options, true, {}, blocks);
-    CloseTextFile(kLogFileNumber);
-
-    std::size_t total = 0;
-    for (const auto& block : blocks)
-        total += block ? block->segment.Count() : 0;
-    try {
-        table.shown.reserve(total);
-        table.order.reserve(total);
-    } catch (const std::bad_alloc&) {
-        // the appends below grow them as far as memory goes
-    }
     std::vector<std::uint32_t> remap;
-    for (auto& block : blocks) {
-        if (!block || block->segment.Count() == 0) continue;
-        RecordSegment& segment = block->segment;
-        bool remapped = true;
-        for (int c = 0; c < kSharedColumnCount && remapped; ++c) {
-            const TextRun& values = block->values[c];
-            try {
-                remap.resize(values.ends.size());
-                for (std::uint32_t k = 0; k < values.ends.size(); ++k)
-                    remap[k] = table.shared[c].Intern(values[k]);
-            } catch (const std::bad_alloc&) {
-                remapped = false;
-                break;
-            }
-            for (std::uint32_t& id : segment.ids[c])
-                id = remap[id];
-        }
-        if (!remapped || !AppendSegment(table, std::move(segment))) break;
-        block.reset();
-    }
+    bool full = false; // no memory for more records: the rest is dropped
+    ParseAllBlocks(options, true, {},
+                   [&](ParsedBlock& block) { full = full || !TakeBlock(table, block, remap); });
+    CloseTextFile(kLogFileNumber);
     if (options.rankWork) StartRankWork(table);
     return true;
 }
@@ -344,14 +361,11 @@ bool CountLogRecords(const Text& path, std::u16string_view findText, std::int64_
                      std::int64_t& total, const BlockLoadOptions& options) {
     listed = total = 0;
     if (OpenTextFile(kLogFileNumber, path) == 0) return false;
-    std::vector<std::unique_ptr<ParsedBlock>> blocks;
-    ParseAllBlocks(options, false, findText, blocks);
+    ParseAllBlocks(options, false, findText, [&](const ParsedBlock& block) {
+        total += block.total;
+        listed += block.listed;
+    });
     CloseTextFile(kLogFileNumber);
-    for (const auto& block : blocks) {
-        if (!block) continue;
-        total += block->total;
-        listed += block->listed;
-    }
     if (findText.empty()) listed = total;
     return true;
 }
