@@ -210,6 +210,7 @@ void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText,
     scratch.sizes.clear();
     scratch.nameEnds.clear();
     scratch.sizeEnds.clear();
+    scratch.sizeUnits = 0;
     for (auto& ids : scratch.ids)
         ids.clear();
     // Counting looks at the bytes first: most lines need no decoding at all.
@@ -255,6 +256,7 @@ void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText,
     CopyExactly(scratch.sizes, segment.sizes);
     CopyExactly(scratch.nameEnds, segment.nameEnds);
     CopyExactly(scratch.sizeEnds, segment.sizeEnds);
+    segment.sizeUnits = scratch.sizeUnits;
     for (int c = 0; c < kSharedColumnCount; ++c)
         CopyExactly(scratch.ids[c], segment.ids[c]);
 }

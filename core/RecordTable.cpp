@@ -78,6 +78,13 @@ void MarkContaining(const std::vector<char16_t>& units, const std::vector<std::u
     });
 }
 
+// Whether the units of `findText` may all stand in the segment's sizes.
+bool MayBeInSizes(const RecordSegment& segment, std::u16string_view findText) {
+    for (const char16_t unit : findText)
+        if (!(segment.sizeUnits >> (unit % 64) & 1)) return false;
+    return true;
+}
+
 // Whether the shared texts contain the find text, asked once per text.
 struct SharedAnswers {
     std::array<std::vector<std::uint8_t>, kSharedColumnCount> known; // 0 not asked, 1 no, 2 yes
@@ -175,6 +182,8 @@ void RecordSegment::Append(std::u16string_view name, std::u16string_view size) {
     names.insert(names.end(), name.begin(), name.end());
     nameEnds.push_back(static_cast<std::uint32_t>(names.size()));
     sizes.insert(sizes.end(), size.begin(), size.end());
+    for (const char16_t unit : size)
+        sizeUnits |= std::uint64_t{1} << (unit % 64);
     sizeEnds.push_back(static_cast<std::uint32_t>(sizes.size()));
 }
 
@@ -374,12 +383,29 @@ std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bo
             }
             continue;
         }
+        // The shared texts first: their answers are known after a few
+        // records. Only names and sizes of records they leave unlisted need
+        // reading: one by one when these are few, else in one scan each.
         hit.assign(n, 0);
-        MarkContaining(segment.names, segment.nameEnds, findText, hit.data());
-        MarkContaining(segment.sizes, segment.sizeEnds, findText, hit.data());
+        std::uint32_t open = 0;
         for (std::uint32_t k = 0; k < n; ++k) {
             if (narrowing && !shown[k]) continue;
-            shown[k] = hit[k] || answers.AnyContains(table, segment, k, findText);
+            hit[k] = answers.AnyContains(table, segment, k, findText) ? 2 : 0;
+            open += hit[k] == 0;
+        }
+        const bool inSizes = MayBeInSizes(segment, findText);
+        if (open * 4 < n) {
+            for (std::uint32_t k = 0; k < n; ++k)
+                if (hit[k] == 0 && (!narrowing || shown[k]))
+                    hit[k] = Contains(segment.Name(k), findText) ||
+                             (inSizes && Contains(segment.Size(k), findText));
+        } else if (open > 0) {
+            MarkContaining(segment.names, segment.nameEnds, findText, hit.data());
+            if (inSizes) MarkContaining(segment.sizes, segment.sizeEnds, findText, hit.data());
+        }
+        for (std::uint32_t k = 0; k < n; ++k) {
+            if (narrowing && !shown[k]) continue;
+            shown[k] = hit[k] != 0;
             listed += shown[k];
         }
     }

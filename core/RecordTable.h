@@ -37,6 +37,9 @@ struct RecordSegment {
     std::vector<std::uint32_t> nameEnds, sizeEnds;
     // Ids into the table's shared texts, one column per SharedColumn.
     std::array<std::vector<std::uint32_t>, kSharedColumnCount> ids;
+    // Bit u % 64 is set when some size holds unit u: a find text with a unit
+    // whose bit is clear is in no size of the segment.
+    std::uint64_t sizeUnits = 0;
 
     std::uint32_t Count() const { return static_cast<std::uint32_t>(nameEnds.size()); }
     std::u16string_view Name(std::uint32_t k) const { return Span(names, nameEnds, k); }
