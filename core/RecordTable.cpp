@@ -114,8 +114,12 @@ struct SharedAnswers {
 
 // The ranks of one column, by storage index.
 // For names, `sorted` receives the storage indices in the order of the names.
+// Thrown inside the rank work when it is called off.
+struct RankWorkCalledOff {};
+
 std::vector<std::uint32_t> ComputeRanks(const RecordTable& table, RecordField field,
-                                        std::vector<std::uint32_t>* sorted = nullptr) {
+                                        std::vector<std::uint32_t>* sorted = nullptr,
+                                        const std::atomic<bool>* calledOff = nullptr) {
     const std::uint32_t count = TableCount(table);
     std::vector<std::uint32_t> ranks;
     try {
@@ -154,8 +158,9 @@ std::vector<std::uint32_t> ComputeRanks(const RecordTable& table, RecordField fi
                     {key, text.data(), static_cast<std::uint32_t>(text.size()), segment.first + k});
             }
         }
-        const auto less = [](const Entry& a, const Entry& b) {
+        const auto less = [calledOff](const Entry& a, const Entry& b) {
             if (a.key != b.key) return a.key < b.key;
+            if (calledOff && calledOff->load(std::memory_order_relaxed)) throw RankWorkCalledOff{};
             return std::u16string_view(a.units, a.length) < std::u16string_view(b.units, b.length);
         };
         std::sort(entries.begin(), entries.end(), less);
@@ -172,6 +177,9 @@ std::vector<std::uint32_t> ComputeRanks(const RecordTable& table, RecordField fi
         }
     } catch (const std::bad_alloc&) {
         ranks.clear();
+    } catch (const RankWorkCalledOff&) {
+        ranks.clear();
+        if (sorted) sorted->clear();
     }
     return ranks;
 }
@@ -224,7 +232,7 @@ void SharedTexts::Clear() {
 }
 
 RecordTable::~RecordTable() {
-    FinishRankWork(*this);
+    CallOffRankWork(*this);
 }
 
 std::uint32_t TableCount(const RecordTable& table) {
@@ -232,7 +240,7 @@ std::uint32_t TableCount(const RecordTable& table) {
 }
 
 void ClearTable(RecordTable& table) {
-    FinishRankWork(table);
+    CallOffRankWork(table);
     table.segments = {};
     for (SharedTexts& texts : table.shared)
         texts.Clear();
@@ -285,7 +293,7 @@ DuplicateRecord RecordAt(const RecordTable& table, std::uint32_t index) {
 }
 
 bool AppendAfterCursor(RecordTable& table, const DuplicateRecord& record) {
-    FinishRankWork(table);
+    CallOffRankWork(table);
     try {
         if (table.segments.empty()) {
             table.segments.emplace_back();
@@ -317,7 +325,7 @@ bool AppendAfterCursor(RecordTable& table, const DuplicateRecord& record) {
 }
 
 bool AppendSegment(RecordTable& table, RecordSegment&& segment) {
-    FinishRankWork(table);
+    CallOffRankWork(table);
     const std::uint32_t first = TableCount(table);
     const std::uint32_t count = segment.Count();
     try {
@@ -436,15 +444,16 @@ void SortTableByField(RecordTable& table, RecordField field) {
 }
 
 void StartRankWork(RecordTable& table) {
-    FinishRankWork(table);
+    CallOffRankWork(table);
     if (TableCount(table) < 2) return;
     table.rankWorkDone.store(false);
+    table.rankWorkCalledOff.store(false);
     try {
         table.rankWork = std::thread([&table] {
             auto& names = table.ranks[static_cast<std::size_t>(RecordField::Name)];
             auto& sizes = table.ranks[static_cast<std::size_t>(RecordField::Size)];
-            names = ComputeRanks(table, RecordField::Name, &table.byName);
-            sizes = ComputeRanks(table, RecordField::Size);
+            names = ComputeRanks(table, RecordField::Name, &table.byName, &table.rankWorkCalledOff);
+            sizes = ComputeRanks(table, RecordField::Size, nullptr, &table.rankWorkCalledOff);
             table.rankWorkDone.store(true, std::memory_order_release);
         });
     } catch (const std::system_error&) {
@@ -454,6 +463,15 @@ void StartRankWork(RecordTable& table) {
 
 void FinishRankWork(RecordTable& table) {
     if (table.rankWork.joinable()) table.rankWork.join();
+}
+
+void CallOffRankWork(RecordTable& table) {
+    if (!table.rankWork.joinable()) return;
+    table.rankWorkCalledOff.store(true, std::memory_order_relaxed);
+    table.rankWork.join();
+    for (auto& ranks : table.ranks)
+        ranks = {};
+    table.byName = {};
 }
 
 void ListedRecords(const RecordTable& table, std::vector<std::uint32_t>& rows) {

@@ -86,6 +86,7 @@ struct RecordTable {
     std::vector<std::uint32_t> byName;
     std::thread rankWork; // computes the ranks of names and sizes after a load
     std::atomic<bool> rankWorkDone{false};
+    std::atomic<bool> rankWorkCalledOff{false};
 
     RecordTable() = default;
     RecordTable(const RecordTable&) = delete;
@@ -94,7 +95,7 @@ struct RecordTable {
 };
 
 std::uint32_t TableCount(const RecordTable& table);
-// Empties the table (after any rank work has ended).
+// Empties the table (any rank work is called off).
 void ClearTable(RecordTable& table);
 // The segment that holds storage index `index`.
 const RecordSegment& SegmentOf(const RecordTable& table, std::uint32_t index);
@@ -123,6 +124,8 @@ void SortTableByField(RecordTable& table, RecordField field);
 void StartRankWork(RecordTable& table);
 // Waits for that work.
 void FinishRankWork(RecordTable& table);
+// Stops that work soon and drops what it did (the table is about to change).
+void CallOffRankWork(RecordTable& table);
 
 // The storage indices of the listed records, in list order.
 void ListedRecords(const RecordTable& table, std::vector<std::uint32_t>& rows);
