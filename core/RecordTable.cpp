@@ -516,13 +516,19 @@ void RecordsNamed(RecordTable& table, std::u16string_view name,
                   });
     }
     if (found.empty()) return;
-    // Into list order: the found indices are few, the order long.
-    std::vector<std::uint8_t> isMatch(TableCount(table), 0);
+    // Into list order: the found indices are few, the order long. One pass
+    // over the order asks a small bit set first (it stays in the nearest
+    // cache) and the sorted found indices only for the indices it lets by.
+    std::sort(found.begin(), found.end());
+    constexpr std::uint32_t kBits = 1 << 16;
+    std::vector<std::uint64_t> maybe(kBits / 64, 0);
     for (const std::uint32_t index : found)
-        isMatch[index] = 1;
+        maybe[(index % kBits) / 64] |= std::uint64_t{1} << (index % 64);
     matches.reserve(found.size());
     for (const std::uint32_t index : table.order)
-        if (isMatch[index]) matches.push_back(index);
+        if ((maybe[(index % kBits) / 64] >> (index % 64) & 1) &&
+            std::binary_search(found.begin(), found.end(), index))
+            matches.push_back(index);
 }
 
 } // namespace qk
