@@ -3,22 +3,23 @@
 #include "core/DuplicateRecord.h"
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
+#include "core/RecordTable.h"
 #include "core/RecordWalk.h"
 #include "ui/Controls.h"
 #include "ui/Dialogs.h"
 #include "ui/MainWindow.h"
+
+#include <vector>
 
 namespace qk {
 namespace {
 
 constexpr int kNameColumn = static_cast<int>(RecordField::Name);
 
-// Appends the rows of `list`'s records that pass `include` to `control`.
-template <typename Include>
-void FillListView(std::int64_t control, ListVariable& list, Include include) {
+// Appends a row for every record of `list` to `control`.
+void FillListView(std::int64_t control, ListVariable& list) {
     std::int64_t row = 0;
     WalkRecords(list, [&](const DuplicateRecord& record) {
-        if (!include(record)) return;
         AddRow(control, -1, FieldOf(record, RecordField::Path));
         for (int column = 1; column < kVisibleFieldCount; ++column)
             SetCellText(control, row, FieldOf(record, static_cast<RecordField>(column)), column);
@@ -26,21 +27,51 @@ void FillListView(std::int64_t control, ListVariable& list, Include include) {
     });
 }
 
+// The upper list reads its rows from the loaded records.
+class RecordRows final : public RowSource {
+  public:
+    std::u16string_view CellText(std::uint32_t item, int column) const override {
+        if (item >= TableCount(AllRecords) || column < 0 || column >= kVisibleFieldCount) return {};
+        return FieldView(AllRecords, item, static_cast<RecordField>(column));
+    }
+};
+
+const RecordRows gRecordRows;
+
 } // namespace
 
 bool LoadDuplicateLog(const Text& given) {
     const Text path = given.empty() ? ChooseFileToOpen(u"LOG-Datei", u"*.txt", u"*.txt", 0) : given;
     if (path.empty()) return false;
     if (!ReadDuplicateLog(path)) ShowMessage(u"Information", u"Konnte Datei nicht öffnen!");
+    // The ranks of names and sizes, for their sorts and the name lookup,
+    // are worked out on the other core while the user looks at the list.
+    StartRankWork(AllRecords);
     return true;
 }
 
 void FillRecordListView() {
-    FillListView(RecordListView, AllRecords, IsShown);
+    static std::vector<std::uint32_t> rows;
+    ListedRecords(AllRecords, rows);
+    if (RowCount(RecordListView) == 0) {
+        // One index per listed record; the list reads the texts it shows.
+        ShowRows(RecordListView, &gRecordRows, std::move(rows));
+        rows = {};
+        return;
+    }
+    // Rows are there already: the new ones are appended after them.
+    std::int64_t row = RowCount(RecordListView);
+    for (const std::uint32_t index : rows) {
+        AddRow(RecordListView, -1, FieldText(AllRecords, index, RecordField::Path));
+        for (int column = 1; column < kVisibleFieldCount; ++column)
+            SetCellText(RecordListView, row,
+                        FieldText(AllRecords, index, static_cast<RecordField>(column)), column);
+        ++row;
+    }
 }
 
 void ShowStartCount() {
-    const std::int64_t total = RecordCount(AllRecords.list);
+    const std::int64_t total = TableCount(AllRecords);
     SetControlText(CountLabel, CountLabelText(total, total));
 }
 
@@ -59,7 +90,7 @@ void ShowNameMatches() {
         return;
     }
     CollectNameMatches(GetCellText(RecordListView, row, kNameColumn));
-    FillListView(MatchListView, NameMatches, [](const DuplicateRecord&) { return true; });
+    FillListView(MatchListView, NameMatches);
 }
 
 void ApplyFindFilter() {
@@ -69,8 +100,7 @@ void ApplyFindFilter() {
     ClearRecords(NameMatches.list);
     MarkRecordsByFindText(findText);
     FillRecordListView();
-    SetControlText(CountLabel,
-                   CountLabelText(RowCount(RecordListView), RecordCount(AllRecords.list)));
+    SetControlText(CountLabel, CountLabelText(RowCount(RecordListView), TableCount(AllRecords)));
 }
 
 } // namespace qk

@@ -1,6 +1,7 @@
 #include "core/BlockLoading.h"
 
 #include "core/LogLineParser.h"
+#include "core/RecordCommands.h"
 #include "text/LineSplitting.h"
 #include "text/TextFileReader.h"
 
@@ -146,10 +147,6 @@ class BlockSource {
     std::size_t next_ = 0;
 };
 
-bool Contains(std::u16string_view field, std::u16string_view sought) {
-    return !field.empty() && field.find(sought) != std::u16string_view::npos;
-}
-
 // Whether a line is a log record, decided on its bytes as the parser decides
 // on its units: a "\\" or "/" before the first "|", and one of the
 // extensions. All of these are ASCII, which decoding leaves as it is.
@@ -187,10 +184,6 @@ bool FoundOnlyAsLogged(std::u16string_view findText) {
     return outsideSizes;
 }
 
-void AppendDate(const LogLineParts& parts, std::u16string& date) {
-    date.assign(parts.year).append(1, u'.').append(parts.month).append(1, u'.').append(parts.day);
-}
-
 // Copies `from` into `to` at its exact size.
 template <typename T> void CopyExactly(const std::vector<T>& from, std::vector<T>& to) {
     to.assign(from.begin(), from.end());
@@ -224,10 +217,13 @@ void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText,
             if (asLogged && lineBytes.find(findBytes) == lineBytes.npos) return;
             DecodeLineInto(lineBytes, line);
             if (!SplitLogLine(line, parts)) return;
-            AppendDate(parts, date);
-            if (Contains(parts.path, findText) || Contains(parts.name, findText) ||
-                Contains(parts.SizeView(), findText) || Contains(date, findText) ||
-                Contains(parts.time, findText) || Contains(parts.user, findText))
+            date.clear();
+            AppendDate(date, parts);
+            const std::u16string_view fields[kVisibleFieldCount] = {
+                parts.path, parts.name, parts.SizeView(), date, parts.time, parts.user};
+            if (AnyVisibleFieldContains([&](RecordField field) {
+                    return FieldContains(fields[static_cast<std::size_t>(field)], findText);
+                }))
                 ++out.listed;
             return;
         }
@@ -239,7 +235,8 @@ void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText,
         // Dates are looked up as logged and reordered once per block.
         const auto [dateId, newDate] = interners[1].Intern(parts.dateToken);
         if (newDate) {
-            AppendDate(parts, date);
+            date.clear();
+            AppendDate(date, parts);
             dates.Add(date);
         }
         scratch.ids[1].push_back(dateId);

@@ -1,6 +1,8 @@
 #include "core/RecordTable.h"
 
+#include "core/RecordCommands.h"
 #include "records/RankSort.h"
+#include "text/Scan.h"
 
 #include <algorithm>
 #include <cstring>
@@ -51,10 +53,6 @@ std::size_t ColumnIndex(SharedColumn column) {
     return static_cast<std::size_t>(column);
 }
 
-bool Contains(std::u16string_view field, std::u16string_view sought) {
-    return !field.empty() && field.find(sought) != std::u16string_view::npos;
-}
-
 std::u16string_view NameOf(const RecordTable& table, std::uint32_t index) {
     return FieldView(table, index, RecordField::Name);
 }
@@ -67,15 +65,16 @@ std::u16string_view NameOf(const RecordTable&, std::u16string_view name) {
 void MarkContaining(const std::vector<char16_t>& units, const std::vector<std::uint32_t>& ends,
                     std::u16string_view sought, std::uint8_t* hit) {
     std::size_t record = 0;
-    ScanUnits(std::u16string_view(units.data(), units.size()), sought, [&](std::size_t at) {
-        while (ends[record] <= at)
-            ++record;
-        if (at + sought.size() <= ends[record]) {
-            hit[record] = 1;
-            return static_cast<std::size_t>(ends[record]); // on to the next record
-        }
-        return at + 1;
-    });
+    FindEachOccurrence(
+        std::u16string_view(units.data(), units.size()), sought, [&](std::size_t at) {
+            while (ends[record] <= at)
+                ++record;
+            if (at + sought.size() <= ends[record]) {
+                hit[record] = 1;
+                return static_cast<std::size_t>(ends[record]); // on to the next record
+            }
+            return at + 1;
+        });
 }
 
 // Whether the units of `findText` may all stand in the segment's sizes.
@@ -101,7 +100,7 @@ struct SharedAnswers {
     bool Contains(const RecordTable& table, int column, std::uint32_t id,
                   std::u16string_view sought) {
         std::uint8_t& answer = known[column][id];
-        if (answer == 0) answer = qk::Contains(table.shared[column][id].view(), sought) ? 2 : 1;
+        if (answer == 0) answer = FieldContains(table.shared[column][id].view(), sought) ? 2 : 1;
         return answer == 2;
     }
     bool AnyContains(const RecordTable& table, const RecordSegment& segment, std::uint32_t k,
@@ -230,6 +229,8 @@ void SharedTexts::Clear() {
     texts_ = {};
     slots_ = {};
 }
+
+RecordTable AllRecords;
 
 RecordTable::~RecordTable() {
     CallOffRankWork(*this);
@@ -366,7 +367,7 @@ std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bo
         for (std::uint32_t i = 0; i < count; ++i) {
             bool any = false;
             for (int f = 0; f < kVisibleFieldCount && !any; ++f)
-                any = Contains(FieldView(table, i, static_cast<RecordField>(f)), findText);
+                any = FieldContains(FieldView(table, i, static_cast<RecordField>(f)), findText);
             table.shown[i] = any;
             listed += any;
         }
@@ -384,8 +385,8 @@ std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bo
         if (fewListed) {
             for (std::uint32_t k = 0; k < n; ++k) {
                 if (!shown[k]) continue;
-                shown[k] = Contains(segment.Name(k), findText) ||
-                           Contains(segment.Size(k), findText) ||
+                shown[k] = FieldContains(segment.Name(k), findText) ||
+                           FieldContains(segment.Size(k), findText) ||
                            answers.AnyContains(table, segment, k, findText);
                 listed += shown[k];
             }
@@ -405,8 +406,8 @@ std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bo
         if (open * 4 < n) {
             for (std::uint32_t k = 0; k < n; ++k)
                 if (hit[k] == 0 && (!narrowing || shown[k]))
-                    hit[k] = Contains(segment.Name(k), findText) ||
-                             (inSizes && Contains(segment.Size(k), findText));
+                    hit[k] = FieldContains(segment.Name(k), findText) ||
+                             (inSizes && FieldContains(segment.Size(k), findText));
         } else if (open > 0) {
             MarkContaining(segment.names, segment.nameEnds, findText, hit.data());
             if (inSizes) MarkContaining(segment.sizes, segment.sizeEnds, findText, hit.data());
@@ -505,15 +506,16 @@ void RecordsNamed(RecordTable& table, std::u16string_view name,
         }
         std::size_t record = 0;
         const auto& ends = segment.nameEnds;
-        ScanUnits(std::u16string_view(segment.names.data(), segment.names.size()), name,
-                  [&](std::size_t at) {
-                      while (ends[record] <= at)
-                          ++record;
-                      const std::size_t start = record ? ends[record - 1] : 0;
-                      if (at == start && at + name.size() == ends[record])
-                          found.push_back(segment.first + static_cast<std::uint32_t>(record));
-                      return static_cast<std::size_t>(ends[record]);
-                  });
+        FindEachOccurrence(std::u16string_view(segment.names.data(), segment.names.size()), name,
+                           [&](std::size_t at) {
+                               while (ends[record] <= at)
+                                   ++record;
+                               const std::size_t start = record ? ends[record - 1] : 0;
+                               if (at == start && at + name.size() == ends[record])
+                                   found.push_back(segment.first +
+                                                   static_cast<std::uint32_t>(record));
+                               return static_cast<std::size_t>(ends[record]);
+                           });
     }
     if (found.empty()) return;
     // Into list order: the found indices are few, the order long. One pass

@@ -94,6 +94,9 @@ struct RecordTable {
     ~RecordTable();
 };
 
+// Every accepted line of the log, in file order until the first sort.
+extern RecordTable AllRecords;
+
 std::uint32_t TableCount(const RecordTable& table);
 // Empties the table (any rank work is called off).
 void ClearTable(RecordTable& table);
@@ -134,52 +137,5 @@ void ListedRecords(const RecordTable& table, std::vector<std::uint32_t>& rows);
 // work has ordered them, otherwise found by a scan over all names.
 void RecordsNamed(RecordTable& table, std::u16string_view name,
                   std::vector<std::uint32_t>& matches);
-
-// Calls `found(position)` for occurrences of `sought` in `units`, from the
-// left; `found` returns where to go on looking (past the position, at least).
-template <typename Found>
-void ScanUnits(std::u16string_view units, std::u16string_view sought, Found found);
-
-} // namespace qk
-
-#include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
-namespace qk {
-
-template <typename Found>
-void ScanUnits(std::u16string_view units, std::u16string_view sought, Found found) {
-    const std::size_t n = units.size();
-    const std::size_t m = sought.size();
-    if (m == 0 || m > n) return;
-    const char16_t first = sought[0];
-    const char16_t* p = units.data();
-    const std::size_t last = n - m; // the last position an occurrence can start at
-    std::size_t i = 0;
-    while (i <= last) {
-#if defined(__SSE2__)
-        const __m128i wanted = _mm_set1_epi16(static_cast<short>(first));
-        while (i + 8 <= last + 1) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            const unsigned mask =
-                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(v, wanted)));
-            if (mask) {
-                i += static_cast<std::size_t>(__builtin_ctz(mask)) / 2;
-                break;
-            }
-            i += 8;
-        }
-#endif
-        while (i <= last && p[i] != first)
-            ++i;
-        if (i > last) return;
-        if (std::memcmp(p + i + 1, sought.data() + 1, (m - 1) * sizeof(char16_t)) == 0)
-            i = found(i);
-        else
-            ++i;
-    }
-}
 
 } // namespace qk

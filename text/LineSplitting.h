@@ -3,6 +3,8 @@
 // one line's bytes. Every line comes out exactly as ReadTextLine gives it.
 #pragma once
 
+#include "text/Scan.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -19,9 +21,6 @@ constexpr bool EndsLine(unsigned char byte) {
 // very last byte is not, since a LF may follow it in the next block. 0 when
 // no line ends in `bytes`.
 std::size_t WholeLinesLength(std::string_view bytes);
-
-// The position of the first line end in [from, n) of `p`, or n.
-std::size_t FindLineEnd(const unsigned char* p, std::size_t from, std::size_t n);
 
 // Calls `line(bytes)` for every line of `bytes` (terminators excluded), in
 // order. `bytes` holds whole lines, except that the last one may lack its

@@ -12,6 +12,7 @@
 #include "core/DuplicateRecord.h"
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
+#include "core/RecordTable.h"
 #include "records/RecordList.h"
 #include "text/Text.h"
 
@@ -273,7 +274,8 @@ bool Flush(std::string& out) {
 }
 
 // Prints the records of `list` that pass `include`.
-template <typename Include> bool PrintList(ListVariable& list, bool csv, Include include) {
+// Prints the records that `each` hands to its callback, in order.
+template <typename Each> bool PrintRecords(bool csv, Each each) {
     constexpr std::size_t kChunk = 1 << 16;
     std::string out;
     if (csv) {
@@ -283,14 +285,12 @@ template <typename Include> bool PrintList(ListVariable& list, bool csv, Include
         }
         out += "\r\n";
     }
-    ResetCursor(list.list);
-    while (NextRecord(list.list)) {
-        const DuplicateRecord& record = *CurrentDuplicate(list);
-        if (!include(record)) continue;
+    bool written = true;
+    each([&](const DuplicateRecord& record) {
         AppendRecordLine(out, record, csv);
-        if (out.size() >= kChunk && !Flush(out)) return false;
-    }
-    return Flush(out) && std::fflush(stdout) == 0;
+        if (out.size() >= kChunk && written) written = Flush(out);
+    });
+    return written && Flush(out) && std::fflush(stdout) == 0;
 }
 
 int Run(int argc, char** argv) {
@@ -341,9 +341,16 @@ int Run(int argc, char** argv) {
 
     bool written;
     if (!options.actions.empty() && options.actions.back().kind == ActionKind::SameName) {
-        written = PrintList(NameMatches, options.csv, [](const DuplicateRecord&) { return true; });
+        written = PrintRecords(options.csv, [](auto print) {
+            ResetCursor(NameMatches.list);
+            while (NextRecord(NameMatches.list))
+                print(*CurrentDuplicate(NameMatches));
+        });
     } else {
-        written = PrintList(AllRecords, options.csv, IsShown);
+        written = PrintRecords(options.csv, [](auto print) {
+            for (const std::uint32_t index : AllRecords.order)
+                if (AllRecords.shown[index]) print(RecordAt(AllRecords, index));
+        });
     }
     if (!written) {
         std::fprintf(stderr, "quellkamp-list: cannot write the output: %s\n", std::strerror(errno));

@@ -1,5 +1,6 @@
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
+#include "core/RecordTable.h"
 #include "core/RecordWalk.h"
 
 #include <gtest/gtest.h>
@@ -27,6 +28,13 @@ class LoadedLog : public testing::Test {
         return ReadDuplicateLog(Text::FromUtf8(path_.string()));
     }
 
+    // Field `field` of every loaded record, in list order.
+    static std::vector<std::string> Column(RecordTable& table, Text DuplicateRecord::*field) {
+        std::vector<std::string> values;
+        for (const std::uint32_t index : table.order)
+            values.push_back((RecordAt(table, index).*field).ToUtf8());
+        return values;
+    }
     // Field `field` of every record of `list`, in list order.
     static std::vector<std::string> Column(ListVariable& list, Text DuplicateRecord::*field) {
         std::vector<std::string> values;
@@ -48,7 +56,7 @@ TEST_F(LoadedLog, KeepsAcceptedLinesInFileOrder) {
                      "D:\\x\\a.PAR 1 01.01.2001 t u\n"
                      "D:\\y\\a.par 1 01.01.2001 t u\r"
                      "D:\\x\\b.dft 2 01.01.2001 t u"));
-    EXPECT_EQ(RecordCount(AllRecords.list), 3);
+    EXPECT_EQ(TableCount(AllRecords), 3);
     EXPECT_EQ(Column(AllRecords, &DuplicateRecord::name), (Strings{"c.par ", "a.par ", "b.dft "}));
     EXPECT_EQ(Column(AllRecords, &DuplicateRecord::shown), (Strings{"1", "1", "1"}));
     EXPECT_EQ(RecordCount(NameMatches.list), 0);
@@ -56,13 +64,12 @@ TEST_F(LoadedLog, KeepsAcceptedLinesInFileOrder) {
 
 TEST_F(LoadedLog, UnopenableOrEmptyLogsLeaveBothListsEmpty) {
     EXPECT_TRUE(Load(""));
-    EXPECT_EQ(RecordCount(AllRecords.list), 0);
+    EXPECT_EQ(TableCount(AllRecords), 0);
     ASSERT_TRUE(Load("D:\\x\\a.par 1 01.01.2001 t u\n"));
-    EXPECT_EQ(RecordCount(AllRecords.list), 1);
+    EXPECT_EQ(TableCount(AllRecords), 1);
     fs::remove(path_);
     EXPECT_FALSE(ReadDuplicateLog(Text::FromUtf8(path_.string())));
-    ASSERT_NE(AllRecords.list, nullptr);
-    EXPECT_EQ(RecordCount(AllRecords.list), 0);
+    EXPECT_EQ(TableCount(AllRecords), 0);
     EXPECT_EQ(RecordCount(NameMatches.list), 0);
 }
 
@@ -125,7 +132,7 @@ TEST_F(LoadedLog, CountingAgreesWithLoadingAndFinding) {
         const std::int64_t expected = MarkRecordsByFindText(find);
         std::int64_t listed = -1, total = -1;
         ASSERT_TRUE(CountDuplicateLog(path, find, listed, total));
-        EXPECT_EQ(total, RecordCount(AllRecords.list));
+        EXPECT_EQ(total, TableCount(AllRecords));
         EXPECT_EQ(listed, expected) << Text(find).ToUtf8();
     }
     std::int64_t listed = -1, total = -1;
@@ -136,18 +143,18 @@ TEST_F(LoadedLog, CountingAgreesWithLoadingAndFinding) {
 // A visit that walks again, here over a shorter list, gets a buffer of its
 // own: the outer walk goes on over its own records.
 TEST_F(LoadedLog, NestedWalksEachSeeTheirOwnRecords) {
-    ASSERT_TRUE(Load("D:\\x\\a.par 1 01.01.2001 t u\n"
-                     "D:\\x\\b.par 2 01.01.2001 t u\n"
+    ASSERT_TRUE(Load("D:\\x\\b.par 1 01.01.2001 t u\n"
+                     "D:\\y\\b.par 2 01.01.2001 t u\n"
                      "D:\\x\\c.par 3 01.01.2001 t u\n"));
     CollectNameMatches(u"b.par ");
     std::string outer, inner;
-    WalkRecords(AllRecords, [&](const DuplicateRecord& record) {
-        outer += record.name.ToUtf8()[0];
+    WalkRecords(NameMatches, [&](const DuplicateRecord& record) {
+        outer += record.path.ToUtf8()[3];
         WalkRecords(NameMatches,
-                    [&](const DuplicateRecord& match) { inner += match.name.ToUtf8()[0]; });
+                    [&](const DuplicateRecord& match) { inner += match.path.ToUtf8()[3]; });
     });
-    EXPECT_EQ(outer, "abc");
-    EXPECT_EQ(inner, "bbb");
+    EXPECT_EQ(outer, "xy");
+    EXPECT_EQ(inner, "xyxy");
 }
 
 TEST(CountLabelText, ListedSlashTotal) {
