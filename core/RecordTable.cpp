@@ -479,8 +479,13 @@ void ListedRecords(const RecordTable& table, std::vector<std::uint32_t>& rows) {
     rows.clear();
     rows.reserve(static_cast<std::size_t>(table.shownCount));
     const std::uint8_t* shown = table.shown.data();
-    for (const std::uint32_t index : table.order)
-        if (shown[index]) rows.push_back(index);
+    const std::uint32_t* order = table.order.data();
+    const std::size_t n = table.order.size();
+    constexpr std::size_t kAhead = 16;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (k + kAhead < n) Prefetch(shown + order[k + kAhead]);
+        if (shown[order[k]]) rows.push_back(order[k]);
+    }
 }
 
 void RecordsNamed(RecordTable& table, std::u16string_view name,

@@ -1,5 +1,7 @@
 #include "records/RankSort.h"
 
+#include "text/Scan.h"
+
 #include <array>
 #include <bit>
 #include <cstddef>
@@ -29,7 +31,11 @@ bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint3
         return false;
     }
     std::uint32_t largest = 0;
+    // The ranks are read in the order's sequence, all over their array: the
+    // reads ahead are asked for early so that their waits overlap.
+    constexpr std::size_t kAhead = 16;
     for (std::size_t k = 0; k < n; ++k) {
+        if (k + kAhead < n) Prefetch(&ranks[order[k + kAhead]]);
         const std::uint32_t rank = ranks[order[k]];
         from[k] = {rank, order[k]};
         largest = std::max(largest, rank);
