@@ -49,7 +49,6 @@ namespace qk {
 namespace {
 
 constexpr std::size_t kCommandChoices = 9;
-constexpr std::int64_t kFileNumber = 0;
 
 fuzz::ScratchFile& Scratch() {
     static fuzz::ScratchFile file("lister");
