@@ -27,8 +27,7 @@ namespace fs = std::filesystem;
 // kind of line end, NUL bytes.
 std::string RandomLog(unsigned seed, int lines) {
     static const char* const pieces[] = {"D:\\a\\",
-                                         "K:\\Pr\xC3\xBC"
-                                         "f\\",
+                                         "K:\\Pr\xC3\xBC\x66\\", // a folder with an umlaut
                                          "b.par",
                                          "c.dft ",
                                          " ",
