@@ -3,6 +3,7 @@
 #include "core/LogLineParser.h"
 #include "core/RecordCommands.h"
 #include "text/LineSplitting.h"
+#include "text/Scan.h"
 #include "text/TextFileReader.h"
 
 #include <algorithm>
@@ -63,10 +64,7 @@ class BlockInterner {
                 slots_[i] = static_cast<std::uint32_t>(keys_.ends.size());
                 return {slots_[i] - 1, true};
             }
-            const std::u16string_view known = keys_[slots_[i] - 1];
-            if (known.size() == key.size() &&
-                std::memcmp(known.data(), key.data(), key.size() * sizeof(char16_t)) == 0)
-                return {slots_[i] - 1, false};
+            if (SameUnits(keys_[slots_[i] - 1], key)) return {slots_[i] - 1, false};
         }
     }
     TextRun TakeKeys() {

@@ -206,10 +206,7 @@ std::uint32_t SharedTexts::Intern(std::u16string_view value) {
             if (texts_.size() * 2 > slots_.size()) Grow();
             return id;
         }
-        const std::u16string_view known = texts_[slot - 1].view();
-        if (known.size() == value.size() &&
-            std::memcmp(known.data(), value.data(), value.size() * sizeof(char16_t)) == 0)
-            return slot - 1;
+        if (SameUnits(texts_[slot - 1].view(), value)) return slot - 1;
     }
 }
 

@@ -86,6 +86,12 @@ std::size_t FindUnitPair(const char16_t* units, std::size_t from, std::size_t la
     return kNoPosition;
 }
 
+// Whether two texts hold the same units; compares them as bytes.
+inline bool SameUnits(std::u16string_view a, std::u16string_view b) {
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0);
+}
+
 // Calls `found(position)` for the occurrences of `sought` in `units` from
 // the left; `found` returns where to go on looking (past the position, at
 // least). Looks at eight places at a time for the first unit.
