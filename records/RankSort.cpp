@@ -10,8 +10,10 @@
 namespace qk {
 namespace {
 
-constexpr unsigned kDigitBits = 11;
-constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
+// Digits of up to 12 bits: their counts fit the nearest cache, and ranks of
+// up to 24 bits (16 million distinct texts) need two passes.
+constexpr unsigned kMaxDigitBits = 12;
+constexpr std::size_t kBuckets = std::size_t{1} << kMaxDigitBits;
 
 struct Keyed {
     std::uint32_t rank;
@@ -41,10 +43,14 @@ bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint3
         largest = std::max(largest, rank);
     }
     const unsigned bits = static_cast<unsigned>(std::bit_width(largest));
-    for (unsigned shift = 0; shift < bits; shift += kDigitBits) {
-        std::array<std::size_t, kBuckets> start{};
+    const unsigned passes = (bits + kMaxDigitBits - 1) / kMaxDigitBits;
+    const unsigned digitBits = passes ? (bits + passes - 1) / passes : 0;
+    const std::uint32_t mask = (std::uint32_t{1} << digitBits) - 1;
+    std::array<std::size_t, kBuckets> start;
+    for (unsigned shift = 0; shift < bits; shift += digitBits) {
+        start.fill(0);
         for (const Keyed& e : from)
-            ++start[(e.rank >> shift) & (kBuckets - 1)];
+            ++start[(e.rank >> shift) & mask];
         std::size_t sum = 0;
         for (std::size_t& s : start) {
             const std::size_t c = s;
@@ -52,7 +58,7 @@ bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint3
             sum += c;
         }
         for (const Keyed& e : from)
-            to[start[(e.rank >> shift) & (kBuckets - 1)]++] = e;
+            to[start[(e.rank >> shift) & mask]++] = e;
         from.swap(to);
     }
     for (std::size_t k = 0; k < n; ++k)

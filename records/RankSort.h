@@ -10,7 +10,7 @@ namespace qk {
 
 // Reorders `order` (indices into `ranks`) by ascending rank, keeping the
 // order of elements with equal ranks. Least significant digit first, as few
-// passes of up to 11 bits as the largest rank needs. Returns false, leaving
+// passes of up to 12 bits as the largest rank needs. Returns false, leaving
 // `order` unchanged, when no memory can be had.
 bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& ranks);
 
