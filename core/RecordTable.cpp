@@ -248,6 +248,8 @@ void ClearTable(RecordTable& table) {
     table.shownCount = 0;
     table.lastFind.clear();
     table.lastFindHolds = false;
+    table.listedAfterSort = {};
+    table.listedAfterSortHolds = false;
     for (auto& ranks : table.ranks)
         ranks = {};
     table.byName = {};
@@ -316,6 +318,7 @@ bool AppendAfterCursor(RecordTable& table, const DuplicateRecord& record) {
         return false; // a partly added record is not reachable through the order
     }
     table.lastFindHolds = false;
+    table.listedAfterSortHolds = false;
     for (auto& ranks : table.ranks)
         ranks = {};
     table.byName = {};
@@ -340,6 +343,7 @@ bool AppendSegment(RecordTable& table, RecordSegment&& segment) {
     table.shownCount += count;
     table.cursor = static_cast<std::int64_t>(table.order.size()) - 1;
     table.lastFindHolds = false;
+    table.listedAfterSortHolds = false;
     for (auto& ranks : table.ranks)
         ranks = {};
     table.byName = {};
@@ -348,6 +352,7 @@ bool AppendSegment(RecordTable& table, RecordSegment&& segment) {
 
 std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bool narrow) {
     const std::uint32_t count = TableCount(table);
+    table.listedAfterSortHolds = false;
     if (findText.empty()) {
         std::fill(table.shown.begin(), table.shown.end(), 1);
         table.shownCount = count;
@@ -429,7 +434,13 @@ void SortTableByField(RecordTable& table, RecordField field) {
         table.ranks[f] =
             ComputeRanks(table, field, field == RecordField::Name ? &table.byName : nullptr);
     const std::uint32_t current = table.cursor >= 0 ? table.order[table.cursor] : 0;
-    if (table.ranks[f].empty() || !SortByRanks(table.order, table.ranks[f])) {
+    table.listedAfterSortHolds = false;
+    if (!table.ranks[f].empty() &&
+        SortByRanks(table.order, table.ranks[f], table.shown.data(), &table.listedAfterSort)) {
+        // The refill that follows a sort gets its rows from the sort's last pass.
+        table.listedAfterSortHolds =
+            static_cast<std::int64_t>(table.listedAfterSort.size()) == table.shownCount;
+    } else {
         // No memory for ranks: the order is sorted by comparing the texts.
         std::stable_sort(table.order.begin(), table.order.end(),
                          [&](std::uint32_t a, std::uint32_t b) {
@@ -472,7 +483,13 @@ void CallOffRankWork(RecordTable& table) {
     table.byName = {};
 }
 
-void ListedRecords(const RecordTable& table, std::vector<std::uint32_t>& rows) {
+void ListedRecords(RecordTable& table, std::vector<std::uint32_t>& rows) {
+    if (table.listedAfterSortHolds) {
+        rows.swap(table.listedAfterSort);
+        table.listedAfterSort.clear();
+        table.listedAfterSortHolds = false;
+        return;
+    }
     rows.clear();
     rows.reserve(static_cast<std::size_t>(table.shownCount));
     const std::uint8_t* shown = table.shown.data();

@@ -77,6 +77,10 @@ struct RecordTable {
     std::vector<std::uint32_t> order; // the list order, as storage indices
     std::int64_t cursor = -1;         // position in `order` of the current record
     std::int64_t shownCount = 0;
+    // The listed records in list order as the last sort left them, while
+    // neither the order nor the marks changed since.
+    std::vector<std::uint32_t> listedAfterSort;
+    bool listedAfterSortHolds = false;
     // The last find text, while the marks are still exactly its result.
     std::u16string lastFind;
     bool lastFindHolds = false;
@@ -130,8 +134,9 @@ void FinishRankWork(RecordTable& table);
 // Stops that work soon and drops what it did (the table is about to change).
 void CallOffRankWork(RecordTable& table);
 
-// The storage indices of the listed records, in list order.
-void ListedRecords(const RecordTable& table, std::vector<std::uint32_t>& rows);
+// The storage indices of the listed records, in list order (taken from the
+// last sort when it left them).
+void ListedRecords(RecordTable& table, std::vector<std::uint32_t>& rows);
 // The storage indices of the records whose name is exactly `name`, in list
 // order, listed or not. Looked up among the names in order once the rank
 // work has ordered them, otherwise found by a scan over all names.

@@ -22,9 +22,13 @@ struct Keyed {
 
 } // namespace
 
-bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& ranks) {
+bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& ranks,
+                 const std::uint8_t* marks, std::vector<std::uint32_t>* marked) {
     const std::size_t n = order.size();
-    if (n < 2) return true;
+    // A mark travels in the top bit of its index.
+    constexpr std::uint32_t kMarkBit = std::uint32_t{1} << 31;
+    const bool marking = marks && marked && n < kMarkBit;
+    if (marked) marked->clear();
     std::vector<Keyed> from, to;
     try {
         from.resize(n);
@@ -37,9 +41,13 @@ bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint3
     // reads ahead are asked for early so that their waits overlap.
     constexpr std::size_t kAhead = 16;
     for (std::size_t k = 0; k < n; ++k) {
-        if (k + kAhead < n) Prefetch(&ranks[order[k + kAhead]]);
-        const std::uint32_t rank = ranks[order[k]];
-        from[k] = {rank, order[k]};
+        const std::uint32_t index = order[k];
+        if (k + kAhead < n) {
+            Prefetch(&ranks[order[k + kAhead]]);
+            if (marking) Prefetch(marks + order[k + kAhead]);
+        }
+        const std::uint32_t rank = ranks[index];
+        from[k] = {rank, marking && marks[index] ? index | kMarkBit : index};
         largest = std::max(largest, rank);
     }
     const unsigned bits = static_cast<unsigned>(std::bit_width(largest));
@@ -61,8 +69,24 @@ bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint3
             to[start[(e.rank >> shift) & mask]++] = e;
         from.swap(to);
     }
-    for (std::size_t k = 0; k < n; ++k)
-        order[k] = from[k].index;
+    if (!marking) {
+        for (std::size_t k = 0; k < n; ++k)
+            order[k] = from[k].index;
+        return true;
+    }
+    bool collecting = true; // until memory runs out: then `marked` stays empty
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::uint32_t index = from[k].index & ~kMarkBit;
+        order[k] = index;
+        if (collecting && (from[k].index & kMarkBit)) {
+            try {
+                marked->push_back(index);
+            } catch (const std::bad_alloc&) {
+                marked->clear();
+                collecting = false;
+            }
+        }
+    }
     return true;
 }
 

@@ -12,7 +12,12 @@ namespace qk {
 // order of elements with equal ranks. Least significant digit first, as few
 // passes of up to 12 bits as the largest rank needs. Returns false, leaving
 // `order` unchanged, when no memory can be had.
-bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& ranks);
+//
+// With `marks` (one byte per index), `marked` receives the reordered indices
+// whose mark is not 0, in their new order, as a by-product of the last pass
+// (it stays empty when no memory can be had for it).
+bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& ranks,
+                 const std::uint8_t* marks = nullptr, std::vector<std::uint32_t>* marked = nullptr);
 
 // Dense ranks of `count` elements under `less` (a strict weak order over
 // element indices): 0 for the smallest, equal elements share a rank. Returns

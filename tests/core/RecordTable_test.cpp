@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <numeric>
 #include <string>
 #include <unistd.h>
@@ -193,14 +194,24 @@ TEST_F(RecordTableTest, RankSortsAreTheStableSort) {
 TEST_F(RecordTableTest, NameLookupAndListedRowsFollowTheListOrder) {
     RecordTable table;
     ASSERT_TRUE(LoadLogTable(Write(RandomLog(3, 2000)), table, {4096, 2, false}));
-    SortTableByField(table, RecordField::Date);
-    MarkByFindText(table, u"1");
-    std::vector<std::uint32_t> rows;
-    ListedRecords(table, rows);
-    std::vector<std::uint32_t> expected;
-    std::copy_if(table.order.begin(), table.order.end(), std::back_inserter(expected),
-                 [&](std::uint32_t i) { return table.shown[i] != 0; });
-    EXPECT_EQ(rows, expected);
+    // Listed rows after a find, after a sort (its last pass collects them),
+    // and asked twice.
+    std::vector<std::uint32_t> rows, expected;
+    const auto listed = [&] {
+        expected.clear();
+        std::copy_if(table.order.begin(), table.order.end(), std::back_inserter(expected),
+                     [&](std::uint32_t i) { return table.shown[i] != 0; });
+        return expected;
+    };
+    for (const auto& step :
+         std::vector<std::function<void()>>{[&] { MarkByFindText(table, u"1"); },
+                                            [&] { SortTableByField(table, RecordField::Date); },
+                                            [] {}, [&] { MarkByFindText(table, u""); },
+                                            [&] { SortTableByField(table, RecordField::Size); }}) {
+        step();
+        ListedRecords(table, rows);
+        EXPECT_EQ(rows, listed());
+    }
 
     // Found by a scan, then among the names in order once they are ranked.
     for (const bool ranked : {false, true}) {
