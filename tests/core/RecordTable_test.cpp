@@ -1,5 +1,5 @@
 // The record table and block loading against the straightforward paths:
-// line-by-line loading into AllRecords, a find that asks every field of every
+// line-by-line loading, a find that asks every field of every
 // record, and a stable sort that compares texts.
 #include "core/BlockLoading.h"
 #include "core/RecordTable.h"
