@@ -54,7 +54,8 @@ Text RowLine(std::int64_t list, std::int64_t row) {
     std::u16string line;
     for (int column = 0; column < kVisibleFieldCount; ++column) {
         if (column > 0) line += u'\t';
-        std::u16string_view cell = GetCellText(list, row, column).view();
+        const Text text = GetCellText(list, row, column);
+        std::u16string_view cell = text.view();
         if (column == kColumn(RecordField::Size)) {
             const std::size_t first = cell.find_first_not_of(u' ');
             cell.remove_prefix(first == std::u16string_view::npos ? cell.size() : first);

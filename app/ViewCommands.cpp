@@ -5,28 +5,40 @@
 #include "core/DuplicateRecord.h"
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
+#include "core/RecordTable.h"
 #include "core/RecordWalk.h"
 #include "ui/Controls.h"
 #include "ui/Dialogs.h"
 #include "ui/MainWindow.h"
+
+#include <vector>
 
 namespace qk {
 namespace {
 
 constexpr int kNameColumn = static_cast<int>(RecordField::Name);
 
-// Appends the rows of `list`'s records that pass `include` to `control`.
-template <typename Include>
-void FillListView(std::int64_t control, ListVariable& list, Include include) {
+// Appends a row for every record of `list` to `control`.
+void FillListView(std::int64_t control, ListVariable& list) {
     std::int64_t row = 0;
     WalkRecords(list, [&](const DuplicateRecord& record) {
-        if (!include(record)) return;
         AddRow(control, -1, FieldOf(record, RecordField::Path));
         for (int column = 1; column < kVisibleFieldCount; ++column)
             SetCellText(control, row, FieldOf(record, static_cast<RecordField>(column)), column);
         ++row;
     });
 }
+
+// The upper list reads its rows from the loaded records.
+class RecordRows final : public RowSource {
+  public:
+    std::u16string_view CellText(std::uint32_t item, int column) const override {
+        if (item >= TableCount(AllRecords) || column < 0 || column >= kVisibleFieldCount) return {};
+        return FieldView(AllRecords, item, static_cast<RecordField>(column));
+    }
+};
+
+const RecordRows gRecordRows;
 
 } // namespace
 
@@ -43,15 +55,34 @@ bool LoadDuplicateLog(const Text& given) {
     case LoadResult::Loaded:
         break;
     }
+    // The ranks of names and sizes, for their sorts and the name lookup,
+    // are worked out on the other core while the user looks at the list.
+    StartRankWork(AllRecords);
     return true;
 }
 
 void FillRecordListView() {
-    FillListView(RecordListView, AllRecords, IsShown);
+    static std::vector<std::uint32_t> rows;
+    ListedRecords(AllRecords, rows);
+    if (RowCount(RecordListView) == 0) {
+        // One index per listed record; the list reads the texts it shows.
+        ShowRows(RecordListView, &gRecordRows, std::move(rows));
+        rows = {};
+        return;
+    }
+    // Rows are there already: the new ones are appended after them.
+    std::int64_t row = RowCount(RecordListView);
+    for (const std::uint32_t index : rows) {
+        AddRow(RecordListView, -1, FieldText(AllRecords, index, RecordField::Path));
+        for (int column = 1; column < kVisibleFieldCount; ++column)
+            SetCellText(RecordListView, row,
+                        FieldText(AllRecords, index, static_cast<RecordField>(column)), column);
+        ++row;
+    }
 }
 
 void ShowStartCount() {
-    const std::int64_t total = RecordCount(AllRecords.list);
+    const std::int64_t total = TableCount(AllRecords);
     SetControlText(CountLabel, CountLabelText(total, total));
 }
 
@@ -70,7 +101,7 @@ void ShowNameMatches() {
         return;
     }
     CollectNameMatches(GetCellText(RecordListView, row, kNameColumn));
-    FillListView(MatchListView, NameMatches, [](const DuplicateRecord&) { return true; });
+    FillListView(MatchListView, NameMatches);
 }
 
 void ApplyFindFilter() {
@@ -80,8 +111,7 @@ void ApplyFindFilter() {
     ClearRecords(NameMatches.list);
     MarkRecordsByFindText(findText);
     FillRecordListView();
-    SetControlText(CountLabel,
-                   CountLabelText(RowCount(RecordListView), RecordCount(AllRecords.list)));
+    SetControlText(CountLabel, CountLabelText(RowCount(RecordListView), TableCount(AllRecords)));
 }
 
 } // namespace qk

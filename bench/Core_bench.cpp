@@ -10,6 +10,7 @@
 #include "core/LogLineParser.h"
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
+#include "core/RecordTable.h"
 #include "text/FileLayer.h"
 
 #include <benchmark/benchmark.h>
@@ -42,7 +43,7 @@ void EnsureLogFile() {
 
 void EnsureLoaded() {
     EnsureLogFile();
-    if (AllRecords.list && RecordCount(AllRecords.list) > 0) return;
+    if (TableCount(AllRecords) > 0) return;
     ReadDuplicateLog(Text::FromUtf8(LogPath()));
 }
 
@@ -78,12 +79,12 @@ void BM_LoadLog(benchmark::State& state) {
     const Text path = Text::FromUtf8(LogPath());
     for (auto _ : state) {
         state.PauseTiming();
-        FreeRecordList(AllRecords.list); // releasing the last load is not part of loading
+        ClearTable(AllRecords); // releasing the last load is not part of loading
         FreeRecordList(NameMatches.list);
         state.ResumeTiming();
         benchmark::DoNotOptimize(ReadDuplicateLog(path));
     }
-    state.SetItemsProcessed(state.iterations() * RecordCount(AllRecords.list));
+    state.SetItemsProcessed(state.iterations() * TableCount(AllRecords));
 }
 BENCHMARK(BM_LoadLog)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
@@ -97,7 +98,7 @@ void BM_SortAllRecords(benchmark::State& state) {
         state.ResumeTiming();
         SortAllRecords(field);
     }
-    state.SetItemsProcessed(state.iterations() * RecordCount(AllRecords.list));
+    state.SetItemsProcessed(state.iterations() * TableCount(AllRecords));
 }
 BENCHMARK(BM_SortAllRecords)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
 
@@ -114,9 +115,7 @@ BENCHMARK_CAPTURE(BM_MarkRecordsByFindText, none, u"zzzzz")->Unit(benchmark::kMi
 
 void BM_CollectNameMatches(benchmark::State& state) {
     EnsureLoaded();
-    ResetCursor(AllRecords.list);
-    NextRecord(AllRecords.list);
-    const Text name = CurrentDuplicate(AllRecords)->name;
+    const Text name = FieldText(AllRecords, AllRecords.order[0], RecordField::Name);
     for (auto _ : state)
         CollectNameMatches(name);
     state.counters["matches"] = static_cast<double>(RecordCount(NameMatches.list));
@@ -134,7 +133,7 @@ void BM_ExportShownRecords(benchmark::State& state) {
         if (!ExportShownRecords(target, format).empty()) state.SkipWithError("export failed");
     }
     RemoveFile(target);
-    state.counters["rows"] = static_cast<double>(RecordCount(AllRecords.list));
+    state.counters["rows"] = static_cast<double>(TableCount(AllRecords));
 }
 BENCHMARK(BM_ExportShownRecords)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
@@ -157,7 +156,7 @@ int main(int argc, char** argv) {
     const long before = qk::ResidentBytes("VmRSS:");
     qk::EnsureLoaded();
     const long after = qk::ResidentBytes("VmHWM:");
-    const auto records = qk::RecordCount(qk::AllRecords.list);
+    const auto records = qk::TableCount(qk::AllRecords);
     std::printf("loaded %lld records; resident memory rose by %.1f MB, %.1f bytes per record\n",
                 static_cast<long long>(records), (after - before) / 1e6,
                 records ? static_cast<double>(after - before) / static_cast<double>(records) : 0.0);

@@ -113,6 +113,34 @@ BENCHMARK(BM_ClearMillionRows)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
 
+// A million rows read from a row source: the list takes the index array and
+// reads the texts of the rows on screen only.
+class TextRows final : public qk::RowSource {
+  public:
+    std::u16string_view CellText(std::uint32_t item, int column) const override {
+        return Texts().cells[std::size_t(column)][item % kDistinctRows].view();
+    }
+};
+
+void BM_ShowMillionRows(benchmark::State& state) {
+    Texts();
+    static const TextRows source;
+    for (auto _ : state) {
+        state.PauseTiming();
+        qk::ClearRows(qk::RecordListView);
+        QApplication::processEvents();
+        std::vector<std::uint32_t> rows(static_cast<std::size_t>(kRows));
+        state.ResumeTiming();
+        for (std::uint32_t i = 0; i < rows.size(); ++i)
+            rows[i] = i;
+        qk::ShowRows(qk::RecordListView, &source, std::move(rows));
+        QApplication::processEvents();
+        qk::ui::FindControl(qk::RecordListView)->widget->window()->grab(); // draw
+    }
+    state.counters["rows"] = double(qk::RowCount(qk::RecordListView));
+}
+BENCHMARK(BM_ShowMillionRows)->Unit(benchmark::kMillisecond)->Iterations(5);
+
 // Scrolling through the filled list: a page down as the view draws it.
 void BM_ScrollMillionRows(benchmark::State& state) {
     qk::ClearRows(qk::RecordListView);

@@ -1,5 +1,7 @@
 #include "core/DuplicateRecord.h"
 
+#include "core/RecordTable.h"
+
 namespace qk {
 
 const std::int64_t kDuplicateRecordFieldMap[8] = {
@@ -17,13 +19,10 @@ constexpr bool FieldsInColumnOrder() {
 static_assert(FieldsInColumnOrder(), "kRecordFields is indexed by RecordField");
 } // namespace
 
-ListVariable AllRecords;
 ListVariable NameMatches;
 
 void CreateDuplicateLists() {
-    FreeRecordList(AllRecords.list);
-    CreateRecordList(sizeof(DuplicateRecord), &AllRecords, kDuplicateRecordFieldMap,
-                     ElementKind::Record);
+    ClearTable(AllRecords);
     FreeRecordList(NameMatches.list);
     CreateRecordList(sizeof(DuplicateRecord), &NameMatches, kDuplicateRecordFieldMap,
                      ElementKind::Record);

@@ -61,8 +61,6 @@ inline Text& FieldOf(DuplicateRecord& record, RecordField field) {
 // Every member is a text that the list releases.
 extern const std::int64_t kDuplicateRecordFieldMap[8];
 
-// Every accepted line in file order until the first sort.
-extern ListVariable AllRecords;
 // Copies of the records whose name equals the clicked row's name.
 extern ListVariable NameMatches;
 

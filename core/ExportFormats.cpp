@@ -1,6 +1,6 @@
 #include "core/ExportFormats.h"
 
-#include "core/RecordCommands.h"
+#include "core/RecordTable.h"
 #include "text/FileLayer.h"
 
 #include <string>
@@ -136,7 +136,13 @@ Text ExportShownRecords(const Text& path, ExportFormat format) {
         return WriteToFile(file, bytes.data(), bytes.size());
     };
     bool done = format != ExportFormat::Csv || write(kUtf8ByteOrderMark);
-    done = done && WriteRecords(AllRecords, format, IsShown, write);
+    done = done && WriteRecords(
+                       format,
+                       [](auto print) {
+                           for (const std::uint32_t index : AllRecords.order)
+                               if (AllRecords.shown[index]) print(RecordAt(AllRecords, index));
+                       },
+                       write);
     done = FinishWriting(file) && done;
     done = done && ReplaceFile(temporary, path);
     if (done) return Text();

@@ -6,7 +6,6 @@
 #pragma once
 
 #include "core/DuplicateRecord.h"
-#include "core/RecordWalk.h"
 #include "text/Text.h"
 
 #include <string>
@@ -25,18 +24,19 @@ void AppendHeadingLine(std::string& out, ExportFormat format);
 // Appends the line of one record.
 void AppendRecordLine(std::string& out, const DuplicateRecord& record, ExportFormat format);
 
-// Writes the heading line and the line of every record of `list` that passes
-// `include`, in list order, through `write(std::string_view)` in chunks of
-// some 64 KiB. Returns false as soon as `write` does.
-template <typename Include, typename Write>
-bool WriteRecords(ListVariable& list, ExportFormat format, Include include, Write write) {
+// Writes the heading line and the line of every record that `each` hands
+// to its callback (each(print) calls print(record) in order) through
+// `write(std::string_view)` in chunks of some 64 KiB. Returns false as soon
+// as `write` does.
+template <typename Each, typename Write>
+bool WriteRecords(ExportFormat format, Each each, Write write) {
     constexpr std::size_t kChunk = 1 << 16;
     std::string out;
     out.reserve(kChunk + 1024);
     AppendHeadingLine(out, format);
     bool written = true;
-    WalkRecords<ReadAhead::RecordsNamesAndSizes>(list, [&](const DuplicateRecord& record) {
-        if (!written || !include(record)) return;
+    each([&](const DuplicateRecord& record) {
+        if (!written) return;
         AppendRecordLine(out, record, format);
         if (out.size() >= kChunk) {
             written = write(std::string_view(out));

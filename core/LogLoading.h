@@ -9,10 +9,10 @@
 
 namespace qk {
 
-// Creates AllRecords and NameMatches afresh, then reads the file at `path`
-// line by line and appends a record for every line that names a document
-// file, in file order. Returns false when the file could not be opened; both
-// lists are empty then.
+// Empties AllRecords and NameMatches, then reads the file at `path` (in
+// blocks, on two threads) and keeps a record for every line that names a
+// document file, in file order. Returns false when the file could not be
+// opened; both are empty then.
 bool ReadDuplicateLog(const Text& path);
 
 // Told now and then while a log loads: the bytes read so far and the file's

@@ -38,7 +38,7 @@ std::int64_t MarkRecordsByFindText(std::u16string_view findText);
 // included. The copies' shown fields stay empty.
 void CollectNameMatches(std::u16string_view name);
 
-// Whether a record is listed in the upper list.
+// Whether a record copy is marked listed.
 inline bool IsShown(const DuplicateRecord& record) {
     return record.shown.size() == 1 && record.shown[0] == u'1';
 }

@@ -10,20 +10,26 @@
 //   b % 3 == 2: collect the name matches of a record chosen by b (or of a name
 //               that occurs nowhere).
 //
-// Checks: the records loaded are the reader's lines run through ParseLogLine,
-// in file order; the count shown never exceeds the total and is exactly the
-// records with a field containing the find text; a sort keeps every record,
-// leaves the list ordered by CompareTexts on its key and stable (equal keys
-// keep their previous relative order), and CompareTexts agrees with plain
-// code-unit order; the name matches are exactly the records of that name, in
-// list order, with their shown field empty.
+// Checks: the records loaded (on two threads, in blocks) are the reader's
+// lines run through ParseLogLine, in file order, also when the blocks are a
+// few bytes small; counting without keeping records agrees; the count shown
+// never exceeds the total and is exactly the records with a field containing
+// the find text, also when the find only narrows the last one; a sort by
+// ranks gives the order of the record list's merge sort, keeps every record,
+// leaves the list ordered by CompareTexts on its key and stable, and
+// CompareTexts agrees with plain code-unit order; the name matches are
+// exactly the records of that name, in list order, with their shown field
+// empty.
+#include "core/BlockLoading.h"
 #include "core/DuplicateRecord.h"
 #include "core/LogLineParser.h"
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
+#include "core/RecordTable.h"
 #include "fuzz/FuzzCheck.h"
 #include "records/ListSort.h"
 #include "records/RecordList.h"
+#include "tests/core/ReferencePaths.h"
 #include "text/Text.h"
 #include "text/TextFileReader.h"
 
@@ -34,7 +40,6 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include <fcntl.h>
@@ -44,7 +49,6 @@ namespace qk {
 namespace {
 
 constexpr std::size_t kCommandChoices = 9;
-constexpr std::int64_t kFileNumber = 0;
 
 fuzz::ScratchFile& Scratch() {
     static fuzz::ScratchFile file("lister");
@@ -55,11 +59,15 @@ const Text& FieldOf(const DuplicateRecord& record, int field) {
     return FieldOf(record, static_cast<RecordField>(field));
 }
 
-std::vector<DuplicateRecord*> Records() {
-    std::vector<DuplicateRecord*> records;
-    ResetCursor(AllRecords.list);
-    while (auto* record = static_cast<DuplicateRecord*>(NextRecord(AllRecords.list)))
-        records.push_back(record);
+// The loaded records in list order, each with its storage index.
+struct Listed {
+    std::uint32_t index;
+    DuplicateRecord record;
+};
+std::vector<Listed> Records() {
+    std::vector<Listed> records;
+    for (const std::uint32_t index : AllRecords.order)
+        records.push_back({index, RecordAt(AllRecords, index)});
     return records;
 }
 
@@ -70,49 +78,63 @@ std::string Show(const DuplicateRecord& record) {
     return out + "shown \"" + fuzz::Escaped(record.shown) + "\"";
 }
 
-// The loaded records against the reader's lines parsed one by one.
-void CheckLoaded() {
-    std::vector<DuplicateRecord> expected;
-    QK_REQUIRE(OpenTextFile(kFileNumber, Text::FromUtf8(Scratch().path)) != 0,
-               "the log could not be opened again");
-    while (AtEndOfFile(kFileNumber) == 0)
-        if (auto record = ParseLogLine(ReadTextLine(kFileNumber))) expected.push_back(*record);
-    CloseTextFile(kFileNumber);
+bool SameRecord(const DuplicateRecord& a, const DuplicateRecord& b) {
+    bool same = a.shown == b.shown;
+    for (int field = 0; field < kVisibleFieldCount; ++field)
+        same = same && FieldOf(a, field) == FieldOf(b, field);
+    return same;
+}
 
-    const std::vector<DuplicateRecord*> records = Records();
+// The loaded records against the reader's lines parsed one by one, and
+// against loading in blocks of `blockBytes` on two threads.
+void CheckLoaded(std::size_t blockBytes) {
+    std::vector<DuplicateRecord> expected;
+    QK_REQUIRE(reference::LoadLineByLine(Text::FromUtf8(Scratch().path), expected),
+               "the log could not be opened again");
+    const std::vector<Listed> records = Records();
     QK_REQUIRE(records.size() == expected.size(),
                std::to_string(records.size()) + " records loaded, " +
                    std::to_string(expected.size()) + " lines parse");
-    QK_REQUIRE(RecordCount(AllRecords.list) == static_cast<std::int64_t>(records.size()),
-               "RecordCount differs from the records walked");
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        bool same = records[i]->shown == expected[i].shown;
-        for (int field = 0; field < kVisibleFieldCount; ++field)
-            same = same && FieldOf(*records[i], field) == FieldOf(expected[i], field);
-        QK_REQUIRE(same, "record " + std::to_string(i + 1) + "\nloaded: " + Show(*records[i]) +
-                             "\nparsed: " + Show(expected[i]));
-    }
+    for (std::size_t i = 0; i < records.size(); ++i)
+        QK_REQUIRE(records[i].index == i && SameRecord(records[i].record, expected[i]),
+                   "record " + std::to_string(i + 1) + "\nloaded: " + Show(records[i].record) +
+                       "\nparsed: " + Show(expected[i]));
+
+    RecordTable small;
+    QK_REQUIRE(LoadLogTable(Text::FromUtf8(Scratch().path), small, {blockBytes, 2, false}),
+               "the log could not be opened in blocks");
+    QK_REQUIRE(TableCount(small) == expected.size(),
+               std::to_string(TableCount(small)) + " records loaded in blocks of " +
+                   std::to_string(blockBytes) + ", " + std::to_string(expected.size()) +
+                   " lines parse");
+    for (std::uint32_t i = 0; i < TableCount(small); ++i)
+        QK_REQUIRE(SameRecord(RecordAt(small, i), expected[i]),
+                   "record " + std::to_string(i + 1) + " in blocks of " +
+                       std::to_string(blockBytes) + ": " + Show(RecordAt(small, i)));
 }
 
 void CheckSort(int field) {
-    const std::vector<DuplicateRecord*> before = Records();
-    std::unordered_map<const DuplicateRecord*, std::size_t> previous;
+    const std::vector<std::uint32_t> merged =
+        reference::MergeSorted(AllRecords, AllRecords.order, static_cast<RecordField>(field));
+    const std::vector<Listed> before = Records();
+    std::vector<std::size_t> previous(before.size());
     for (std::size_t i = 0; i < before.size(); ++i)
-        previous.emplace(before[i], i);
+        previous[before[i].index] = i;
 
     SortAllRecords(static_cast<RecordField>(field));
 
-    const std::vector<DuplicateRecord*> after = Records();
+    QK_REQUIRE(AllRecords.order == merged,
+               "the sort by field " + std::to_string(field) + " differs from the merge sort");
+    const std::vector<Listed> after = Records();
     QK_REQUIRE(after.size() == before.size(), "a sort changed the number of records");
     std::vector<bool> seen(before.size(), false);
     for (std::size_t i = 0; i < after.size(); ++i) {
-        const auto found = previous.find(after[i]);
-        QK_REQUIRE(found != previous.end() && !seen[found->second],
+        QK_REQUIRE(after[i].index < seen.size() && !seen[after[i].index],
                    "a sort lost or duplicated a record");
-        seen[found->second] = true;
+        seen[after[i].index] = true;
         if (i == 0) continue;
-        const std::u16string_view a = FieldOf(*after[i - 1], field);
-        const std::u16string_view b = FieldOf(*after[i], field);
+        const std::u16string_view a = FieldOf(after[i - 1].record, field);
+        const std::u16string_view b = FieldOf(after[i].record, field);
         const int order = CompareTexts(a, b);
         const int plain = a.compare(b);
         QK_REQUIRE((order < 0) == (plain < 0) && (order == 0) == (plain == 0),
@@ -121,7 +143,7 @@ void CheckSort(int field) {
         QK_REQUIRE(order <= 0, "not ordered by field " + std::to_string(field) + " at " +
                                    std::to_string(i) + ": \"" + fuzz::Escaped(a) + "\" before \"" +
                                    fuzz::Escaped(b) + "\"");
-        QK_REQUIRE(order != 0 || previous[after[i - 1]] < previous[after[i]],
+        QK_REQUIRE(order != 0 || previous[after[i - 1].index] < previous[after[i].index],
                    "not stable by field " + std::to_string(field) + " at " + std::to_string(i) +
                        ": \"" + fuzz::Escaped(a) + "\"");
     }
@@ -129,14 +151,13 @@ void CheckSort(int field) {
 
 void CheckFind(std::u16string_view findText) {
     const std::int64_t shown = MarkRecordsByFindText(findText);
-    const std::int64_t total = RecordCount(AllRecords.list);
+    const std::int64_t total = TableCount(AllRecords);
     QK_REQUIRE(shown >= 0 && shown <= total,
                std::to_string(shown) + " of " + std::to_string(total) + " shown");
     std::int64_t counted = 0;
-    for (const DuplicateRecord* record : Records()) {
-        bool contains = findText.empty();
-        for (int field = 0; field < kVisibleFieldCount && !contains; ++field)
-            contains = FieldOf(*record, field).view().find(findText) != std::u16string_view::npos;
+    for (const Listed& listed : Records()) {
+        const DuplicateRecord* record = &listed.record;
+        const bool contains = reference::Listed(AllRecords, listed.index, findText);
         QK_REQUIRE(IsShown(*record) == contains && (record->shown == u"1" || record->shown == u"0"),
                    "find \"" + fuzz::Escaped(findText) + "\": " + Show(*record));
         counted += contains ? 1 : 0;
@@ -144,21 +165,29 @@ void CheckFind(std::u16string_view findText) {
     QK_REQUIRE(counted == shown, "find \"" + fuzz::Escaped(findText) +
                                      "\": " + std::to_string(shown) + " reported, " +
                                      std::to_string(counted) + " marked");
+    std::int64_t countedListed = -1, countedTotal = -1;
+    QK_REQUIRE(
+        CountDuplicateLog(Text::FromUtf8(Scratch().path), findText, countedListed, countedTotal) &&
+            countedListed == shown && countedTotal == total,
+        "counting for \"" + fuzz::Escaped(findText) + "\": " + std::to_string(countedListed) + "/" +
+            std::to_string(countedTotal) + ", loading and finding: " + std::to_string(shown) + "/" +
+            std::to_string(total));
     const std::string label = std::to_string(shown) + "/" + std::to_string(total);
     QK_REQUIRE(CountLabelText(shown, total) == Text::FromUtf8(label), "count label for " + label);
 }
 
 void CheckNameMatches(std::u16string_view name) {
     CollectNameMatches(name);
-    std::vector<const DuplicateRecord*> expected;
-    for (const DuplicateRecord* record : Records())
-        if (record->name == name) expected.push_back(record);
+    std::vector<DuplicateRecord> expected;
+    for (const Listed& listed : Records())
+        if (listed.record.name == name) expected.push_back(listed.record);
     QK_REQUIRE(RecordCount(NameMatches.list) == static_cast<std::int64_t>(expected.size()),
                "name \"" + fuzz::Escaped(name) +
                    "\": " + std::to_string(RecordCount(NameMatches.list)) + " matches, want " +
                    std::to_string(expected.size()));
     ResetCursor(NameMatches.list);
-    for (const DuplicateRecord* want : expected) {
+    for (const DuplicateRecord& wanted : expected) {
+        const DuplicateRecord* want = &wanted;
         const auto* got = static_cast<const DuplicateRecord*>(NextRecord(NameMatches.list));
         QK_REQUIRE(got != nullptr, "a name match is missing");
         bool same = got->shown.empty();
@@ -171,10 +200,10 @@ void CheckNameMatches(std::u16string_view name) {
 
 // A text of some record's field chosen by `choice`, or nothing when there is
 // no record.
-std::optional<Text> FieldText(std::uint8_t choice, int field) {
-    const std::vector<DuplicateRecord*> records = Records();
+std::optional<Text> ChosenText(std::uint8_t choice, int field) {
+    const std::vector<Listed> records = Records();
     if (records.empty()) return std::nullopt;
-    return FieldOf(*records[choice % records.size()], field);
+    return FieldOf(records[choice % records.size()].record, field);
 }
 
 void RunCommand(std::uint8_t command) {
@@ -185,7 +214,7 @@ void RunCommand(std::uint8_t command) {
         break;
     case 1: {
         // A whole field, a part of one, a text found nowhere, or the empty text.
-        const std::optional<Text> text = FieldText(choice, choice % kVisibleFieldCount);
+        const std::optional<Text> text = ChosenText(choice, choice % kVisibleFieldCount);
         if (!text || choice % 7 == 0) {
             CheckFind(u"");
         } else if (choice % 7 == 1) {
@@ -199,7 +228,7 @@ void RunCommand(std::uint8_t command) {
         break;
     }
     default: {
-        const std::optional<Text> name = FieldText(choice, 1);
+        const std::optional<Text> name = ChosenText(choice, 1);
         CheckNameMatches(name && choice % 5 != 0 ? name->view() : u"nowhere.par ");
         break;
     }
@@ -217,7 +246,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Scratch().Write(data + logStart, size - logStart);
 
     QK_REQUIRE(ReadDuplicateLog(Text::FromUtf8(Scratch().path)), "the log could not be opened");
-    CheckLoaded();
+    CheckLoaded(1 + (size == 0 ? 0 : data[0] / kCommandChoices) % 64);
     for (std::size_t i = 0; i < commands; ++i)
         RunCommand(data[1 + i]);
     return 0;

@@ -13,6 +13,7 @@
 #include "core/ExportFormats.h"
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
+#include "core/RecordTable.h"
 #include "records/RecordList.h"
 #include "text/Text.h"
 
@@ -193,10 +194,10 @@ int CannotOpen(const std::string& path) {
 }
 
 // Prints the records of `list` that pass `include`.
-template <typename Include> bool PrintList(ListVariable& list, bool csv, Include include) {
-    const bool written =
-        WriteRecords(list, csv ? ExportFormat::Csv : ExportFormat::JsonLines, include,
-                     [](std::string_view bytes) { return Write(stdout, bytes); });
+// Prints the records that `each` hands to its callback, in order.
+template <typename Each> bool PrintRecords(bool csv, Each each) {
+    const bool written = WriteRecords(csv ? ExportFormat::Csv : ExportFormat::JsonLines, each,
+                                      [](std::string_view bytes) { return Write(stdout, bytes); });
     return written && std::fflush(stdout) == 0;
 }
 
@@ -248,9 +249,16 @@ int Run(int argc, char** argv) {
 
     bool written;
     if (!options.actions.empty() && options.actions.back().kind == ActionKind::SameName) {
-        written = PrintList(NameMatches, options.csv, [](const DuplicateRecord&) { return true; });
+        written = PrintRecords(options.csv, [](auto print) {
+            ResetCursor(NameMatches.list);
+            while (NextRecord(NameMatches.list))
+                print(*CurrentDuplicate(NameMatches));
+        });
     } else {
-        written = PrintList(AllRecords, options.csv, IsShown);
+        written = PrintRecords(options.csv, [](auto print) {
+            for (const std::uint32_t index : AllRecords.order)
+                if (AllRecords.shown[index]) print(RecordAt(AllRecords, index));
+        });
     }
     if (!written) {
         std::fprintf(stderr, "quellkamp-list: cannot write the output: %s\n", std::strerror(errno));

@@ -9,6 +9,8 @@
 #include "text/Text.h"
 
 #include <cstdint>
+#include <string_view>
+#include <vector>
 
 namespace qk {
 
@@ -62,10 +64,23 @@ std::int64_t SelectedRow(std::int64_t control);
 void ClearRows(std::int64_t control);
 std::int64_t RowCount(std::int64_t control);
 
+// Where a list can read its rows from instead of holding their texts: the
+// caller's items, by number. A cell's text stays valid until the next call.
+class RowSource {
+  public:
+    virtual ~RowSource() = default;
+    virtual std::u16string_view CellText(std::uint32_t item, int column) const = 0;
+};
+// Replaces the rows of a list by rows that show the items `rows` of `source`
+// (row r shows item rows[r]); the texts are read only for the rows on
+// screen. The list behaves as if the rows had been added with AddRow and
+// SetCellText; `source` must last until ClearRows or the next ShowRows.
+void ShowRows(std::int64_t control, const RowSource* source, std::vector<std::uint32_t> rows);
+
 Handle CreateOptionButton(std::int64_t control, int x, int y, int width, int height,
                           const Text& text);
-Handle CreatePushButton(std::int64_t control, int x, int y, int width, int height,
-                        const Text& text, std::uint32_t flags);
+Handle CreatePushButton(std::int64_t control, int x, int y, int width, int height, const Text& text,
+                        std::uint32_t flags);
 Handle CreateTextLabel(std::int64_t control, int x, int y, int width, int height, const Text& text,
                        std::uint32_t flags);
 Handle CreateTextField(std::int64_t control, int x, int y, int width, int height, const Text& text,

@@ -9,7 +9,7 @@
 #include "bench/LogGenerator.h"
 #include "core/DuplicateRecord.h"
 #include "core/RecordCommands.h"
-#include "core/RecordWalk.h"
+#include "core/RecordTable.h"
 #include "ui/Events.h"
 
 #include <QKeyEvent>
@@ -357,12 +357,13 @@ int Play(const std::string& log, const std::vector<std::vector<Action>>& batches
     };
     const int code = RunWithScript(
         {AnswerFileDialog(log), WhenMainWindowShown([&] {
-             WalkRecords(AllRecords, [&](const DuplicateRecord& r) {
+             for (const std::uint32_t index : AllRecords.order) {
+                 const DuplicateRecord r = RecordAt(AllRecords, index);
                  model.records.push_back(
                      {std::u16string(r.path.view()), std::u16string(r.name.view()),
                       std::u16string(r.size.view()), std::u16string(r.date.view()),
                       std::u16string(r.time.view()), std::u16string(r.user.view())});
-             });
+             }
              MainWidget()->activateWindow();
              ui::ListOf(RecordListView)->viewport()->installEventFilter(&presses);
          }),

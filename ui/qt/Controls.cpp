@@ -226,6 +226,13 @@ void ClearRows(std::int64_t control) {
     if (model) model->Clear();
 }
 
+void ShowRows(std::int64_t control, const RowSource* source, std::vector<std::uint32_t> rows) {
+    ListModel* model = ModelOf(control);
+    if (!model) return;
+    SuppressEvents quiet;
+    model->ShowRows(source, std::move(rows));
+}
+
 std::int64_t RowCount(std::int64_t control) {
     ListModel* model = ModelOf(control);
     return model ? model->Rows() : 0;

@@ -44,8 +44,12 @@ int ListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rows_ || index.column() >= stride_) return {};
-    if (role == Qt::DisplayRole) return ToQString(*CellSlot(index.row(), index.column()));
+    if (!index.isValid() || index.row() >= Rows() || index.column() >= stride_) return {};
+    if (role == Qt::DisplayRole) {
+        if (!source_) return ToQString(*CellSlot(index.row(), index.column()));
+        const std::u16string_view units = SourceCell(index.row(), index.column());
+        return QString(reinterpret_cast<const QChar*>(units.data()), qsizetype(units.size()));
+    }
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     return {};
 }
@@ -63,6 +67,7 @@ Qt::ItemFlags ListModel::flags(const QModelIndex& index) const {
 }
 
 int ListModel::InsertColumn(int index, const Text& heading) {
+    StoreSourceRows();
     Flush();
     const int columns = Columns();
     if (index < 0 || index > columns) index = columns;
@@ -139,6 +144,7 @@ void ListModel::FillCells(std::int64_t row, int column, const Text& text) {
 }
 
 bool ListModel::AddRow(std::int64_t position, const Text& text) {
+    StoreSourceRows();
     if (!ReserveRow()) return false;
     if (position < 0 || position >= rows_) {
         // Appended rows wait for the next flush, so that filling a list
@@ -163,7 +169,9 @@ bool ListModel::AddRow(std::int64_t position, const Text& text) {
 }
 
 void ListModel::SetCells(std::int64_t row, int column, const Text& text) {
-    if (row < 0 || row >= rows_ || column < 0 || column >= stride_) return;
+    if (row < 0 || row >= Rows() || column < 0 || column >= stride_) return;
+    StoreSourceRows();
+    if (row >= rows_) return; // not stored for want of memory
     FillCells(row, column, text);
     if (row < shownRows_) {
         if (dirtyFirst_ < 0 || row < dirtyFirst_) dirtyFirst_ = row;
@@ -173,12 +181,51 @@ void ListModel::SetCells(std::int64_t row, int column, const Text& text) {
 }
 
 Text ListModel::Cell(std::int64_t row, int column) const {
-    if (row < 0 || row >= rows_ || column < 0 || column >= stride_) return {};
+    if (row < 0 || row >= Rows() || column < 0 || column >= stride_) return {};
+    if (source_) return Text(SourceCell(row, column));
     return *CellSlot(row, column);
+}
+
+void ListModel::ShowRows(const RowSource* source, std::vector<std::uint32_t> rows) {
+    beginResetModel();
+    chunks_.clear();
+    rows_ = 0;
+    dirtyFirst_ = dirtyLast_ = -1;
+    source_ = source;
+    sourceRows_ = std::move(rows);
+    if (!source_ || stride_ == 0) {
+        source_ = nullptr;
+        sourceRows_.clear();
+    }
+    if (std::int64_t(sourceRows_.size()) > kMaxRows) sourceRows_.resize(std::size_t(kMaxRows));
+    shownRows_ = Rows();
+    endResetModel();
+}
+
+void ListModel::StoreSourceRows() {
+    if (!source_) return;
+    const RowSource* source = source_;
+    std::vector<std::uint32_t> rows = std::move(sourceRows_);
+    source_ = nullptr;
+    sourceRows_.clear();
+    // The view already shows these rows: they are stored without a word to it.
+    for (const std::uint32_t item : rows) {
+        if (!ReserveRow()) break;
+        for (int c = 0; c < stride_; ++c)
+            *CellSlot(rows_, c) = Text(source->CellText(item, c));
+        ++rows_;
+    }
+    if (rows_ < shownRows_) {
+        beginResetModel(); // rows lost for want of memory
+        shownRows_ = rows_;
+        endResetModel();
+    }
 }
 
 void ListModel::Clear() {
     beginResetModel();
+    source_ = nullptr;
+    sourceRows_ = {};
     chunks_.clear();
     rows_ = 0;
     shownRows_ = 0;
@@ -188,6 +235,7 @@ void ListModel::Clear() {
 
 std::size_t ListModel::StorageBytes() const {
     return chunks_.capacity() * sizeof(chunks_[0]) +
+           sourceRows_.capacity() * sizeof(sourceRows_[0]) +
            chunks_.size() * std::size_t(kChunkRows * stride_) * sizeof(Text);
 }
 

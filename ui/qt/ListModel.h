@@ -4,6 +4,7 @@
 #pragma once
 
 #include "text/Text.h"
+#include "ui/Controls.h"
 
 #include <QAbstractTableModel>
 #include <QPainter>
@@ -42,7 +43,9 @@ class ListModel final : public QAbstractTableModel {
     void SetCells(std::int64_t row, int column, const Text& text);
     Text Cell(std::int64_t row, int column) const;
     void Clear();
-    std::int64_t Rows() const { return rows_; }
+    // Shows the items `rows` of `source` instead of stored rows.
+    void ShowRows(const RowSource* source, std::vector<std::uint32_t> rows);
+    std::int64_t Rows() const { return source_ ? std::int64_t(sourceRows_.size()) : rows_; }
     int Columns() const { return int(headings_.size()); }
     std::size_t StorageBytes() const;
 
@@ -61,6 +64,11 @@ class ListModel final : public QAbstractTableModel {
     bool ReserveRow();
     void FillCells(std::int64_t row, int column, const Text& text);
     void ScheduleFlush();
+    std::u16string_view SourceCell(std::int64_t row, int column) const {
+        return source_->CellText(sourceRows_[std::size_t(row)], column);
+    }
+    // Turns rows read from a source into stored rows, before they change.
+    void StoreSourceRows();
 
     std::vector<Text> headings_;
     std::vector<std::unique_ptr<Text[]>> chunks_;
@@ -70,6 +78,8 @@ class ListModel final : public QAbstractTableModel {
     std::int64_t dirtyFirst_ = -1; // changed rows the view knows of
     std::int64_t dirtyLast_ = -1;
     bool flushScheduled_ = false;
+    const RowSource* source_ = nullptr; // rows read from here when set
+    std::vector<std::uint32_t> sourceRows_;
 };
 
 class ListView final : public QTableView {

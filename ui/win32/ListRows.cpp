@@ -16,6 +16,7 @@ constexpr std::int64_t kMaxRows = INT_MAX - 1;
 } // namespace
 
 bool ListRows::InsertColumn(int index) {
+    StoreSourceRows();
     if (index < 0 || index > stride_) index = int(stride_);
     const std::int64_t stride = stride_ + 1;
     std::vector<std::unique_ptr<Text[]>> widened;
@@ -72,6 +73,7 @@ void ListRows::FillCells(std::int64_t row, int column, const Text& text) {
 }
 
 bool ListRows::AddRow(std::int64_t position, const Text& text) {
+    StoreSourceRows();
     if (!ReserveRow()) return false;
     if (position < 0 || position >= rows_) {
         FillCells(rows_, 0, text);
@@ -89,16 +91,25 @@ bool ListRows::AddRow(std::int64_t position, const Text& text) {
 }
 
 void ListRows::SetCells(std::int64_t row, int column, const Text& text) {
-    if (row < 0 || row >= rows_ || column < 0 || column >= stride_) return;
+    if (row < 0 || row >= Rows() || column < 0 || column >= stride_) return;
+    StoreSourceRows();
+    if (row >= rows_) return; // not stored for want of memory
     FillCells(row, column, text);
 }
 
 const Text* ListRows::CellOrNull(std::int64_t row, int column) const {
-    if (row < 0 || row >= rows_ || column < 0 || column >= stride_) return nullptr;
+    if (source_ || row < 0 || row >= rows_ || column < 0 || column >= stride_) return nullptr;
     return Slot(row, column);
 }
 
+std::u16string_view ListRows::CellView(std::int64_t row, int column) const {
+    if (row < 0 || row >= Rows() || column < 0 || column >= stride_) return {};
+    if (source_) return source_->CellText(sourceRows_[std::size_t(row)], column);
+    return Slot(row, column)->view();
+}
+
 Text ListRows::Cell(std::int64_t row, int column) const {
+    if (source_) return Text(CellView(row, column));
     const Text* cell = CellOrNull(row, column);
     return cell ? *cell : Text();
 }
@@ -106,10 +117,35 @@ Text ListRows::Cell(std::int64_t row, int column) const {
 void ListRows::Clear() {
     chunks_.clear();
     rows_ = 0;
+    source_ = nullptr;
+    sourceRows_ = {};
+}
+
+void ListRows::ShowSource(const RowSource* source, std::vector<std::uint32_t> rows) {
+    Clear();
+    if (!source || stride_ == 0) return;
+    source_ = source;
+    sourceRows_ = std::move(rows);
+    if (std::int64_t(sourceRows_.size()) > kMaxRows) sourceRows_.resize(std::size_t(kMaxRows));
+}
+
+void ListRows::StoreSourceRows() {
+    if (!source_) return;
+    const RowSource* source = source_;
+    std::vector<std::uint32_t> rows = std::move(sourceRows_);
+    source_ = nullptr;
+    sourceRows_.clear();
+    for (const std::uint32_t item : rows) {
+        if (!ReserveRow()) break; // rows lost for want of memory
+        for (int c = 0; c < stride_; ++c)
+            *Slot(rows_, c) = Text(source->CellText(item, c));
+        ++rows_;
+    }
 }
 
 std::size_t ListRows::StorageBytes() const {
     return chunks_.capacity() * sizeof(chunks_[0]) +
+           sourceRows_.capacity() * sizeof(sourceRows_[0]) +
            chunks_.size() * std::size_t(kChunkRows * stride_) * sizeof(Text);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "text/Text.h"
+#include "ui/Controls.h"
 
 #include <windows.h>
 
@@ -32,7 +33,7 @@ class ListRows {
   public:
     static constexpr std::int64_t kChunkRows = 4096;
 
-    std::int64_t Rows() const { return rows_; }
+    std::int64_t Rows() const { return source_ ? std::int64_t(sourceRows_.size()) : rows_; }
     int Columns() const { return int(stride_); }
     // Every stored row gets an empty cell at `index`. False without memory.
     bool InsertColumn(int index);
@@ -43,7 +44,11 @@ class ListRows {
     void SetCells(std::int64_t row, int column, const Text& text);
     Text Cell(std::int64_t row, int column) const;
     const Text* CellOrNull(std::int64_t row, int column) const;
+    // The text of a cell, stored or read from the source; empty when missing.
+    std::u16string_view CellView(std::int64_t row, int column) const;
     void Clear();
+    // Shows the items `rows` of `source` instead of stored rows.
+    void ShowSource(const RowSource* source, std::vector<std::uint32_t> rows);
     std::size_t StorageBytes() const;
 
   private:
@@ -57,10 +62,14 @@ class ListRows {
     }
     bool ReserveRow();
     void FillCells(std::int64_t row, int column, const Text& text);
+    // Turns rows read from a source into stored rows, before they change.
+    void StoreSourceRows();
 
     std::vector<std::unique_ptr<Text[]>> chunks_;
     std::int64_t stride_ = 0;
     std::int64_t rows_ = 0;
+    const RowSource* source_ = nullptr; // rows read from here when set
+    std::vector<std::uint32_t> sourceRows_;
 };
 
 struct ListState {

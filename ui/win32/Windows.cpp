@@ -91,11 +91,11 @@ void ClickNotification(ControlRecord& record, std::int64_t type) {
 void GiveDisplayText(ControlRecord& record, NMLVDISPINFOW& info) {
     LVITEMW& item = info.item;
     if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
-    const Text* cell = record.list->rows.CellOrNull(item.iItem, item.iSubItem);
+    const std::u16string_view cell = record.list->rows.CellView(item.iItem, item.iSubItem);
     const std::size_t room = std::size_t(item.cchTextMax - 1);
-    const std::size_t length = cell ? std::min(cell->size(), room) : 0;
+    const std::size_t length = std::min(cell.size(), room);
     if (length > 0)
-        std::wmemcpy(item.pszText, reinterpret_cast<const wchar_t*>(cell->data()), length);
+        std::wmemcpy(item.pszText, reinterpret_cast<const wchar_t*>(cell.data()), length);
     item.pszText[length] = L'\0';
 }
 
@@ -658,6 +658,18 @@ void ClearRows(std::int64_t control) {
     list->shownRows = 0;
     list->changedFirst = list->changedLast = -1;
     SendTo(hwnd, LVM_DELETEALLITEMS);
+}
+
+void ShowRows(std::int64_t control, const RowSource* source, std::vector<std::uint32_t> rows) {
+    HWND hwnd;
+    ListState* list = ListStateOf(control, hwnd);
+    if (!list) return;
+    SuppressEvents quiet;
+    list->rows.ShowSource(source, std::move(rows));
+    list->shownRows = 0;
+    list->changedFirst = list->changedLast = -1;
+    SendTo(hwnd, LVM_DELETEALLITEMS);
+    FlushList(hwnd, *list); // the list control learns the row count at once
 }
 
 std::int64_t RowCount(std::int64_t control) {

@@ -1,0 +1,38 @@
+// Loading a duplicate log on several threads: the file is read in large
+// blocks cut at line ends, each block decoded and parsed on its own into the
+// records of one segment, and the segments stitched together in file order.
+// The records come out exactly as a line-by-line read gives them.
+#pragma once
+
+#include "core/RecordTable.h"
+#include "text/Text.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+namespace qk {
+
+struct BlockLoadOptions {
+    std::size_t blockBytes = std::size_t{2} << 20;
+    int threads = 2;
+    // Work out the ranks of names and sizes on another thread afterwards.
+    bool rankWork = false;
+    // Told on the calling thread, after each block it parsed, how many bytes
+    // of how many have been read; false stops the loading, which then
+    // leaves the table empty.
+    std::function<bool(std::uint64_t read, std::uint64_t size)> progress = nullptr;
+};
+
+// Empties `table`, then reads the log at `path` into it. False when the file
+// could not be opened; the table is empty then.
+bool LoadLogTable(const Text& path, RecordTable& table, const BlockLoadOptions& options = {});
+
+// Counts the records of the log at `path` without keeping them: `total` as
+// loading would give, `listed` those a find for `findText` would list (all
+// of them for an empty find text). False when the file could not be opened.
+bool CountLogRecords(const Text& path, std::u16string_view findText, std::int64_t& listed,
+                     std::int64_t& total, const BlockLoadOptions& options = {});
+
+} // namespace qk

@@ -1,0 +1,555 @@
+#include "core/RecordTable.h"
+
+#include "core/RecordCommands.h"
+#include "records/RankSort.h"
+#include "text/Scan.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <numeric>
+#include <system_error>
+
+namespace qk {
+namespace {
+
+constexpr std::size_t kFirstSlots = 1 << 10;
+
+std::uint64_t HashUnits(std::u16string_view units) {
+    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
+    std::uint64_t hash = units.size() * kMultiplier;
+    std::size_t i = 0;
+    for (; i + 4 <= units.size(); i += 4) {
+        std::uint64_t chunk;
+        std::memcpy(&chunk, units.data() + i, sizeof chunk);
+        hash = (hash ^ chunk) * kMultiplier;
+        hash ^= hash >> 29;
+    }
+    for (; i < units.size(); ++i) {
+        hash = (hash ^ units[i]) * kMultiplier;
+        hash ^= hash >> 29;
+    }
+    return hash ^ (hash >> 32);
+}
+
+bool IsShared(RecordField field) {
+    return field != RecordField::Name && field != RecordField::Size;
+}
+
+SharedColumn SharedOf(RecordField field) {
+    switch (field) {
+    case RecordField::Path:
+        return SharedColumn::Path;
+    case RecordField::Date:
+        return SharedColumn::Date;
+    case RecordField::Time:
+        return SharedColumn::Time;
+    default:
+        return SharedColumn::User;
+    }
+}
+
+std::size_t ColumnIndex(SharedColumn column) {
+    return static_cast<std::size_t>(column);
+}
+
+std::u16string_view NameOf(const RecordTable& table, std::uint32_t index) {
+    return FieldView(table, index, RecordField::Name);
+}
+std::u16string_view NameOf(const RecordTable&, std::u16string_view name) {
+    return name;
+}
+
+// Marks the records of a segment whose name (or size) contains `sought`,
+// scanning the segment's run of names (or sizes) as one text.
+void MarkContaining(const std::vector<char16_t>& units, const std::vector<std::uint32_t>& ends,
+                    std::u16string_view sought, std::uint8_t* hit) {
+    std::size_t record = 0;
+    FindEachOccurrence(
+        std::u16string_view(units.data(), units.size()), sought, [&](std::size_t at) {
+            while (ends[record] <= at)
+                ++record;
+            if (at + sought.size() <= ends[record]) {
+                hit[record] = 1;
+                return static_cast<std::size_t>(ends[record]); // on to the next record
+            }
+            return at + 1;
+        });
+}
+
+// Whether the units of `findText` may all stand in the segment's sizes.
+bool MayBeInSizes(const RecordSegment& segment, std::u16string_view findText) {
+    for (const char16_t unit : findText)
+        if (!(segment.sizeUnits >> (unit % 64) & 1)) return false;
+    return true;
+}
+
+// Whether the shared texts contain the find text, asked once per text.
+struct SharedAnswers {
+    std::array<std::vector<std::uint8_t>, kSharedColumnCount> known; // 0 not asked, 1 no, 2 yes
+
+    bool Reset(const RecordTable& table) {
+        try {
+            for (int c = 0; c < kSharedColumnCount; ++c)
+                known[c].assign(table.shared[c].size(), 0);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return true;
+    }
+    bool Contains(const RecordTable& table, int column, std::uint32_t id,
+                  std::u16string_view sought) {
+        std::uint8_t& answer = known[column][id];
+        if (answer == 0) answer = FieldContains(table.shared[column][id].view(), sought) ? 2 : 1;
+        return answer == 2;
+    }
+    bool AnyContains(const RecordTable& table, const RecordSegment& segment, std::uint32_t k,
+                     std::u16string_view sought) {
+        for (int c = 0; c < kSharedColumnCount; ++c)
+            if (Contains(table, c, segment.ids[c][k], sought)) return true;
+        return false;
+    }
+};
+
+// The ranks of one column, by storage index.
+// For names, `sorted` receives the storage indices in the order of the names.
+// Thrown inside the rank work when it is called off.
+struct RankWorkCalledOff {};
+
+std::vector<std::uint32_t> ComputeRanks(const RecordTable& table, RecordField field,
+                                        std::vector<std::uint32_t>* sorted = nullptr,
+                                        const std::atomic<bool>* calledOff = nullptr) {
+    const std::uint32_t count = TableCount(table);
+    std::vector<std::uint32_t> ranks;
+    try {
+        if (IsShared(field)) {
+            const std::size_t c = ColumnIndex(SharedOf(field));
+            const SharedTexts& texts = table.shared[c];
+            const std::vector<std::uint32_t> idRanks =
+                DenseRanks(texts.size(), [&](std::uint32_t a, std::uint32_t b) {
+                    return texts[a].view() < texts[b].view();
+                });
+            if (idRanks.size() != texts.size()) return {};
+            ranks.resize(count);
+            for (const RecordSegment& segment : table.segments)
+                for (std::uint32_t k = 0; k < segment.Count(); ++k)
+                    ranks[segment.first + k] = idRanks[segment.ids[c][k]];
+            return ranks;
+        }
+        // Names and sizes: every record its own text. Sorting by a key of the
+        // first four units decides most comparisons without reading the text.
+        struct Entry {
+            std::uint64_t key;
+            const char16_t* units;
+            std::uint32_t length;
+            std::uint32_t index;
+        };
+        std::vector<Entry> entries;
+        entries.reserve(count);
+        for (const RecordSegment& segment : table.segments) {
+            for (std::uint32_t k = 0; k < segment.Count(); ++k) {
+                const std::u16string_view text =
+                    field == RecordField::Name ? segment.Name(k) : segment.Size(k);
+                std::uint64_t key = 0;
+                for (std::size_t u = 0; u < 4; ++u)
+                    key = (key << 16) | (u < text.size() ? text[u] : 0);
+                entries.push_back(
+                    {key, text.data(), static_cast<std::uint32_t>(text.size()), segment.first + k});
+            }
+        }
+        const auto less = [calledOff](const Entry& a, const Entry& b) {
+            if (a.key != b.key) return a.key < b.key;
+            if (calledOff && calledOff->load(std::memory_order_relaxed)) throw RankWorkCalledOff{};
+            return std::u16string_view(a.units, a.length) < std::u16string_view(b.units, b.length);
+        };
+        std::sort(entries.begin(), entries.end(), less);
+        ranks.resize(count);
+        std::uint32_t rank = 0;
+        for (std::size_t k = 0; k < entries.size(); ++k) {
+            if (k > 0 && less(entries[k - 1], entries[k])) ++rank;
+            ranks[entries[k].index] = rank;
+        }
+        if (sorted) {
+            sorted->resize(count);
+            for (std::size_t k = 0; k < entries.size(); ++k)
+                (*sorted)[k] = entries[k].index;
+        }
+    } catch (const std::bad_alloc&) {
+        ranks.clear();
+    } catch (const RankWorkCalledOff&) {
+        ranks.clear();
+        if (sorted) sorted->clear();
+    }
+    return ranks;
+}
+
+} // namespace
+
+void RecordSegment::Append(std::u16string_view name, std::u16string_view size) {
+    names.insert(names.end(), name.begin(), name.end());
+    nameEnds.push_back(static_cast<std::uint32_t>(names.size()));
+    sizes.insert(sizes.end(), size.begin(), size.end());
+    for (const char16_t unit : size)
+        sizeUnits |= std::uint64_t{1} << (unit % 64);
+    sizeEnds.push_back(static_cast<std::uint32_t>(sizes.size()));
+}
+
+std::uint32_t SharedTexts::Intern(std::u16string_view value) {
+    if (slots_.empty()) slots_.assign(kFirstSlots, 0);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = HashUnits(value) & mask;; i = (i + 1) & mask) {
+        const std::uint32_t slot = slots_[i];
+        if (slot == 0) {
+            const auto id = static_cast<std::uint32_t>(texts_.size());
+            texts_.push_back(arena_.Make(value));
+            slots_[i] = id + 1;
+            if (texts_.size() * 2 > slots_.size()) Grow();
+            return id;
+        }
+        if (SameUnits(texts_[slot - 1].view(), value)) return slot - 1;
+    }
+}
+
+void SharedTexts::Grow() {
+    std::vector<std::uint32_t> grown(slots_.size() * 2, 0);
+    const std::size_t mask = grown.size() - 1;
+    for (std::uint32_t id = 0; id < texts_.size(); ++id) {
+        std::size_t i = HashUnits(texts_[id].view()) & mask;
+        while (grown[i] != 0)
+            i = (i + 1) & mask;
+        grown[i] = id + 1;
+    }
+    slots_.swap(grown);
+}
+
+void SharedTexts::Clear() {
+    texts_ = {};
+    slots_ = {};
+}
+
+RecordTable AllRecords;
+
+RecordTable::~RecordTable() {
+    CallOffRankWork(*this);
+}
+
+std::uint32_t TableCount(const RecordTable& table) {
+    return static_cast<std::uint32_t>(table.order.size());
+}
+
+void ClearTable(RecordTable& table) {
+    CallOffRankWork(table);
+    table.segments = {};
+    for (SharedTexts& texts : table.shared)
+        texts.Clear();
+    table.shown = {};
+    table.order = {};
+    table.cursor = -1;
+    table.shownCount = 0;
+    table.lastFind.clear();
+    table.lastFindHolds = false;
+    table.listedAfterSort = {};
+    table.listedAfterSortHolds = false;
+    for (auto& ranks : table.ranks)
+        ranks = {};
+    table.byName = {};
+}
+
+const RecordSegment& SegmentOf(const RecordTable& table, std::uint32_t index) {
+    const auto after = std::upper_bound(
+        table.segments.begin(), table.segments.end(), index,
+        [](std::uint32_t i, const RecordSegment& segment) { return i < segment.first; });
+    return *(after - 1);
+}
+
+std::u16string_view FieldView(const RecordTable& table, std::uint32_t index, RecordField field) {
+    const RecordSegment& segment = SegmentOf(table, index);
+    const std::uint32_t k = index - segment.first;
+    switch (field) {
+    case RecordField::Name:
+        return segment.Name(k);
+    case RecordField::Size:
+        return segment.Size(k);
+    default: {
+        const std::size_t c = ColumnIndex(SharedOf(field));
+        return table.shared[c][segment.ids[c][k]].view();
+    }
+    }
+}
+
+Text FieldText(const RecordTable& table, std::uint32_t index, RecordField field) {
+    if (!IsShared(field)) return Text(FieldView(table, index, field));
+    const RecordSegment& segment = SegmentOf(table, index);
+    const std::size_t c = ColumnIndex(SharedOf(field));
+    return table.shared[c][segment.ids[c][index - segment.first]];
+}
+
+DuplicateRecord RecordAt(const RecordTable& table, std::uint32_t index) {
+    return DuplicateRecord{
+        FieldText(table, index, RecordField::Path),     FieldText(table, index, RecordField::Name),
+        FieldText(table, index, RecordField::Size),     FieldText(table, index, RecordField::Date),
+        FieldText(table, index, RecordField::Time),     FieldText(table, index, RecordField::User),
+        table.shown[index] ? ShownText() : HiddenText()};
+}
+
+bool AppendAfterCursor(RecordTable& table, const DuplicateRecord& record) {
+    CallOffRankWork(table);
+    try {
+        if (table.segments.empty()) {
+            table.segments.emplace_back();
+            table.segments.back().first = 0;
+        }
+        RecordSegment& segment = table.segments.back();
+        const std::uint32_t index = TableCount(table);
+        table.shown.reserve(index + 1);
+        table.order.reserve(index + 1);
+        for (auto& ids : segment.ids)
+            ids.reserve(segment.Count() + 1);
+        segment.Append(record.name, record.size);
+        segment.ids[0].push_back(table.shared[0].Intern(record.path));
+        segment.ids[1].push_back(table.shared[1].Intern(record.date));
+        segment.ids[2].push_back(table.shared[2].Intern(record.time));
+        segment.ids[3].push_back(table.shared[3].Intern(record.user));
+        table.shown.push_back(1);
+        ++table.shownCount;
+        table.order.insert(table.order.begin() + (table.cursor + 1), index);
+        ++table.cursor;
+    } catch (const std::bad_alloc&) {
+        return false; // a partly added record is not reachable through the order
+    }
+    table.lastFindHolds = false;
+    table.listedAfterSortHolds = false;
+    for (auto& ranks : table.ranks)
+        ranks = {};
+    table.byName = {};
+    return true;
+}
+
+bool AppendSegment(RecordTable& table, RecordSegment&& segment) {
+    CallOffRankWork(table);
+    const std::uint32_t first = TableCount(table);
+    const std::uint32_t count = segment.Count();
+    try {
+        table.shown.resize(first + count, 1);
+        table.order.reserve(first + count);
+        segment.first = first;
+        table.segments.push_back(std::move(segment));
+    } catch (const std::bad_alloc&) {
+        table.shown.resize(first);
+        return false;
+    }
+    for (std::uint32_t k = 0; k < count; ++k)
+        table.order.push_back(first + k);
+    table.shownCount += count;
+    table.cursor = static_cast<std::int64_t>(table.order.size()) - 1;
+    table.lastFindHolds = false;
+    table.listedAfterSortHolds = false;
+    for (auto& ranks : table.ranks)
+        ranks = {};
+    table.byName = {};
+    return true;
+}
+
+std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bool narrow) {
+    const std::uint32_t count = TableCount(table);
+    table.listedAfterSortHolds = false;
+    if (findText.empty()) {
+        std::fill(table.shown.begin(), table.shown.end(), 1);
+        table.shownCount = count;
+        table.lastFindHolds = false;
+        return count;
+    }
+    const bool narrowing =
+        narrow && table.lastFindHolds && findText.find(table.lastFind) != std::u16string_view::npos;
+    SharedAnswers answers;
+    std::vector<std::uint8_t> hit;
+    if (!answers.Reset(table)) {
+        // No memory for remembering answers: every record is asked in full.
+        std::int64_t listed = 0;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            bool any = false;
+            for (int f = 0; f < kVisibleFieldCount && !any; ++f)
+                any = FieldContains(FieldView(table, i, static_cast<RecordField>(f)), findText);
+            table.shown[i] = any;
+            listed += any;
+        }
+        table.shownCount = listed;
+        table.lastFindHolds = false;
+        return listed;
+    }
+    std::int64_t listed = 0;
+    // Few records listed: ask only those, one by one. Otherwise scan all
+    // names and sizes of a segment as one text each.
+    const bool fewListed = narrowing && table.shownCount * 8 < count;
+    for (const RecordSegment& segment : table.segments) {
+        std::uint8_t* shown = table.shown.data() + segment.first;
+        const std::uint32_t n = segment.Count();
+        if (fewListed) {
+            for (std::uint32_t k = 0; k < n; ++k) {
+                if (!shown[k]) continue;
+                shown[k] = FieldContains(segment.Name(k), findText) ||
+                           FieldContains(segment.Size(k), findText) ||
+                           answers.AnyContains(table, segment, k, findText);
+                listed += shown[k];
+            }
+            continue;
+        }
+        // The shared texts first: their answers are known after a few
+        // records. Only names and sizes of records they leave unlisted need
+        // reading: one by one when these are few, else in one scan each.
+        hit.assign(n, 0);
+        std::uint32_t open = 0;
+        for (std::uint32_t k = 0; k < n; ++k) {
+            if (narrowing && !shown[k]) continue;
+            hit[k] = answers.AnyContains(table, segment, k, findText) ? 2 : 0;
+            open += hit[k] == 0;
+        }
+        const bool inSizes = MayBeInSizes(segment, findText);
+        if (open * 4 < n) {
+            for (std::uint32_t k = 0; k < n; ++k)
+                if (hit[k] == 0 && (!narrowing || shown[k]))
+                    hit[k] = FieldContains(segment.Name(k), findText) ||
+                             (inSizes && FieldContains(segment.Size(k), findText));
+        } else if (open > 0) {
+            MarkContaining(segment.names, segment.nameEnds, findText, hit.data());
+            if (inSizes) MarkContaining(segment.sizes, segment.sizeEnds, findText, hit.data());
+        }
+        for (std::uint32_t k = 0; k < n; ++k) {
+            if (narrowing && !shown[k]) continue;
+            shown[k] = hit[k] != 0;
+            listed += shown[k];
+        }
+    }
+    table.shownCount = listed;
+    table.lastFind.assign(findText);
+    table.lastFindHolds = true;
+    return listed;
+}
+
+void SortTableByField(RecordTable& table, RecordField field) {
+    if (table.order.size() < 2) return;
+    FinishRankWork(table);
+    const auto f = static_cast<std::size_t>(field);
+    if (table.ranks[f].empty())
+        table.ranks[f] =
+            ComputeRanks(table, field, field == RecordField::Name ? &table.byName : nullptr);
+    const std::uint32_t current = table.cursor >= 0 ? table.order[table.cursor] : 0;
+    table.listedAfterSortHolds = false;
+    if (!table.ranks[f].empty() &&
+        SortByRanks(table.order, table.ranks[f], table.shown.data(), &table.listedAfterSort)) {
+        // The refill that follows a sort gets its rows from the sort's last pass.
+        table.listedAfterSortHolds =
+            static_cast<std::int64_t>(table.listedAfterSort.size()) == table.shownCount;
+    } else {
+        // No memory for ranks: the order is sorted by comparing the texts.
+        std::stable_sort(table.order.begin(), table.order.end(),
+                         [&](std::uint32_t a, std::uint32_t b) {
+                             return FieldView(table, a, field) < FieldView(table, b, field);
+                         });
+    }
+    if (table.cursor >= 0)
+        table.cursor =
+            std::find(table.order.begin(), table.order.end(), current) - table.order.begin();
+}
+
+void StartRankWork(RecordTable& table) {
+    CallOffRankWork(table);
+    if (TableCount(table) < 2) return;
+    table.rankWorkDone.store(false);
+    table.rankWorkCalledOff.store(false);
+    try {
+        table.rankWork = std::thread([&table] {
+            auto& names = table.ranks[static_cast<std::size_t>(RecordField::Name)];
+            auto& sizes = table.ranks[static_cast<std::size_t>(RecordField::Size)];
+            names = ComputeRanks(table, RecordField::Name, &table.byName, &table.rankWorkCalledOff);
+            sizes = ComputeRanks(table, RecordField::Size, nullptr, &table.rankWorkCalledOff);
+            table.rankWorkDone.store(true, std::memory_order_release);
+        });
+    } catch (const std::system_error&) {
+        // no thread: the ranks are computed on first use
+    }
+}
+
+void FinishRankWork(RecordTable& table) {
+    if (table.rankWork.joinable()) table.rankWork.join();
+}
+
+void CallOffRankWork(RecordTable& table) {
+    if (!table.rankWork.joinable()) return;
+    table.rankWorkCalledOff.store(true, std::memory_order_relaxed);
+    table.rankWork.join();
+    for (auto& ranks : table.ranks)
+        ranks = {};
+    table.byName = {};
+}
+
+void ListedRecords(RecordTable& table, std::vector<std::uint32_t>& rows) {
+    if (table.listedAfterSortHolds) {
+        rows.swap(table.listedAfterSort);
+        table.listedAfterSort.clear();
+        table.listedAfterSortHolds = false;
+        return;
+    }
+    rows.clear();
+    rows.reserve(static_cast<std::size_t>(table.shownCount));
+    const std::uint8_t* shown = table.shown.data();
+    const std::uint32_t* order = table.order.data();
+    const std::size_t n = table.order.size();
+    constexpr std::size_t kAhead = 16;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (k + kAhead < n) Prefetch(shown + order[k + kAhead]);
+        if (shown[order[k]]) rows.push_back(order[k]);
+    }
+}
+
+void RecordsNamed(RecordTable& table, std::u16string_view name,
+                  std::vector<std::uint32_t>& matches) {
+    matches.clear();
+    std::vector<std::uint32_t> found;
+    if (table.rankWork.joinable() && table.rankWorkDone.load(std::memory_order_acquire))
+        table.rankWork.join();
+    const bool indexed = !table.rankWork.joinable() && table.byName.size() == TableCount(table);
+    if (indexed) {
+        // The names in order: the matches stand together.
+        const auto [from, to] = std::equal_range(
+            table.byName.begin(), table.byName.end(), name,
+            [&](const auto& a, const auto& b) { return NameOf(table, a) < NameOf(table, b); });
+        found.assign(from, to);
+    }
+    for (const RecordSegment& segment : table.segments) {
+        if (indexed) break;
+        if (name.empty()) {
+            for (std::uint32_t k = 0; k < segment.Count(); ++k)
+                if (segment.Name(k).empty()) found.push_back(segment.first + k);
+            continue;
+        }
+        std::size_t record = 0;
+        const auto& ends = segment.nameEnds;
+        FindEachOccurrence(std::u16string_view(segment.names.data(), segment.names.size()), name,
+                           [&](std::size_t at) {
+                               while (ends[record] <= at)
+                                   ++record;
+                               const std::size_t start = record ? ends[record - 1] : 0;
+                               if (at == start && at + name.size() == ends[record])
+                                   found.push_back(segment.first +
+                                                   static_cast<std::uint32_t>(record));
+                               return static_cast<std::size_t>(ends[record]);
+                           });
+    }
+    if (found.empty()) return;
+    // Into list order: the found indices are few, the order long. One pass
+    // over the order asks a small bit set first (it stays in the nearest
+    // cache) and the sorted found indices only for the indices it lets by.
+    std::sort(found.begin(), found.end());
+    constexpr std::uint32_t kBits = 1 << 16;
+    std::vector<std::uint64_t> maybe(kBits / 64, 0);
+    for (const std::uint32_t index : found)
+        maybe[(index % kBits) / 64] |= std::uint64_t{1} << (index % 64);
+    matches.reserve(found.size());
+    for (const std::uint32_t index : table.order)
+        if ((maybe[(index % kBits) / 64] >> (index % 64) & 1) &&
+            std::binary_search(found.begin(), found.end(), index))
+            matches.push_back(index);
+}
+
+} // namespace qk

@@ -1,0 +1,146 @@
+// The loaded records laid out for the walks over them.
+//
+// Records live in storage order (the order in which they were loaded) in
+// segments of one loaded block each: the names and the sizes of a segment
+// stand back to back in one run of text each, and each record holds the ids
+// of its path, date, time and user, whose texts every record shares. The
+// list order is an array of storage indices (what a sort produces and a
+// walk reads), and whether a record is listed is one byte per record. So a
+// find streams through the texts once, a sort reorders 32-bit indices by
+// 32-bit ranks, and a fill writes one index per listed record.
+#pragma once
+
+#include "core/DuplicateRecord.h"
+#include "text/Text.h"
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace qk {
+
+// The columns whose texts records share, in the order of their ids.
+enum class SharedColumn : int { Path = 0, Date, Time, User };
+constexpr int kSharedColumnCount = 4;
+
+// The records of one loaded block, in file order.
+struct RecordSegment {
+    std::uint32_t first = 0; // storage index of the first record
+    std::vector<char16_t> names, sizes;
+    // Record k's name spans [nameEnds[k-1], nameEnds[k]) of `names` (from 0
+    // for k = 0); the same for sizes.
+    std::vector<std::uint32_t> nameEnds, sizeEnds;
+    // Ids into the table's shared texts, one column per SharedColumn.
+    std::array<std::vector<std::uint32_t>, kSharedColumnCount> ids;
+    // Bit u % 64 is set when some size holds unit u: a find text with a unit
+    // whose bit is clear is in no size of the segment.
+    std::uint64_t sizeUnits = 0;
+
+    std::uint32_t Count() const { return static_cast<std::uint32_t>(nameEnds.size()); }
+    std::u16string_view Name(std::uint32_t k) const { return Span(names, nameEnds, k); }
+    std::u16string_view Size(std::uint32_t k) const { return Span(sizes, sizeEnds, k); }
+    void Append(std::u16string_view name, std::u16string_view size);
+
+  private:
+    static std::u16string_view Span(const std::vector<char16_t>& units,
+                                    const std::vector<std::uint32_t>& ends, std::uint32_t k) {
+        const std::uint32_t from = k ? ends[k - 1] : 0;
+        return {units.data() + from, ends[k] - from};
+    }
+};
+
+// The distinct texts of one shared column, each made once, by id.
+class SharedTexts {
+  public:
+    // The id of `value`, made the first time it comes.
+    std::uint32_t Intern(std::u16string_view value);
+    const Text& operator[](std::uint32_t id) const { return texts_[id]; }
+    std::uint32_t size() const { return static_cast<std::uint32_t>(texts_.size()); }
+    void Clear();
+
+  private:
+    void Grow();
+    std::vector<Text> texts_;
+    std::vector<std::uint32_t> slots_; // id + 1, 0 when free
+    TextArena arena_;
+};
+
+struct RecordTable {
+    std::vector<RecordSegment> segments;
+    std::array<SharedTexts, kSharedColumnCount> shared;
+    std::vector<std::uint8_t> shown;  // by storage index: 1 listed, 0 hidden
+    std::vector<std::uint32_t> order; // the list order, as storage indices
+    std::int64_t cursor = -1;         // position in `order` of the current record
+    std::int64_t shownCount = 0;
+    // The listed records in list order as the last sort left them, while
+    // neither the order nor the marks changed since.
+    std::vector<std::uint32_t> listedAfterSort;
+    bool listedAfterSortHolds = false;
+    // The last find text, while the marks are still exactly its result.
+    std::u16string lastFind;
+    bool lastFindHolds = false;
+    // Ranks by column (RecordField), by storage index; empty until needed.
+    std::array<std::vector<std::uint32_t>, kVisibleFieldCount> ranks;
+    // Storage indices in the order of their names, once names are ranked.
+    std::vector<std::uint32_t> byName;
+    std::thread rankWork; // computes the ranks of names and sizes after a load
+    std::atomic<bool> rankWorkDone{false};
+    std::atomic<bool> rankWorkCalledOff{false};
+
+    RecordTable() = default;
+    RecordTable(const RecordTable&) = delete;
+    RecordTable& operator=(const RecordTable&) = delete;
+    ~RecordTable();
+};
+
+// Every accepted line of the log, in file order until the first sort.
+extern RecordTable AllRecords;
+
+std::uint32_t TableCount(const RecordTable& table);
+// Empties the table (any rank work is called off).
+void ClearTable(RecordTable& table);
+// The segment that holds storage index `index`.
+const RecordSegment& SegmentOf(const RecordTable& table, std::uint32_t index);
+std::u16string_view FieldView(const RecordTable& table, std::uint32_t index, RecordField field);
+// The field as a text: shared texts are shared, names and sizes copied.
+Text FieldText(const RecordTable& table, std::uint32_t index, RecordField field);
+// The record at storage index `index` with texts of its own (shown "1"/"0").
+DuplicateRecord RecordAt(const RecordTable& table, std::uint32_t index);
+
+// Adds a record after the current one and makes it current, listed. False
+// when no memory can be had.
+bool AppendAfterCursor(RecordTable& table, const DuplicateRecord& record);
+// Takes the records of `segment` as the next ones in storage order, appended
+// at the end of the list order, listed. Its ids must already be the table's.
+bool AppendSegment(RecordTable& table, RecordSegment&& segment);
+
+// Marks every record listed when one of its six fields contains `findText`
+// (an empty find text lists every record). With `narrow`, a find text that
+// contains the last one visits only the records the last one listed.
+// Returns the number listed.
+std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bool narrow = true);
+
+// Orders the list stably by the field: by ranks, computed once per column.
+void SortTableByField(RecordTable& table, RecordField field);
+// The ranks of names and sizes are worked out on another thread from now on.
+void StartRankWork(RecordTable& table);
+// Waits for that work.
+void FinishRankWork(RecordTable& table);
+// Stops that work soon and drops what it did (the table is about to change).
+void CallOffRankWork(RecordTable& table);
+
+// The storage indices of the listed records, in list order (taken from the
+// last sort when it left them).
+void ListedRecords(RecordTable& table, std::vector<std::uint32_t>& rows);
+// The storage indices of the records whose name is exactly `name`, in list
+// order, listed or not. Looked up among the names in order once the rank
+// work has ordered them, otherwise found by a scan over all names.
+void RecordsNamed(RecordTable& table, std::u16string_view name,
+                  std::vector<std::uint32_t>& matches);
+
+} // namespace qk

@@ -1,0 +1,53 @@
+// Stable ordering of an index array by 32-bit ranks: what a sort by a column
+// becomes once every element has its rank in that column (equal texts, equal
+// ranks; smaller texts, smaller ranks).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace qk {
+
+// Reorders `order` (indices into `ranks`) by ascending rank, keeping the
+// order of elements with equal ranks. Least significant digit first, as few
+// passes of up to 12 bits as the largest rank needs. Returns false, leaving
+// `order` unchanged, when no memory can be had.
+//
+// With `marks` (one byte per index), `marked` receives the reordered indices
+// whose mark is not 0, in their new order, as a by-product of the last pass
+// (it stays empty when no memory can be had for it).
+bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& ranks,
+                 const std::uint8_t* marks = nullptr, std::vector<std::uint32_t>* marked = nullptr);
+
+// Dense ranks of `count` elements under `less` (a strict weak order over
+// element indices): 0 for the smallest, equal elements share a rank. Returns
+// an empty vector when no memory can be had (or count is 0).
+template <typename Less> std::vector<std::uint32_t> DenseRanks(std::uint32_t count, Less less);
+
+} // namespace qk
+
+#include <algorithm>
+#include <new>
+
+namespace qk {
+
+template <typename Less> std::vector<std::uint32_t> DenseRanks(std::uint32_t count, Less less) {
+    std::vector<std::uint32_t> ranks;
+    try {
+        std::vector<std::uint32_t> sorted(count);
+        for (std::uint32_t i = 0; i < count; ++i)
+            sorted[i] = i;
+        std::sort(sorted.begin(), sorted.end(), less);
+        ranks.resize(count);
+        std::uint32_t rank = 0;
+        for (std::uint32_t k = 0; k < count; ++k) {
+            if (k > 0 && less(sorted[k - 1], sorted[k])) ++rank;
+            ranks[sorted[k]] = rank;
+        }
+    } catch (const std::bad_alloc&) {
+        ranks.clear();
+    }
+    return ranks;
+}
+
+} // namespace qk

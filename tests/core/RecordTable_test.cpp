@@ -1,0 +1,259 @@
+// The record table and block loading against the straightforward paths:
+// line-by-line loading, a find that asks every field of every
+// record, and a stable sort that compares texts.
+#include "core/BlockLoading.h"
+#include "core/RecordTable.h"
+#include "tests/core/ReferencePaths.h"
+#include "text/TextPrimitives.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <numeric>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace qk {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A log of `lines` lines made of pieces that matter to the parser and the
+// reader: separators, extensions, sizes, dates, umlauts, broken UTF-8, every
+// kind of line end, NUL bytes.
+std::string RandomLog(unsigned seed, int lines) {
+    static const char* const pieces[] = {"D:\\a\\",
+                                         "K:\\Pr\xC3\xBC\x66\\", // a folder with an umlaut
+                                         "b.par",
+                                         "c.dft ",
+                                         " ",
+                                         "  ",
+                                         "1.234,5KB",
+                                         "12MB",
+                                         "999",
+                                         "16.09.2018",
+                                         "01.01.2001",
+                                         "07:36",
+                                         "cad01",
+                                         "j\xC3\xB6rg",
+                                         ".asm",
+                                         "|",
+                                         "\"",
+                                         "\t",
+                                         "x/y",
+                                         "\xC3",
+                                         "\xA4",
+                                         "\xF0\x9F\x98\x80",
+                                         "\xED\xA0\x80",
+                                         "\xC0\xAF",
+                                         "\r",
+                                         "\0",
+                                         "\r\n",
+                                         "Spann"};
+    std::string log = seed % 2 ? "\xEF\xBB\xBF" : "";
+    for (int line = 0; line < lines; ++line) {
+        for (int n = 0; n < 8; ++n) {
+            seed = seed * 1103515245u + 12345u;
+            const char* piece = pieces[(seed >> 16) % std::size(pieces)];
+            log.append(piece, *piece ? std::strlen(piece) : 1);
+        }
+        log += line % 3 == 0 ? "\r\n" : line % 3 == 1 ? "\n" : "\r";
+    }
+    return log;
+}
+
+class RecordTableTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        path_ = fs::temp_directory_path() / ("quellkamp-table-" + std::to_string(getpid()));
+    }
+    void TearDown() override { fs::remove(path_); }
+
+    Text Write(const std::string& content) {
+        std::ofstream(path_, std::ios::binary | std::ios::trunc) << content;
+        return Text::FromUtf8(path_.string());
+    }
+
+    fs::path path_;
+};
+
+bool SameFields(const DuplicateRecord& a, const DuplicateRecord& b) {
+    return a.path == b.path && a.name == b.name && a.size == b.size && a.date == b.date &&
+           a.time == b.time && a.user == b.user;
+}
+
+TEST_F(RecordTableTest, BlockLoadingGivesWhatLineByLineLoadingGives) {
+    struct Case {
+        std::size_t blockBytes;
+        int threads;
+    };
+    const Case cases[] = {{1, 1}, {1, 2}, {2, 2}, {7, 2}, {64, 1}, {100, 2}, {4096, 2}};
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        const Text path = Write(RandomLog(seed, 400));
+        std::vector<DuplicateRecord> expected;
+        ASSERT_TRUE(reference::LoadLineByLine(path, expected));
+        ASSERT_GT(expected.size(), 20u);
+        for (const Case& c : cases) {
+            SCOPED_TRACE("seed " + std::to_string(seed) + ", block " +
+                         std::to_string(c.blockBytes) + ", threads " + std::to_string(c.threads));
+            RecordTable table;
+            ASSERT_TRUE(LoadLogTable(path, table, {c.blockBytes, c.threads, seed % 2 == 0}));
+            ASSERT_EQ(TableCount(table), expected.size());
+            for (std::uint32_t i = 0; i < expected.size(); ++i)
+                ASSERT_TRUE(SameFields(RecordAt(table, i), expected[i])) << "record " << i;
+            EXPECT_EQ(table.shownCount, static_cast<std::int64_t>(expected.size()));
+
+            // Counting decides on bytes where it can: finds that may and may
+            // not be looked for in the bytes.
+            for (const char16_t* find : {u"1", u"jörg", u"Spann", u"x/y", u"\\", u"|", u"rg\t",
+                                         u"\U0001F600", u"\uFFFD", u"a\\"}) {
+                std::int64_t listed = -1, total = -1;
+                ASSERT_TRUE(CountLogRecords(path, find, listed, total, {c.blockBytes, c.threads}));
+                EXPECT_EQ(total, static_cast<std::int64_t>(expected.size()));
+                EXPECT_EQ(listed, MarkByFindText(table, find)) << Text(find).ToUtf8();
+            }
+        }
+    }
+    RecordTable table;
+    fs::remove(path_);
+    EXPECT_FALSE(LoadLogTable(Text::FromUtf8(path_.string()), table));
+    EXPECT_EQ(TableCount(table), 0u);
+}
+
+TEST_F(RecordTableTest, EdgesOfTheFile) {
+    const struct {
+        const char* content;
+        std::size_t records;
+    } cases[] = {
+        {"", 0},
+        {"\xEF\xBB\xBF", 0},
+        {"\xEF\xBB\xBF"
+         "D:\\a.par 1 01.01.2001 t u",
+         1},
+        {"D:\\a.par 1 01.01.2001 t u\r", 1},
+        {"D:\\a.par\r\nD:\\b.par\rD:\\c.par\nD:\\d.par", 4},
+        {"D:\\a.p\nar 1\r\n", 0},
+    };
+    for (const auto& c : cases) {
+        for (const std::size_t block : {std::size_t{1}, std::size_t{3}, std::size_t{1} << 20}) {
+            RecordTable table;
+            ASSERT_TRUE(LoadLogTable(Write(c.content), table, {block, 2, false}));
+            EXPECT_EQ(TableCount(table), c.records) << c.content << " block " << block;
+        }
+    }
+}
+
+TEST_F(RecordTableTest, NarrowedFindsMarkAsFullFinds) {
+    RecordTable table;
+    ASSERT_TRUE(LoadLogTable(Write(RandomLog(11, 3000)), table, {512, 2, false}));
+    ASSERT_GT(TableCount(table), 500u);
+    // Typing, deleting, extending at either end, texts found in shared and
+    // in own fields, and an empty text in between.
+    const char16_t* steps[] = {u"D",    u"D:",      u"D:\\",   u"D:\\a",   u"x",  u"",      u"0",
+                               u"01",   u"2001.01", u"01.01",  u" ",       u"  ", u"Spann", u"rg",
+                               u"jörg", u"c.dft ",  u"\uFFFD", u"\uFFFD?", u"zz", u"zzz",   u"a"};
+    for (const char16_t* find : steps) {
+        const std::int64_t listed = MarkByFindText(table, find);
+        std::int64_t expected = 0;
+        for (std::uint32_t i = 0; i < TableCount(table); ++i) {
+            const bool shown = reference::Listed(table, i, find);
+            ASSERT_EQ(table.shown[i] != 0, shown) << Text(find).ToUtf8() << " record " << i;
+            expected += shown;
+        }
+        EXPECT_EQ(listed, expected) << Text(find).ToUtf8();
+    }
+}
+
+// Ranks made in the background, or on first use after that work was called
+// off, order as the merge sort does.
+TEST_F(RecordTableTest, RankSortsAreTheStableSort) {
+    const Text path = Write(RandomLog(5, 2000));
+    for (const bool calledOff : {false, true}) {
+        RecordTable table;
+        ASSERT_TRUE(LoadLogTable(path, table, {4096, 2, true}));
+        if (calledOff) CallOffRankWork(table);
+        std::vector<std::uint32_t> expected = table.order;
+        const int fields[] = {1, 3, 3, 0, 2, 5, 4, 1, 2};
+        table.cursor = 17;
+        const std::uint32_t current = table.order[17];
+        for (const int f : fields) {
+            const auto field = static_cast<RecordField>(f);
+            expected = reference::MergeSorted(table, expected, field);
+            SortTableByField(table, field);
+            ASSERT_EQ(table.order, expected) << "field " << f << " called off " << calledOff;
+            EXPECT_EQ(table.order[table.cursor], current);
+        }
+    }
+}
+
+TEST_F(RecordTableTest, NameLookupAndListedRowsFollowTheListOrder) {
+    RecordTable table;
+    ASSERT_TRUE(LoadLogTable(Write(RandomLog(3, 2000)), table, {4096, 2, false}));
+    // Listed rows after a find, after a sort (its last pass collects them),
+    // and asked twice.
+    std::vector<std::uint32_t> rows, expected;
+    const auto listed = [&] {
+        expected.clear();
+        std::copy_if(table.order.begin(), table.order.end(), std::back_inserter(expected),
+                     [&](std::uint32_t i) { return table.shown[i] != 0; });
+        return expected;
+    };
+    for (const auto& step :
+         std::vector<std::function<void()>>{[&] { MarkByFindText(table, u"1"); },
+                                            [&] { SortTableByField(table, RecordField::Date); },
+                                            [] {}, [&] { MarkByFindText(table, u""); },
+                                            [&] { SortTableByField(table, RecordField::Size); }}) {
+        step();
+        ListedRecords(table, rows);
+        EXPECT_EQ(rows, listed());
+    }
+
+    // Found by a scan, then among the names in order once they are ranked.
+    for (const bool ranked : {false, true}) {
+        if (ranked) {
+            SortTableByField(table, RecordField::Name);
+            SortTableByField(table, RecordField::Date);
+        }
+        for (const std::u16string_view name :
+             {FieldView(table, table.order[5], RecordField::Name), std::u16string_view(u"b.par"),
+              std::u16string_view()}) {
+            std::vector<std::uint32_t> matches;
+            RecordsNamed(table, name, matches);
+            expected.clear();
+            std::copy_if(
+                table.order.begin(), table.order.end(), std::back_inserter(expected),
+                [&](std::uint32_t i) { return FieldView(table, i, RecordField::Name) == name; });
+            EXPECT_EQ(matches, expected) << Text(name).ToUtf8() << " ranked " << ranked;
+        }
+        EXPECT_EQ(table.byName.size(), ranked ? TableCount(table) : 0u);
+    }
+}
+
+TEST(RecordTable, AppendsAfterTheCurrentRecord) {
+    RecordTable table;
+    const auto record = [](const char16_t* name) {
+        return DuplicateRecord{u"D:\\", name, u"            1", u"2001.01.01", u"t", u"u", u"1"};
+    };
+    ASSERT_TRUE(AppendAfterCursor(table, record(u"a.par ")));
+    ASSERT_TRUE(AppendAfterCursor(table, record(u"c.par ")));
+    table.cursor = 0;
+    ASSERT_TRUE(AppendAfterCursor(table, record(u"b.par ")));
+    table.cursor = -1;
+    ASSERT_TRUE(AppendAfterCursor(table, record(u"0.par ")));
+    std::vector<std::string> names;
+    for (const std::uint32_t i : table.order)
+        names.push_back(FieldText(table, i, RecordField::Name).ToUtf8());
+    EXPECT_EQ(names, (std::vector<std::string>{"0.par ", "a.par ", "b.par ", "c.par "}));
+    EXPECT_EQ(table.cursor, 0);
+    EXPECT_EQ(table.shared[0].size(), 1u); // one path text for all
+    ClearTable(table);
+    EXPECT_EQ(TableCount(table), 0u);
+}
+
+} // namespace
+} // namespace qk
