@@ -2,7 +2,8 @@
 # quellkamp.exe in a real window under Wine, Xvfb and a window manager: the
 # open-file dialog answered by typing a path, the main window checked, a find
 # typed, a row clicked, the screenshot taken, Alt+F4 and exit code 0; then
-# Escape in the dialog, and a missing file with its message.
+# Escape in the dialog, a missing file with its message, and a log named on
+# the command line with letters outside any ANSI code page.
 #
 #   real_window_wine_test.sh WINE_RUN VIEWER_EXE EXAMPLES_DIR SCREENSHOT
 set -euo pipefail
@@ -68,8 +69,10 @@ wait_for_exit() {
     return 1
 }
 
-start_viewer() {
-    (cd "$examples" && exec "$wine_run" "$viewer") >"$work/viewer-$1.log" 2>&1 &
+start_viewer() { # NAME [ARGUMENTS...]
+    local name=$1
+    shift
+    (cd "$examples" && exec "$wine_run" "$viewer" "$@") >"$work/viewer-$name.log" 2>&1 &
     viewer_pid=$!
     pids+=($viewer_pid)
 }
@@ -157,4 +160,19 @@ xdotool key alt+F4
 wait_for_exit "$viewer_pid" 20 || fail "the viewer did not end after the message and Alt+F4"
 [ "$exit_code" = 0 ] || fail "the viewer ended with exit code $exit_code after the message"
 
-echo "real window under Wine: 3 passed, 0 failed"
+# --- A log on the command line ----------------------------------------------
+# The name survives only through the wide command line.
+named="$work/Prüfung Łódź 日本.txt"
+cp "$examples/dubletten.txt" "$named"
+start_viewer named "Z:$(tr / '\\' <<<"$named")"
+main=$(wait_for_window "Quellkamp" 60) || fail "no main window for the log on the command line"
+sleep 1
+if xdotool search --onlyvisible --name "^(Information|LOG-Datei)\$" >/dev/null 2>&1; then
+    fail "the log on the command line was not loaded without a dialog"
+fi
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+xdotool key alt+F4
+wait_for_exit "$viewer_pid" 20 || fail "the viewer did not end after Alt+F4 (command line)"
+[ "$exit_code" = 0 ] || fail "the viewer ended with exit code $exit_code (command line)"
+
+echo "real window under Wine: 4 passed, 0 failed"
