@@ -1,4 +1,4 @@
-// The reader's file calls on Win32 handles.
+// The program's file calls on Win32 handles.
 #ifndef UNICODE
 #define UNICODE
 #endif
@@ -8,6 +8,8 @@
 #include "text/FileLayer.h"
 
 #include <windows.h>
+// <windows.h> names ReplaceFileW so; this file defines the program's own.
+#undef ReplaceFile
 
 #include <string>
 
@@ -19,8 +21,32 @@ HANDLE ToHandle(FileHandle file) {
     return reinterpret_cast<HANDLE>(file);
 }
 
-// ReadFile takes a 32-bit count.
+// ReadFile and WriteFile take a 32-bit count.
 constexpr std::size_t kLargestRead = 1u << 30;
+
+// The error of the last failed writing call.
+thread_local DWORD lastError = ERROR_SUCCESS;
+
+bool Failed() {
+    lastError = GetLastError();
+    return false;
+}
+
+// The path as the system takes it; false (with an error set) for a path no
+// file can have.
+bool NativePath(const Text& path, std::wstring& name) {
+    if (path.empty() || path.view().find(u'\0') != std::u16string_view::npos) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    try {
+        name.assign(path.view().begin(), path.view().end());
+    } catch (...) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -29,13 +55,8 @@ constexpr std::size_t kLargestRead = 1u << 30;
 // console or device is refused, and so is a directory, which CreateFileW
 // cannot open without FILE_FLAG_BACKUP_SEMANTICS.
 FileHandle OpenFileForReading(const Text& path) {
-    if (path.empty() || path.view().find(u'\0') != std::u16string_view::npos) return kNoFileHandle;
     std::wstring name;
-    try {
-        name.assign(path.view().begin(), path.view().end());
-    } catch (...) {
-        return kNoFileHandle;
-    }
+    if (!NativePath(path, name)) return kNoFileHandle;
     HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return kNoFileHandle;
@@ -66,6 +87,103 @@ bool SeekFile(FileHandle file, std::uint64_t offset) {
 
 void CloseFile(FileHandle file) {
     if (file != kNoFileHandle) CloseHandle(ToHandle(file));
+}
+
+bool FileProgress(FileHandle file, std::uint64_t& position, std::uint64_t& size) {
+    LARGE_INTEGER at{}, length{};
+    if (!SetFilePointerEx(ToHandle(file), LARGE_INTEGER{}, &at, FILE_CURRENT) ||
+        !GetFileSizeEx(ToHandle(file), &length))
+        return false;
+    position = static_cast<std::uint64_t>(at.QuadPart);
+    size = static_cast<std::uint64_t>(length.QuadPart);
+    return true;
+}
+
+bool FolderExists(const Text& path) {
+    std::wstring name;
+    if (!NativePath(path, name)) return false;
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// CREATE_NEW fails when anything has the name; nobody else may open the file
+// while it is written.
+FileHandle CreateFileForWriting(const Text& path) {
+    std::wstring name;
+    if (!NativePath(path, name)) {
+        Failed();
+        return kNoFileHandle;
+    }
+    HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        Failed();
+        return kNoFileHandle;
+    }
+    return reinterpret_cast<FileHandle>(handle);
+}
+
+bool WriteToFile(FileHandle file, const void* source, std::size_t count) {
+    const auto* bytes = static_cast<const char*>(source);
+    while (count > 0) {
+        DWORD put = 0;
+        const auto wanted = static_cast<DWORD>(count < kLargestRead ? count : kLargestRead);
+        if (!WriteFile(ToHandle(file), bytes, wanted, &put, nullptr)) return Failed();
+        if (put == 0) {
+            SetLastError(ERROR_DISK_FULL);
+            return Failed();
+        }
+        bytes += put;
+        count -= put;
+    }
+    return true;
+}
+
+bool FinishWriting(FileHandle file) {
+    bool done = FlushFileBuffers(ToHandle(file)) != 0 || Failed();
+    if (!CloseHandle(ToHandle(file))) done = done && Failed();
+    return done;
+}
+
+bool ReplaceFile(const Text& from, const Text& to) {
+    std::wstring source, target;
+    if (!NativePath(from, source) || !NativePath(to, target)) return Failed();
+    return MoveFileExW(source.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
+           Failed();
+}
+
+bool RemoveFile(const Text& path) {
+    std::wstring name;
+    if (!NativePath(path, name)) return Failed();
+    return DeleteFileW(name.c_str()) != 0 || Failed();
+}
+
+// The system's own one-line description, without the line end it carries.
+Text FileErrorText() {
+    wchar_t* message = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, lastError, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+    std::u16string text;
+    try {
+        if (length > 0 && message) text.assign(message, message + length);
+        while (!text.empty() &&
+               (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' '))
+            text.pop_back();
+        if (text.empty()) {
+            const std::string number = "error " + std::to_string(lastError);
+            text.assign(number.begin(), number.end());
+        }
+    } catch (...) {
+        text.clear();
+    }
+    if (message) LocalFree(message);
+    return Text(text);
+}
+
+bool FileErrorIsNameInUse() {
+    return lastError == ERROR_FILE_EXISTS || lastError == ERROR_ALREADY_EXISTS;
 }
 
 } // namespace qk
