@@ -1,9 +1,12 @@
 #include "app/MainRoutine.h"
 
 #include "app/CommandLine.h"
+#include "app/ExportCommand.h"
+#include "app/RowCommands.h"
 #include "app/StartUp.h"
 #include "app/ViewCommands.h"
 #include "text/Text.h"
+#include "ui/Controls.h"
 #include "ui/Events.h"
 #include "ui/MainWindow.h"
 
@@ -13,17 +16,28 @@
 namespace qk {
 
 void DispatchEvent(std::int64_t event) {
+    if (event == MenuEvent && EventSource() == kFindShortcut) FocusFindField();
     if (event != ControlEvent) return;
     const std::int64_t source = EventSource();
     const std::int64_t type = EventType();
+    const bool list = source == RecordListView || source == MatchListView;
     if (source == RecordListView && type == kLeftClick) {
         ShowNameMatches();
+    } else if (source == RecordListView && type == kRowActivated) {
+        // Enter on a selected row is a click on it.
+        if (SelectedRow(RecordListView) >= 0) ShowNameMatches();
+    } else if (list && type == kCopyRequested) {
+        CopySelectedRow(source);
+    } else if (list && type == kContextMenuRequested) {
+        ShowRowMenu(source);
     } else if (source >= FirstSortOption && source <= LastSortOption) {
         SortByOption(source);
     } else if (source == FindField && type == kSelectionOrTextChanged) {
         ApplyFindFilter();
+    } else if (source == ExportButton && type == kLeftClick) {
+        ExportRecordList();
     }
-    // Everything else, the export button and the labels included, does nothing.
+    // Everything else, the labels included, does nothing.
 }
 
 int RunMainRoutine(int& argc, char** argv) {
@@ -40,6 +54,7 @@ int RunMainRoutine(int& argc, char** argv) {
         return 1;
     }
     if (LoadDuplicateLog(Text::FromUtf8(commandLine.log)) && OpenMainWindow()) {
+        AddMainWindowShortcuts();
         ShowStartCount();
         FillRecordListView();
         for (;;) {

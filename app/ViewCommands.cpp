@@ -1,5 +1,7 @@
 #include "app/ViewCommands.h"
 
+#include "app/ExportCommand.h"
+#include "app/LoadProgress.h"
 #include "core/DuplicateRecord.h"
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
@@ -31,7 +33,16 @@ void FillListView(std::int64_t control, ListVariable& list, Include include) {
 bool LoadDuplicateLog(const Text& given) {
     const Text path = given.empty() ? ChooseFileToOpen(u"LOG-Datei", u"*.txt", u"*.txt", 0) : given;
     if (path.empty()) return false;
-    if (!ReadDuplicateLog(path)) ShowMessage(u"Information", u"Konnte Datei nicht öffnen!");
+    RememberLoadedLog(path);
+    switch (ReadLogShowingProgress(path)) {
+    case LoadResult::Cancelled:
+        return false; // as if no file had been chosen
+    case LoadResult::CannotOpen:
+        ShowMessage(u"Information", u"Konnte Datei nicht öffnen!");
+        break;
+    case LoadResult::Loaded:
+        break;
+    }
     return true;
 }
 

@@ -9,8 +9,8 @@
 namespace qk {
 
 // Loads the log at `path`, or when `path` is empty asks for one. Returns
-// false when no file was chosen; a file that cannot be opened is reported and
-// leaves both lists empty.
+// false when no file was chosen or the user cancelled a long load; a file
+// that cannot be opened is reported and leaves both lists empty.
 bool LoadDuplicateLog(const Text& path);
 
 // Appends a row to the upper list for every shown record, in list order.

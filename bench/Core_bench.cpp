@@ -6,9 +6,11 @@
 // the rise of the resident memory per loaded record.
 #include "bench/LogGenerator.h"
 #include "core/DuplicateRecord.h"
+#include "core/ExportFormats.h"
 #include "core/LogLineParser.h"
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
+#include "text/FileLayer.h"
 
 #include <benchmark/benchmark.h>
 
@@ -120,6 +122,21 @@ void BM_CollectNameMatches(benchmark::State& state) {
     state.counters["matches"] = static_cast<double>(RecordCount(NameMatches.list));
 }
 BENCHMARK(BM_CollectNameMatches)->Unit(benchmark::kMillisecond);
+
+// The viewer's export of the whole upper list, written to a file under /tmp
+// through a temporary file and renamed.
+void BM_ExportShownRecords(benchmark::State& state) {
+    EnsureLoaded();
+    MarkRecordsByFindText(u"");
+    const auto format = state.range(0) ? ExportFormat::Csv : ExportFormat::JsonLines;
+    const Text target = Text::FromUtf8(LogPath() + (state.range(0) ? ".csv" : ".jsonl"));
+    for (auto _ : state) {
+        if (!ExportShownRecords(target, format).empty()) state.SkipWithError("export failed");
+    }
+    RemoveFile(target);
+    state.counters["rows"] = static_cast<double>(RecordCount(AllRecords.list));
+}
+BENCHMARK(BM_ExportShownRecords)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace qk

@@ -116,16 +116,33 @@ class TextInterner {
 } // namespace
 
 bool ReadDuplicateLog(const Text& path) {
+    return ReadDuplicateLog(path, nullptr) == LoadResult::Loaded;
+}
+
+LoadResult ReadDuplicateLog(const Text& path, const LoadProgress& progress) {
     CreateDuplicateLists();
-    if (OpenTextFile(kLogFileNumber, path) == 0) return false;
+    if (OpenTextFile(kLogFileNumber, path) == 0) return LoadResult::CannotOpen;
 
     TextInterner paths, dates, times, users;
     // Names and sizes are mostly unique: they go into large shared chunks.
     TextArena arena;
     std::u16string line;
     LogLineParts parts;
+    // Some 1.5 MB of a typical log between two reports.
+    constexpr std::uint32_t kLinesPerReport = 16384;
+    std::uint32_t linesToReport = kLinesPerReport;
     while (AtEndOfFile(kLogFileNumber) == 0) {
         ReadTextLineInto(kLogFileNumber, line);
+        if (progress && --linesToReport == 0) {
+            linesToReport = kLinesPerReport;
+            std::uint64_t read = 0, size = 0;
+            TextFileProgress(kLogFileNumber, read, size);
+            if (!progress(read, size)) {
+                CloseTextFile(kLogFileNumber);
+                CreateDuplicateLists();
+                return LoadResult::Cancelled;
+            }
+        }
         if (!SplitLogLine(line, parts)) continue;
         auto* record = static_cast<DuplicateRecord*>(AppendRecord(AllRecords.list));
         if (!record) continue; // no memory for this record: the others still load
@@ -140,7 +157,7 @@ bool ReadDuplicateLog(const Text& path) {
         record->shown = ShownText();
     }
     CloseTextFile(kLogFileNumber);
-    return true;
+    return LoadResult::Loaded;
 }
 
 bool CountDuplicateLog(const Text& path, std::u16string_view findText, std::int64_t& listed,

@@ -3,6 +3,8 @@
 #include "text/FileLayer.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 
@@ -26,16 +28,34 @@ int Descriptor(FileHandle file) {
     return static_cast<int>(file);
 }
 
+// The error of the last failed writing call.
+thread_local int lastError = 0;
+
+bool Failed() {
+    lastError = errno;
+    return false;
+}
+
+// The path as the system takes it; false for a path no file can have.
+bool NativePath(const Text& path, std::string& bytes) {
+    try {
+        bytes = path.ToUtf8();
+    } catch (const std::exception&) {
+        errno = ENOMEM;
+        return false;
+    }
+    if (bytes.empty() || bytes.find('\0') != std::string::npos) {
+        errno = ENOENT;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 FileHandle OpenFileForReading(const Text& path) {
     std::string bytes;
-    try {
-        bytes = path.ToUtf8();
-    } catch (const std::exception&) {
-        return kNoFileHandle;
-    }
-    if (bytes.empty() || bytes.find('\0') != std::string::npos) return kNoFileHandle;
+    if (!NativePath(path, bytes)) return kNoFileHandle;
 
     // Non-blocking, so that a FIFO or device never holds the open up; such
     // files are refused after fstat, and reads block again.
@@ -73,6 +93,82 @@ bool SeekFile(FileHandle file, std::uint64_t offset) {
 
 void CloseFile(FileHandle file) {
     if (file != kNoFileHandle) ::close(Descriptor(file)); // also drops the lock
+}
+
+bool FileProgress(FileHandle file, std::uint64_t& position, std::uint64_t& size) {
+    struct stat status;
+    const off_t at = ::lseek(Descriptor(file), 0, SEEK_CUR);
+    if (at < 0 || ::fstat(Descriptor(file), &status) != 0) return false;
+    position = static_cast<std::uint64_t>(at);
+    size = static_cast<std::uint64_t>(status.st_size);
+    return true;
+}
+
+bool FolderExists(const Text& path) {
+    std::string bytes;
+    struct stat status;
+    return NativePath(path, bytes) && ::stat(bytes.c_str(), &status) == 0 &&
+           S_ISDIR(status.st_mode);
+}
+
+FileHandle CreateFileForWriting(const Text& path) {
+    std::string bytes;
+    if (!NativePath(path, bytes)) {
+        Failed();
+        return kNoFileHandle;
+    }
+    constexpr mode_t kOrdinaryFile = 0666; // less the process's umask
+    const int handle = RetryInterrupted([&] {
+        return ::open(bytes.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+                      kOrdinaryFile);
+    });
+    if (handle < 0) {
+        Failed();
+        return kNoFileHandle;
+    }
+    return handle;
+}
+
+bool WriteToFile(FileHandle file, const void* source, std::size_t count) {
+    const auto* bytes = static_cast<const char*>(source);
+    while (count > 0) {
+        const ssize_t put =
+            RetryInterrupted([&] { return ::write(Descriptor(file), bytes, count); });
+        if (put <= 0) {
+            if (put == 0) errno = ENOSPC;
+            return Failed();
+        }
+        bytes += put;
+        count -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+bool FinishWriting(FileHandle file) {
+    bool done = RetryInterrupted([&] { return ::fsync(Descriptor(file)); }) == 0 || Failed();
+    // A failed close may be the first news of a write that did not reach the disk.
+    if (::close(Descriptor(file)) != 0 && errno != EINTR) done = done && Failed();
+    return done;
+}
+
+bool ReplaceFile(const Text& from, const Text& to) {
+    std::string source, target;
+    if (!NativePath(from, source) || !NativePath(to, target)) return Failed();
+    return std::rename(source.c_str(), target.c_str()) == 0 || Failed();
+}
+
+bool RemoveFile(const Text& path) {
+    std::string bytes;
+    if (!NativePath(path, bytes)) return Failed();
+    return ::unlink(bytes.c_str()) == 0 || Failed();
+}
+
+Text FileErrorText() {
+    return Text::FromUtf8(std::strerror(lastError));
+}
+
+bool FileErrorIsNameInUse() {
+    return lastError == EEXIST;
 }
 
 } // namespace qk

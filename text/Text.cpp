@@ -135,9 +135,17 @@ Text Text::FromUtf8(std::string_view utf8) {
 }
 
 void AppendUtf8(std::string& out, std::u16string_view units) {
-    out.reserve(out.size() + units.size());
+    // Written through a pointer into room for the longest form (three bytes
+    // per unit; a surrogate pair takes four for its two), then cut to size.
+    const std::size_t start = out.size();
+    out.resize(start + 3 * units.size());
+    char* put = out.data() + start;
     for (std::size_t i = 0; i < units.size(); ++i) {
         char32_t cp = units[i];
+        if (cp < 0x80) {
+            *put++ = static_cast<char>(cp);
+            continue;
+        }
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
             units[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (units[i + 1] - 0xDC00);
@@ -145,22 +153,21 @@ void AppendUtf8(std::string& out, std::u16string_view units) {
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = 0xFFFD;
         }
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        if (cp < 0x800) {
+            *put++ = static_cast<char>(0xC0 | (cp >> 6));
+            *put++ = static_cast<char>(0x80 | (cp & 0x3F));
         } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            *put++ = static_cast<char>(0xE0 | (cp >> 12));
+            *put++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *put++ = static_cast<char>(0x80 | (cp & 0x3F));
         } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            *put++ = static_cast<char>(0xF0 | (cp >> 18));
+            *put++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            *put++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *put++ = static_cast<char>(0x80 | (cp & 0x3F));
         }
     }
+    out.resize(static_cast<std::size_t>(put - out.data()));
 }
 
 std::string Text::ToUtf8() const {

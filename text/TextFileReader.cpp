@@ -452,6 +452,11 @@ void CloseTextFile(std::int64_t number) {
     Release(DetachLocked(table, number));
 }
 
+bool TextFileProgress(std::int64_t number, std::uint64_t& read, std::uint64_t& size) {
+    OpenFile* file = Find(number);
+    return file && FileProgress(file->handle, read, size);
+}
+
 void FailTextFileBuffersForTesting(bool fail) {
     buffersFail.store(fail, std::memory_order_relaxed);
 }

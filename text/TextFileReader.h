@@ -36,6 +36,10 @@ std::int64_t ReadTextLineInto(std::int64_t number, std::u16string& line);
 // the number of bytes taken, fewer than `count` only at the end of the file,
 // 0 for an unused number.
 std::int64_t ReadFileBytes(std::int64_t number, void* destination, std::int64_t count);
+// How far the file under `number` has been read: the bytes taken from the
+// disk so far and the file's size. False for an unused number or when the
+// system cannot tell.
+bool TextFileProgress(std::int64_t number, std::uint64_t& read, std::uint64_t& size);
 // Makes the buffer allocation of later opens fail (true) or work again
 // (false), so that the unbuffered reading can be exercised by tests.
 void FailTextFileBuffersForTesting(bool fail);

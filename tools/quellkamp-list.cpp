@@ -10,6 +10,7 @@
 // lower list: one JSON object per line, or CSV with --csv. --count prints the
 // viewer's count label instead.
 #include "core/DuplicateRecord.h"
+#include "core/ExportFormats.h"
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
 #include "records/RecordList.h"
@@ -191,106 +192,12 @@ int CannotOpen(const std::string& path) {
     return kExitCannotOpen;
 }
 
-void AppendJsonString(std::string& out, const Text& text) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    out.push_back('"');
-    std::string utf8 = text.ToUtf8();
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (byte < 0x20 || byte == 0x7F) {
-                out += "\\u00";
-                out.push_back(kHex[byte >> 4]);
-                out.push_back(kHex[byte & 0xF]);
-            } else {
-                out.push_back(c);
-            }
-        }
-    }
-    out.push_back('"');
-}
-
-void AppendCsvField(std::string& out, const Text& text) {
-    const std::string utf8 = text.ToUtf8();
-    if (utf8.find_first_of(",\"\r\n") == std::string::npos) {
-        out += utf8;
-        return;
-    }
-    out.push_back('"');
-    for (const char c : utf8) {
-        if (c == '"') out.push_back('"');
-        out.push_back(c);
-    }
-    out.push_back('"');
-}
-
-void AppendRecordLine(std::string& out, const DuplicateRecord& record, bool csv) {
-    if (csv) {
-        for (const RecordFieldSpec& column : kRecordFields) {
-            if (column.field != RecordField::Path) out.push_back(',');
-            AppendCsvField(out, record.*column.member);
-        }
-        out += "\r\n";
-        return;
-    }
-    out.push_back('{');
-    for (const RecordFieldSpec& column : kRecordFields) {
-        if (column.field != RecordField::Path) out.push_back(',');
-        out.push_back('"');
-        out += column.key;
-        out += "\":";
-        AppendJsonString(out, record.*column.member);
-    }
-    out += "}\n";
-}
-
-bool Flush(std::string& out) {
-    const bool written = Write(stdout, out);
-    out.clear();
-    return written;
-}
-
 // Prints the records of `list` that pass `include`.
 template <typename Include> bool PrintList(ListVariable& list, bool csv, Include include) {
-    constexpr std::size_t kChunk = 1 << 16;
-    std::string out;
-    if (csv) {
-        for (const RecordFieldSpec& column : kRecordFields) {
-            if (column.field != RecordField::Path) out.push_back(',');
-            out += Text(column.heading).ToUtf8();
-        }
-        out += "\r\n";
-    }
-    ResetCursor(list.list);
-    while (NextRecord(list.list)) {
-        const DuplicateRecord& record = *CurrentDuplicate(list);
-        if (!include(record)) continue;
-        AppendRecordLine(out, record, csv);
-        if (out.size() >= kChunk && !Flush(out)) return false;
-    }
-    return Flush(out) && std::fflush(stdout) == 0;
+    const bool written =
+        WriteRecords(list, csv ? ExportFormat::Csv : ExportFormat::JsonLines, include,
+                     [](std::string_view bytes) { return Write(stdout, bytes); });
+    return written && std::fflush(stdout) == 0;
 }
 
 int Run(int argc, char** argv) {

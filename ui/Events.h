@@ -24,8 +24,8 @@ constexpr std::int64_t MoveEvent = 13117;
 constexpr std::int64_t SizeEvent = 13118;
 
 // ControlEvent types.
-constexpr std::int64_t kLeftClick = 0;       // lists: a row is selected after the click;
-                                             // buttons: a click
+constexpr std::int64_t kLeftClick = 0; // lists: a row is selected after the click;
+                                       // buttons: a click
 constexpr std::int64_t kRightClick = 1;
 constexpr std::int64_t kLeftDoubleClick = 2;
 constexpr std::int64_t kRightDoubleClick = 3;
@@ -36,6 +36,11 @@ constexpr std::int64_t kTextUpdating = 1024;
 constexpr std::int64_t kFieldFocusGained = 14000;
 constexpr std::int64_t kFieldFocusLost = 14001;
 constexpr std::int64_t kBeginDrag = 14002;
+// Lists: the context menu is asked for (after a right click's type 1, or by
+// the menu key), Ctrl+C, and Enter on the list.
+constexpr std::int64_t kContextMenuRequested = 14003;
+constexpr std::int64_t kCopyRequested = 14004;
+constexpr std::int64_t kRowActivated = 14005;
 
 // Blocks until something happened; returns an event number, or a number
 // outside the table for window-system activity that made no event.

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The viewer in a real window: under Xvfb with a window manager, answer the
 # open-file dialog like a user, check the main window, click a row, type a
-# find text, take the screenshot, close through the window manager, and check
-# the exit code. Then: the dialog cancelled by Escape; a click that follows
-# two keystrokes at once on a log of a million lines; closing after the
-# window was minimised and restored; a named display that cannot be reached.
+# find text, take the screenshot, take screenshots of a row's context menu and
+# of the export dialog, close through the window manager, and check the exit
+# code. Then: the dialog cancelled by Escape; a click that follows two
+# keystrokes at once on a log of a million lines; closing after the window was
+# minimised and restored; a named display that cannot be reached.
 #
 #   real_window_test.sh VIEWER EXAMPLES_DIR SCREENSHOT [GENLOG]
 set -euo pipefail
@@ -103,6 +104,30 @@ sleep 1
 mkdir -p "$(dirname "$screenshot")"
 import -window root -crop "950x600+$left+$top" +repage "$screenshot" ||
     fail "the screenshot could not be taken"
+docs=$(dirname "$screenshot")
+
+# The context menu of the clicked row, by a right click on it.
+xdotool mousemove $((left + 250)) $((top + 45 + 30 + 20)) click 3
+sleep 1
+import -window root -crop "950x600+$left+$top" +repage "$docs/context-menu.png" ||
+    fail "the screenshot of the context menu could not be taken"
+xdotool key Escape
+sleep 0.3
+
+# The export button opens the save dialog; Escape cancels it.
+xdotool mousemove $((left + 540)) $((top + 20)) click 1
+save=$(wait_for_window "Export to..." 10) || fail "the save dialog did not appear"
+sleep 1
+import -window "$save" -frame "$docs/export-dialog.png" 2>/dev/null ||
+    import -window "$save" "$docs/export-dialog.png" ||
+    fail "the screenshot of the save dialog could not be taken"
+xdotool windowactivate --sync "$save" 2>/dev/null || true
+xdotool key Escape
+sleep 0.5
+if xdotool search --onlyvisible --name "^Export to\.\.\.\$" >/dev/null 2>&1; then
+    fail "the save dialog stayed open after Escape"
+fi
+ls "$examples" | grep -qv '\.txt$' && fail "the cancelled export wrote a file"
 
 # Alt+F4 to the active window: the window manager turns it into a close request.
 xdotool windowactivate --sync "$main" 2>/dev/null || true

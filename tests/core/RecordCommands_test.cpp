@@ -1,6 +1,7 @@
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
 #include "core/RecordWalk.h"
+#include "text/TextFileReader.h"
 
 #include <gtest/gtest.h>
 
@@ -154,6 +155,56 @@ TEST(CountLabelText, ListedSlashTotal) {
     EXPECT_EQ(CountLabelText(1250, 1250).ToUtf8(), "1250/1250");
     EXPECT_EQ(CountLabelText(17, 1250).ToUtf8(), "17/1250");
     EXPECT_EQ(CountLabelText(0, 0).ToUtf8(), "0/0");
+}
+
+} // namespace
+} // namespace qk
+
+namespace qk {
+namespace {
+
+// Loading tells how far it has come every 16384 lines and stops when told
+// to: a cancelled load leaves both lists empty and the file closed.
+TEST_F(LoadedLog, ProgressIsReportedAndCancelStopsLoading) {
+    const struct {
+        int lines;
+        int cancelAtReport; // 0: never
+        LoadResult result;
+        int reports;
+        std::int64_t records;
+    } cases[] = {
+        {100, 0, LoadResult::Loaded, 0, 100},
+        {40000, 0, LoadResult::Loaded, 2, 40000},
+        {40000, 1, LoadResult::Cancelled, 1, 0},
+        {40000, 2, LoadResult::Cancelled, 2, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines);
+        std::string log;
+        for (int i = 0; i < c.lines; ++i)
+            log += "D:\\A\\teil" + std::to_string(i) + ".par 12KB 01.02.2017 13:05 cad\r\n";
+        std::ofstream(path_, std::ios::binary | std::ios::trunc) << log;
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> reports;
+        const LoadResult result = ReadDuplicateLog(
+            Text::FromUtf8(path_.string()), [&](std::uint64_t read, std::uint64_t size) {
+                reports.emplace_back(read, size);
+                return static_cast<int>(reports.size()) != c.cancelAtReport;
+            });
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(static_cast<int>(reports.size()), c.reports);
+        for (std::size_t i = 0; i < reports.size(); ++i) {
+            EXPECT_EQ(reports[i].second, log.size());
+            EXPECT_LE(reports[i].first, log.size());
+            if (i > 0) {
+                EXPECT_GT(reports[i].first, reports[i - 1].first);
+            }
+        }
+        EXPECT_EQ(RecordCount(AllRecords.list), c.records);
+        EXPECT_EQ(AtEndOfFile(0), 0); // no file left open under the log's number
+    }
+    EXPECT_EQ(ReadDuplicateLog(Text::FromUtf8(path_.string() + ".fehlt"),
+                               [](std::uint64_t, std::uint64_t) { return true; }),
+              LoadResult::CannotOpen);
 }
 
 } // namespace

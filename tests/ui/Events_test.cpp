@@ -1,4 +1,5 @@
 #include "tests/ui/UiTestSupport.h"
+#include "ui/Desktop.h"
 #include "ui/qt/ListModel.h"
 
 #include <QLineEdit>
@@ -100,10 +101,44 @@ TEST_F(EventsTest, ArrowKeysGiveSelectionChangesOnly) {
 TEST_F(EventsTest, RightClickGivesTypeOneEvenWithoutSelection) {
     Click(RecordListView, EmptyPoint(RecordListView));
     TakeEvents();
+    // The request for the context menu follows the click's own event.
     Click(RecordListView, EmptyPoint(RecordListView), Qt::RightButton);
-    EXPECT_EQ(TakeControlEvents(), (Events{Control(0, 1)}));
+    EXPECT_EQ(TakeControlEvents(), (Events{Control(0, 1), Control(0, kContextMenuRequested)}));
     Click(RecordListView, RowPoint(RecordListView, 4), Qt::RightButton);
-    EXPECT_EQ(TakeControlEvents(), (Events{Control(0, 768), Control(0, 1)}));
+    EXPECT_EQ(TakeControlEvents(),
+              (Events{Control(0, 768), Control(0, 1), Control(0, kContextMenuRequested)}));
+}
+
+// The keys a list reports besides moving the selection; a key of the
+// window's own shortcut table posts MenuEvent wherever the focus is.
+TEST_F(EventsTest, ListKeysAndShortcuts) {
+    AddKeyShortcut(MainWindow, 7, u"Ctrl+F");
+    const struct {
+        std::int64_t list;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        Events events;
+    } cases[] = {
+        {RecordListView, Qt::Key_C, Qt::ControlModifier, {Control(0, kCopyRequested)}},
+        {MatchListView, Qt::Key_C, Qt::ControlModifier, {Control(9, kCopyRequested)}},
+        {RecordListView, Qt::Key_Return, Qt::NoModifier, {Control(0, kRowActivated)}},
+        {RecordListView, Qt::Key_Enter, Qt::KeypadModifier, {Control(0, kRowActivated)}},
+        {MatchListView, Qt::Key_Menu, Qt::NoModifier, {Control(9, kContextMenuRequested)}},
+        {RecordListView, Qt::Key_F, Qt::ControlModifier, {{MenuEvent, 7, 0}}},
+        {RecordListView, Qt::Key_C, Qt::NoModifier, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        QWidget* list = ui::ListOf(c.list);
+        list->setFocus();
+        TakeEvents();
+        QTest::keyClick(list, static_cast<Qt::Key>(c.key), c.modifiers);
+        std::vector<Event> events;
+        for (const Event& e : TakeEvents())
+            if (e.number == ControlEvent ? e.type >= kContextMenuRequested : e.number == MenuEvent)
+                events.push_back(e);
+        EXPECT_EQ(events, c.events);
+    }
 }
 
 TEST_F(EventsTest, DoubleClickComesAfterTheFirstClicksEvents) {

@@ -68,7 +68,9 @@ QStringList NameFilters(const Text& pattern) {
         }
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << display + QStringLiteral(" (") + patterns.trimmed() + QLatin1Char(')');
+        patterns = QStringLiteral(" (") + patterns.trimmed() + QLatin1Char(')');
+        // "CSV (*.csv)" names its patterns already.
+        filters << (display.endsWith(patterns) ? display : display + patterns);
     }
     return filters;
 }
@@ -98,6 +100,21 @@ class OpenFileDialog final : public QFileDialog {
     }
 };
 
+// The initial folder and name: a default file with a separator after its
+// first character names both; otherwise it is only a name, and a name that
+// is no valid file name (a wildcard, say) is dropped.
+void SplitDefaultFile(const Text& defaultFile, QString& folder, QString& name) {
+    if (defaultFile.empty()) return;
+    const std::u16string_view units = defaultFile.view();
+    const std::size_t cut = units.find_last_of(u"\\/");
+    Text initialName = defaultFile;
+    if (cut != std::u16string_view::npos && cut > 0) {
+        folder = ui::ToQString(Text(units.substr(0, cut)));
+        initialName = Text(units.substr(cut + 1));
+    }
+    if (IsValidFileName(initialName)) name = ui::ToQString(initialName);
+}
+
 } // namespace
 
 bool IsValidFileName(const Text& name) {
@@ -126,20 +143,8 @@ Text ChooseFileToOpen(const Text& title, const Text& defaultFile, const Text& pa
                       std::int32_t position) {
     if (!qApp) return {};
 
-    // The initial folder and name: a default file with a separator after
-    // its first character names both; otherwise it is only a name, and a
-    // name that is no valid file name (a wildcard, say) is dropped.
     QString folder, name;
-    if (!defaultFile.empty()) {
-        const std::u16string_view units = defaultFile.view();
-        const std::size_t cut = units.find_last_of(u"\\/");
-        Text initialName = defaultFile;
-        if (cut != std::u16string_view::npos && cut > 0) {
-            folder = ui::ToQString(Text(units.substr(0, cut)));
-            initialName = Text(units.substr(cut + 1));
-        }
-        if (IsValidFileName(initialName)) name = ui::ToQString(initialName);
-    }
+    SplitDefaultFile(defaultFile, folder, name);
 
     OpenFileDialog dialog(DialogOwner(), ui::ToQString(title));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -175,6 +180,60 @@ int ShowMessage(const Text& title, const Text& text) {
     box.exec();
     RestoreOtherWindows();
     return 1; // the OK button, the only one
+}
+
+std::int32_t ChosenPattern() {
+    return chosenPattern;
+}
+
+Text ChooseFileToSave(const Text& title, const Text& defaultFile, const Text& pattern,
+                      std::int32_t position) {
+    chosenPattern = 0;
+    if (!qApp) return {};
+
+    QString folder, name;
+    SplitDefaultFile(defaultFile, folder, name);
+
+    QFileDialog dialog(DialogOwner(), ui::ToQString(title));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    const QStringList filters = NameFilters(pattern);
+    const QStringList parts = ui::ToQString(pattern).split(QLatin1Char('|'));
+    // The extension a name without one gets: that of the pair's first
+    // pattern, "*.csv" giving "csv".
+    const auto useSuffixOf = [&](const QString& filter) {
+        const qsizetype pair = filters.indexOf(filter);
+        QString suffix;
+        if (pair >= 0 && 2 * pair + 1 < parts.size()) {
+            suffix = parts[2 * pair + 1].section(QLatin1Char(';'), 0, 0).trimmed();
+            suffix = suffix.startsWith(QStringLiteral("*.")) ? suffix.mid(2) : QString();
+            if (suffix.contains(QLatin1Char('*')) || suffix.contains(QLatin1Char('?')))
+                suffix.clear();
+        }
+        dialog.setDefaultSuffix(suffix);
+    };
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        const QString& preselected =
+            position >= 0 && position < filters.size() ? filters[position] : filters.first();
+        dialog.selectNameFilter(preselected);
+        useSuffixOf(preselected);
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, useSuffixOf);
+    }
+    if (!folder.isEmpty()) dialog.setDirectory(folder);
+    if (!name.isEmpty()) dialog.selectFile(name);
+
+    if (SuspendOtherWindows()) dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    const int result = dialog.exec();
+    RestoreOtherWindows();
+
+    if (result != QDialog::Accepted) return {};
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return {};
+    chosenPattern = std::int32_t(filters.indexOf(dialog.selectedNameFilter()) + 1);
+    return ui::FromQString(QDir::toNativeSeparators(QFileInfo(files.first()).absoluteFilePath()));
 }
 
 } // namespace qk

@@ -82,6 +82,8 @@ class ListView final : public QTableView {
     int RowHeight() const { return rowHeight_; }
     // After the control is removed it posts nothing.
     void Detach() { control_ = -1; }
+    // Posts a ControlEvent of this list with `type`.
+    void PostNotification(std::int64_t type) { Post(type); }
 
   protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;

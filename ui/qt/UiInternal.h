@@ -80,6 +80,9 @@ void InstallKeyboardFilter(); // Windows.cpp
 void RemoveKeyboardFilter();
 // Whether input of the window system waits for the next WaitForEvent.
 bool HeldInputWaiting();
+// The keys and requests of lists beyond the mouse: Ctrl+C, Enter, the menu
+// key and the context menu after a right click (Desktop.cpp).
+void InstallListKeys();
 
 // While one of these lives, posted events are dropped: the program's own
 // changes to its controls never come back as events. The count lives in the

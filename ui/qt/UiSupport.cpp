@@ -46,6 +46,7 @@ bool StartUserInterface(int& argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     ui::LoadDefaultGuiFont();
     ui::InstallEventSupport();
+    ui::InstallListKeys();
     return true;
 }
 

@@ -1,0 +1,91 @@
+// The progress window of long loads: shown only once loading has taken a
+// while, named after the log, and its Cancel ends the program as a
+// cancelled open-file dialog does.
+#include "tests/app/ViewerScript.h"
+
+#include "app/LoadProgress.h"
+
+#include <QProgressDialog>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <unistd.h>
+
+namespace qk {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Counts the progress windows that appear.
+class ProgressWatcher : public QObject {
+  public:
+    ProgressWatcher() { qApp->installEventFilter(this); }
+    ~ProgressWatcher() override { qApp->removeEventFilter(this); }
+    std::set<QObject*> shown;
+
+  protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() == QEvent::Show && qobject_cast<QProgressDialog*>(object))
+            shown.insert(object);
+        return false;
+    }
+};
+
+TEST(Progress, ShownForLongLoadsOnlyAndCancelEndsTheProgram) {
+    const fs::path log = fs::temp_directory_path() / ("gross-" + std::to_string(getpid()) + ".txt");
+    {
+        std::ofstream out(log, std::ios::binary);
+        const std::string line = "D:\\Werk\\teil.par 12KB 01.02.2017 13:05 cad01\r\n";
+        for (int i = 0; i < 1'000'000; ++i)
+            out << line;
+    }
+    const struct {
+        std::chrono::milliseconds delay;
+        bool cancel;
+        int windows;
+    } cases[] = {
+        {std::chrono::milliseconds(0), true, 1},
+        {std::chrono::hours(1), false, 0}, // a load shorter than the delay
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cancel);
+        progressWindowDelay = c.delay;
+        ProgressWatcher watcher;
+        bool sawMainWindow = false;
+        std::vector<Step> steps{AnswerFileDialog(log.string())};
+        if (c.cancel) {
+            steps.push_back([&] {
+                auto* window = static_cast<QProgressDialog*>(Modal("QProgressDialog"));
+                if (!window) {
+                    for (QWidget* top : QApplication::topLevelWidgets())
+                        if (top->isVisible() && qobject_cast<QProgressDialog*>(top))
+                            window = static_cast<QProgressDialog*>(top);
+                }
+                if (!window) return false;
+                EXPECT_EQ(window->labelText().toStdString(), log.filename().string());
+                sawMainWindow = ui::FindWindow(MainWindow) != nullptr;
+                auto* cancel = window->findChild<QPushButton*>();
+                EXPECT_NE(cancel, nullptr);
+                if (cancel) QTest::mouseClick(cancel, Qt::LeftButton);
+                return true;
+            });
+        } else {
+            steps.push_back(
+                WhenMainWindowShown([] { EXPECT_EQ(ControlText(CountLabel), "1000000/1000000"); }));
+            steps.push_back(Do(Close));
+        }
+        EXPECT_EQ(RunWithScript(steps), 0);
+        EXPECT_EQ(static_cast<int>(watcher.shown.size()), c.windows);
+        EXPECT_FALSE(sawMainWindow);
+    }
+    progressWindowDelay = std::chrono::milliseconds(500);
+    fs::remove(log);
+}
+
+} // namespace
+} // namespace qk
