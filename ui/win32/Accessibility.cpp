@@ -1,8 +1,6 @@
 // Names for assistive technology through the system's annotation service.
 #include "ui/win32/UiInternal.h"
 
-#include <initguid.h>
-
 #include <oleacc.h>
 
 namespace qk::ui {
