@@ -9,6 +9,8 @@
 
 #include <oleacc.h>
 
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace qk::test {
@@ -110,6 +112,28 @@ TEST_F(Win32Desktop, ClipboardTakesTheText) {
     }
 }
 
+// Explorer's window comes up on the folder, with or without a file to select
+// (a file that is not there leaves the folder opened plainly).
+TEST(Win32FileManager, OpensTheFolder) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / L"qk-ordner-\u00fc";
+    fs::create_directories(folder);
+    std::ofstream(folder / L"teil.par") << "x";
+    const Text folderText(folder.u16string());
+    for (const Text& file : {Text(u"teil.par"), Text(), Text(u"fehlt.par")}) {
+        SCOPED_TRACE(file.ToUtf8());
+        EXPECT_TRUE(ShowInFileManager(folderText, file));
+    }
+    // A window of another process shows the folder's name.
+    bool shown = false;
+    for (int i = 0; i < 100 && !shown; ++i) {
+        Sleep(100);
+        shown = FindWindowW(nullptr, L"qk-ordner-\u00fc") || FindWindowW(nullptr, folder.c_str());
+    }
+    EXPECT_TRUE(shown);
+    fs::remove_all(folder);
+}
+
 // The menu's keys are typed while it runs: a disabled item cannot be chosen.
 TEST_F(Win32Desktop, PopupMenuReturnsTheChosenItem) {
     const std::vector<MenuItem> items = {
@@ -169,13 +193,13 @@ TEST(Win32Progress, ShowsTheNameAndABarAndAnswersCancel) {
 TEST_F(Win32Desktop, AccessibleNamesAsMsaaReadsThem) {
     SetAccessibleName(RecordListView, u"Sätze");
     SetAccessibleName(MatchListView, u"Kopien");
+    SetAccessibleName(FindField, u"Find");
     const struct {
         std::int64_t control;
         const wchar_t* name;
     } cases[] = {
-        {RecordListView, L"Sätze"},
-        {MatchListView, L"Kopien"},
-        {ExportButton, L"Export to..."},
+        {RecordListView, L"Sätze"}, {MatchListView, L"Kopien"}, {ExportButton, L"Export to..."},
+        {FindField, L"Find"},       {FirstSortOption, L"Pfad"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.control);
