@@ -11,6 +11,7 @@
 // <windows.h> names ReplaceFileW so; this file defines the program's own.
 #undef ReplaceFile
 
+#include <atomic>
 #include <string>
 
 namespace qk {
@@ -99,11 +100,61 @@ bool FileProgress(FileHandle file, std::uint64_t& position, std::uint64_t& size)
     return true;
 }
 
+namespace {
+
+bool IsFolder(const std::wstring& name) {
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// A network path asks a server, which may take the network's whole timeout
+// (many seconds) to fail: such a path is asked on a thread of its own, and a
+// server that has not answered within this time counts as not there.
+constexpr DWORD kNetworkAnswerMilliseconds = 500;
+
+struct NetworkQuery {
+    std::wstring name;
+    bool folder = false;
+    std::atomic<int> owners{2}; // the asking thread and the waiting one
+};
+
+void ReleaseQuery(NetworkQuery* query) {
+    if (--query->owners == 0) delete query;
+}
+
+DWORD WINAPI AskNetwork(void* argument) {
+    auto* query = static_cast<NetworkQuery*>(argument);
+    query->folder = IsFolder(query->name);
+    ReleaseQuery(query);
+    return 0;
+}
+
+} // namespace
+
 bool FolderExists(const Text& path) {
     std::wstring name;
     if (!NativePath(path, name)) return false;
-    const DWORD attributes = GetFileAttributesW(name.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const bool network = name.size() > 2 && (name[0] == L'\\' || name[0] == L'/') &&
+                         (name[1] == L'\\' || name[1] == L'/');
+    if (!network) return IsFolder(name);
+    NetworkQuery* query = nullptr;
+    try {
+        query = new NetworkQuery;
+        query->name = name;
+    } catch (...) {
+        delete query;
+        return false;
+    }
+    const HANDLE thread = CreateThread(nullptr, 0, AskNetwork, query, 0, nullptr);
+    if (!thread) {
+        delete query;
+        return IsFolder(name);
+    }
+    const bool answered = WaitForSingleObject(thread, kNetworkAnswerMilliseconds) == WAIT_OBJECT_0;
+    CloseHandle(thread);
+    const bool folder = answered && query->folder;
+    ReleaseQuery(query); // a late answer frees it itself
+    return folder;
 }
 
 // CREATE_NEW fails when anything has the name; nobody else may open the file

@@ -99,6 +99,8 @@ TEST_F(FileLayer, FolderExists) {
     EXPECT_FALSE(FolderExists(PathText(folder_ / "datei.txt")));
     EXPECT_FALSE(FolderExists(PathText(folder_ / "fehlt")));
     EXPECT_FALSE(FolderExists(Text()));
+    // A server that does not answer (asked on a thread of its own on Windows).
+    EXPECT_FALSE(FolderExists(u"\\\\qk-no-such-server\\share\\"));
 }
 
 TEST_F(FileLayer, ProgressOfReading) {
