@@ -5,6 +5,13 @@
 #include <cstring>
 #include <string_view>
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
 namespace qk {
 
 namespace {
@@ -17,7 +24,24 @@ constexpr const char* kUsage = "usage: quellkamp [LOG]\n"
                                "       quellkamp --help | --version\n"
                                "  Shows LOG, or asks for a log when none is given.\n";
 
+// A window program on Windows gets no console of its own: its text goes to
+// the handles it was started with (a pipe or file), else to the console of
+// the program that started it. False when there is neither: the text goes
+// nowhere, and no message box stands in for it.
+bool ReachOutput(FILE* stream) {
+#ifdef _WIN32
+    const HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) return true;
+    static const bool attached = AttachConsole(ATTACH_PARENT_PROCESS) != 0;
+    return attached && std::freopen("CONOUT$", "w", stream) != nullptr;
+#else
+    (void)stream;
+    return true;
+#endif
+}
+
 int Print(const char* text) {
+    if (!ReachOutput(stdout)) return kExitSuccess;
     if (std::fputs(text, stdout) < 0 || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "quellkamp: cannot write the output: %s\n", std::strerror(errno));
         return kExitCannotWrite;
@@ -26,7 +50,7 @@ int Print(const char* text) {
 }
 
 int BadUsage(const std::string& problem) {
-    std::fprintf(stderr, "quellkamp: %s\n%s", problem.c_str(), kUsage);
+    if (ReachOutput(stderr)) std::fprintf(stderr, "quellkamp: %s\n%s", problem.c_str(), kUsage);
     return kExitUsage;
 }
 

@@ -2,15 +2,19 @@
 # quellkamp.exe in a real window under Wine, Xvfb and a window manager: the
 # open-file dialog answered by typing a path, the main window checked, a find
 # typed, a row clicked, the screenshot taken, Alt+F4 and exit code 0; then
-# Escape in the dialog, and a missing file with its message.
+# Escape in the dialog, a missing file with its message, and a log named on
+# the command line with letters outside any ANSI code page, whose upper list
+# is exported to CSV and, after a find, to JSON Lines: the same bytes as the
+# lister's (the CSV with a byte-order mark before them).
 #
-#   real_window_wine_test.sh WINE_RUN VIEWER_EXE EXAMPLES_DIR SCREENSHOT
+#   real_window_wine_test.sh WINE_RUN VIEWER_EXE EXAMPLES_DIR SCREENSHOT LISTER_EXE
 set -euo pipefail
 
 wine_run=$1
 viewer=$2
 examples=$3
 screenshot=$4
+lister=$5
 # The log as a Windows path: Wine maps the Unix root to drive Z:.
 log_windows="Z:$(realpath "$examples/dubletten.txt" | tr / '\\')"
 
@@ -68,8 +72,10 @@ wait_for_exit() {
     return 1
 }
 
-start_viewer() {
-    (cd "$examples" && exec "$wine_run" "$viewer") >"$work/viewer-$1.log" 2>&1 &
+start_viewer() { # NAME [ARGUMENTS...]
+    local name=$1
+    shift
+    (cd "$examples" && exec "$wine_run" "$viewer" "$@") >"$work/viewer-$name.log" 2>&1 &
     viewer_pid=$!
     pids+=($viewer_pid)
 }
@@ -157,4 +163,55 @@ xdotool key alt+F4
 wait_for_exit "$viewer_pid" 20 || fail "the viewer did not end after the message and Alt+F4"
 [ "$exit_code" = 0 ] || fail "the viewer ended with exit code $exit_code after the message"
 
-echo "real window under Wine: 3 passed, 0 failed"
+# --- A log on the command line ----------------------------------------------
+# The name survives only through the wide command line.
+named="$work/Prüfung Łódź 日本.txt"
+cp "$examples/dubletten.txt" "$named"
+start_viewer named "Z:$(tr / '\\' <<<"$named")"
+main=$(wait_for_window "Quellkamp" 60) || fail "no main window for the log on the command line"
+sleep 1
+if xdotool search --onlyvisible --name "^(Information|LOG-Datei)\$" >/dev/null 2>&1; then
+    fail "the log on the command line was not loaded without a dialog"
+fi
+geometry=$(xwininfo -id "$main")
+left=$(awk '/Absolute upper-left X:/ {print $4}' <<<"$geometry")
+top=$(awk '/Absolute upper-left Y:/ {print $4}' <<<"$geometry")
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+
+# Exports the upper list through the button and the save dialog to $1 (a
+# file in $work) and compares it with the lister's output for $2...
+export_and_compare() {
+    local file=$1
+    shift
+    xdotool mousemove $((left + 540)) $((top + 20)) click 1
+    local dialog
+    dialog=$(wait_for_window "Export to..." 30) || fail "the save dialog did not appear"
+    xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+    sleep 0.5
+    xdotool key ctrl+a
+    xdotool type --delay 5 "Z:$(tr / '\\' <<<"$work/$file")"
+    xdotool key Return
+    for _ in $(seq 100); do [ -s "$work/$file" ] && break; sleep 0.1; done
+    sleep 0.5
+    "$wine_run" "$lister" "$@" "$examples/dubletten.txt" >"$work/expected" 2>/dev/null ||
+        fail "the lister failed for $*"
+    if [ "${file##*.}" = csv ]; then
+        { printf '\xEF\xBB\xBF'; cat "$work/expected"; } >"$work/expected.bom"
+        mv "$work/expected.bom" "$work/expected"
+    fi
+    cmp "$work/$file" "$work/expected" || fail "the export $file differs from the lister's $*"
+}
+export_and_compare export.csv --csv
+xdotool mousemove $((left + 900)) $((top + 22)) click 1
+sleep 0.2
+xdotool key End BackSpace
+xdotool type --delay 20 "Flansch"
+sleep 0.5
+export_and_compare export.jsonl --find Flansch
+
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+xdotool key alt+F4
+wait_for_exit "$viewer_pid" 20 || fail "the viewer did not end after Alt+F4 (command line)"
+[ "$exit_code" = 0 ] || fail "the viewer ended with exit code $exit_code (command line)"
+
+echo "real window under Wine: 4 passed, 0 failed"

@@ -1,10 +1,12 @@
-// The open-file dialog and the message box: the system's own.
+// The open-file and save dialogs and the message box: the system's own.
 #include "ui/Dialogs.h"
 #include "ui/win32/UiInternal.h"
 
 #include <commdlg.h>
 
 #include <algorithm>
+#include <cwchar>
+#include <string_view>
 #include <vector>
 
 namespace qk {
@@ -20,6 +22,8 @@ constexpr DWORD kOpenFileNameSize = 136;
 constexpr DWORD kOpenFileFlags =
     OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
 static_assert(kOpenFileFlags == 0x8080C);
+// The save dialog also asks before it lets an existing file be chosen.
+constexpr DWORD kSaveFileFlags = kOpenFileFlags | OFN_OVERWRITEPROMPT;
 
 // The number of the filter pair the user confirmed, 1-based; 0 before.
 std::int32_t chosenPattern = 0;
@@ -104,8 +108,40 @@ bool IsValidFileName(const Text& name) {
     return true;
 }
 
-Text ChooseFileToOpen(const Text& title, const Text& defaultFile, const Text& pattern,
-                      std::int32_t position) {
+namespace {
+
+// The extension of pattern pair `index` (1-based): "csv" of "CSV|*.csv;*.txt";
+// empty for "*.*" or a pair that is not there.
+std::wstring PatternExtension(const std::vector<wchar_t>& filter, DWORD index) {
+    const wchar_t* at = filter.data();
+    for (DWORD pair = 1; *at; ++pair) {
+        const wchar_t* display = at;
+        const wchar_t* patterns = display + std::wcslen(display) + 1;
+        if (!*patterns) break;
+        if (pair == index) {
+            const std::wstring_view first(patterns, std::wcscspn(patterns, L";"));
+            if (first.size() < 3 || first.substr(0, 2) != L"*." ||
+                first.find_first_of(L"*?", 2) != std::wstring_view::npos)
+                return {};
+            return std::wstring(first.substr(2));
+        }
+        at = patterns + std::wcslen(patterns) + 1;
+    }
+    return {};
+}
+
+// Whether the last name of `path` has an extension.
+bool HasExtension(std::wstring_view path) {
+    const std::size_t nameStart = path.find_last_of(L"\\/") + 1; // npos + 1 == 0
+    const std::size_t dot = path.rfind(L'.');
+    return dot != std::wstring_view::npos && dot > nameStart && dot + 1 < path.size();
+}
+
+// Both file dialogs. The save dialog also takes "/" as a separator in the
+// default file, gives a name without an extension the chosen pattern's, and
+// asks before an existing file is chosen.
+Text ChooseFile(bool save, const Text& title, const Text& defaultFile, const Text& pattern,
+                std::int32_t position) {
     chosenPattern = 0;
     std::vector<wchar_t> name, filter;
     std::wstring folder;
@@ -120,7 +156,7 @@ Text ChooseFileToOpen(const Text& title, const Text& defaultFile, const Text& pa
         // that is no valid file name (a wildcard, say) is dropped.
         if (!defaultFile.empty()) {
             const std::u16string_view units = defaultFile.view();
-            const std::size_t cut = units.rfind(u'\\');
+            const std::size_t cut = save ? units.find_last_of(u"\\/") : units.rfind(u'\\');
             std::u16string_view initialName = units;
             if (cut != std::u16string_view::npos && cut > 0) {
                 folder.assign(units.begin(), units.begin() + std::ptrdiff_t(cut));
@@ -144,14 +180,47 @@ Text ChooseFileToOpen(const Text& title, const Text& defaultFile, const Text& pa
     dialog.nMaxFile = DWORD(name.size());
     dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     dialog.lpstrTitle = caption.c_str();
-    dialog.Flags = kOpenFileFlags;
+    dialog.Flags = save ? kSaveFileFlags : kOpenFileFlags;
+    // Any default extension makes the dialog add the chosen pattern's.
+    std::wstring extension;
+    try {
+        extension = PatternExtension(filter, dialog.nFilterIndex);
+    } catch (...) {
+        return {};
+    }
+    if (save && !extension.empty()) dialog.lpstrDefExt = extension.c_str();
 
     SuspendOtherWindows();
-    const BOOL chosen = GetOpenFileNameW(&dialog);
+    const BOOL chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
     RestoreOtherWindows();
     if (!chosen) return {};
     chosenPattern = std::int32_t(dialog.nFilterIndex);
-    return ui::FromWide(name.data(), std::wcslen(name.data()));
+    std::wstring file(name.data(), std::wcslen(name.data()));
+    try {
+        if (save && !HasExtension(file)) {
+            const std::wstring added = PatternExtension(filter, dialog.nFilterIndex);
+            if (!added.empty()) file += L'.' + added;
+        }
+    } catch (...) {
+        return {};
+    }
+    return ui::FromWide(file.data(), file.size());
+}
+
+} // namespace
+
+Text ChooseFileToOpen(const Text& title, const Text& defaultFile, const Text& pattern,
+                      std::int32_t position) {
+    return ChooseFile(false, title, defaultFile, pattern, position);
+}
+
+Text ChooseFileToSave(const Text& title, const Text& defaultFile, const Text& pattern,
+                      std::int32_t position) {
+    return ChooseFile(true, title, defaultFile, pattern, position);
+}
+
+std::int32_t ChosenPattern() {
+    return chosenPattern;
 }
 
 int ShowMessage(const Text& title, const Text& text) {

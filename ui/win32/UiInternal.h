@@ -145,6 +145,16 @@ void FlushLists();
 // Closes every window and forgets every control (Windows.cpp).
 void CloseAllWindows();
 
+// The name assistive technology announces for a control (Windows.cpp), and
+// the annotation that gives a window's accessible object a name
+// (Accessibility.cpp); false when the system keeps no annotations.
+void SetAccessibleNameOf(std::int64_t control, const Text& name);
+bool AnnotateName(HWND hwnd, const std::wstring& name);
+
+// The layer's hidden window (UiSupport.cpp), for calls that need a window of
+// the process when none of the program's is open.
+HWND WakeWindow();
+
 // Test hooks: whether an event waits, and taking one without ever blocking
 // (false when none waits; then the current event is left alone).
 bool HasWaitingEvent();

@@ -62,6 +62,10 @@ bool StartUserInterface(int& /*argc*/, char** /*argv*/) {
     return true;
 }
 
+HWND ui::WakeWindow() {
+    return wakeWindow;
+}
+
 void EndUserInterface() {
     ui::CloseAllWindows();
     if (wakeWindow) {

@@ -105,7 +105,9 @@ LRESULT ListNotification(ControlRecord& record, NMHDR& header) {
         ClickNotification(record, kLeftClick);
         return 0;
     case NM_RCLICK:
+        // The right click, then the row's context menu is asked for.
         ClickNotification(record, kRightClick);
+        PostFromControl(record, kContextMenuRequested);
         return 0;
     case NM_DBLCLK:
         PostFromControl(record, kLeftDoubleClick);
@@ -136,6 +138,30 @@ LRESULT ListNotification(ControlRecord& record, NMHDR& header) {
     default:
         return 0;
     }
+}
+
+// The keys a list reports beyond moving its selection: Enter, Ctrl+C and the
+// menu key; the list control itself does nothing with them. True when the
+// key was taken.
+bool ListKey(ControlRecord& record, UINT message, WPARAM key) {
+    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    const bool alt = GetKeyState(VK_MENU) < 0;
+    if (message == WM_KEYUP) return key == VK_APPS;
+    if (message == WM_CHAR) return key == L'\r' || key == 0x03; // their characters: no beep
+    if (key == VK_RETURN && !ctrl && !shift && !alt) {
+        PostFromControl(record, kRowActivated);
+        return true;
+    }
+    if (key == 'C' && ctrl && !shift && !alt) {
+        PostFromControl(record, kCopyRequested);
+        return true;
+    }
+    if (key == VK_APPS && !ctrl && !shift && !alt) {
+        PostFromControl(record, kContextMenuRequested);
+        return true;
+    }
+    return false;
 }
 
 // ------------------------------------------------------------ focus
@@ -286,6 +312,20 @@ LRESULT CALLBACK ControlProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         break;
     case WM_KILLFOCUS:
         if (record->kind == ControlKind::TextField) PostFromControl(*record, kFieldFocusLost);
+        break;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+        if (record->kind == ControlKind::List && ListKey(*record, message, wParam)) return 0;
+        break;
+    case WM_CONTEXTMENU:
+        if (record->kind == ControlKind::List) {
+            // The mouse's request came with the right click (NM_RCLICK);
+            // Shift+F10 comes here without a position.
+            if (GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1)
+                PostFromControl(*record, kContextMenuRequested);
+            return 0;
+        }
         break;
     case WM_LBUTTONUP:
         if (record->kind == ControlKind::List) {
@@ -470,6 +510,22 @@ void CloseAllWindows() {
     tables.controls.clear();
     tables.currentWindow = -1;
     ClearEvents();
+}
+
+// A list's window text is shown nowhere, and accessibility reads it as the
+// list's name. A field's window text is its content: its name is set as an
+// annotation of its accessible object (and is otherwise its label's, the
+// static text before it).
+void SetAccessibleNameOf(std::int64_t control, const Text& name) {
+    ControlRecord* record = FindControl(control);
+    if (!record) return;
+    const std::wstring units = Wide(name);
+    if (record->kind == ControlKind::List) {
+        SuppressEvents quiet;
+        SetWindowTextW(record->hwnd, units.c_str());
+    } else if (record->kind == ControlKind::TextField) {
+        AnnotateName(record->hwnd, units);
+    }
 }
 
 } // namespace ui

@@ -91,6 +91,63 @@ TEST(Win32Dialogs, OpenFileDialogAnsweredAndCancelled) {
     fs::remove_all(fs::temp_directory_path() / std::wstring(40, L'a'));
 }
 
+// The save dialog: the proposed folder and name, the chosen pattern's
+// extension for a name without one, the question before an existing file is
+// replaced, and cancelling.
+TEST(Win32Dialogs, SaveDialogProposesAddsTheExtensionAndAsksBeforeReplacing) {
+    ui::CloseAllWindows();
+    const fs::path folder = fs::temp_directory_path() / L"export-\u00fc";
+    fs::create_directories(folder);
+    std::ofstream(folder / L"alt.csv") << "x\n";
+    const std::wstring proposed = (folder / L"dubletten.csv").wstring();
+    constexpr char16_t kPattern[] = u"CSV (*.csv)|*.csv|JSON Lines (*.jsonl)|*.jsonl";
+    const struct {
+        const char* what;
+        std::int32_t position;
+        const wchar_t* typed; // null: the proposal as it stands; empty: cancelled
+        fs::path expected;
+        std::int32_t pattern;
+    } cases[] = {
+        {"the proposal", 0, nullptr, folder / L"dubletten.csv", 1},
+        {"a name without extension, CSV", 0, L"liste", folder / L"liste.csv", 1},
+        {"a name without extension, JSON Lines", 1, L"liste", folder / L"liste.jsonl", 2},
+        {"an existing file, replacing confirmed", 0, L"alt.csv", folder / L"alt.csv", 1},
+        {"cancelled", 0, L"", fs::path(), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::thread answer = Answer(L"Export to...", [&](HWND dialog) {
+            if (c.typed && !*c.typed) {
+                Press(dialog, IDCANCEL);
+                return;
+            }
+            if (c.typed) SetWindowTextW(NameField(dialog), (folder / c.typed).c_str());
+            Press(dialog, IDOK);
+            // The question before replacing: another window of the same title.
+            for (int i = 0; i < 40; ++i) {
+                Sleep(50);
+                const HWND question = GetLastActivePopup(dialog);
+                if (question && question != dialog && IsWindowVisible(question)) {
+                    Sleep(200);
+                    PostMessageW(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+                    return;
+                }
+                if (!IsWindow(dialog)) return;
+            }
+            Press(dialog, IDCANCEL); // no answer came: the case fails, the test goes on
+        });
+        const Text chosen = ChooseFileToSave(
+            u"Export to...",
+            Text(std::u16string_view(reinterpret_cast<const char16_t*>(proposed.c_str()),
+                                     proposed.size())),
+            kPattern, c.position);
+        answer.join();
+        EXPECT_EQ(chosen, Text(c.expected.u16string()));
+        EXPECT_EQ(ChosenPattern(), c.pattern);
+    }
+    fs::remove_all(folder);
+}
+
 TEST(Win32Dialogs, MessageBoxShowsItsTextAndReturnsOk) {
     ui::CloseAllWindows();
     std::wstring shown;

@@ -1,0 +1,121 @@
+// The file layer's writing calls and folder test on the real file system of
+// the platform (POSIX, or Win32 under Wine), with names beyond ASCII.
+#include "text/FileLayer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace qk {
+namespace {
+
+namespace fs = std::filesystem;
+
+Text PathText(const fs::path& path) {
+    return Text(path.u16string());
+}
+
+std::string Contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class FileLayer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() / fs::path(u"qk-file-layer-\u00fc\u0141");
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+    fs::path folder_;
+};
+
+// Written whole under a new name, then put in place of the old file.
+TEST_F(FileLayer, WriteFinishAndReplace) {
+    const fs::path target = folder_ / u"Pr\u00fcfung.csv";
+    const fs::path temporary = folder_ / u"Pr\u00fcfung.csv.tmp";
+    std::ofstream(target) << "old";
+    const FileHandle file = CreateFileForWriting(PathText(temporary));
+    ASSERT_NE(file, kNoFileHandle);
+    const std::string bytes = "\xEF\xBB\xBFname;gr\xC3\xB6\xC3\x9F"
+                              "e\r\n";
+    EXPECT_TRUE(WriteToFile(file, bytes.data(), bytes.size()));
+    EXPECT_TRUE(WriteToFile(file, bytes.data(), 0));
+    EXPECT_TRUE(FinishWriting(file));
+    EXPECT_TRUE(ReplaceFile(PathText(temporary), PathText(target)));
+    EXPECT_EQ(Contents(target), bytes);
+    EXPECT_FALSE(fs::exists(temporary));
+    EXPECT_TRUE(RemoveFile(PathText(target)));
+    EXPECT_FALSE(fs::exists(target));
+}
+
+// Each failure is reported, described, and told apart from a name in use.
+TEST_F(FileLayer, FailuresAreDescribed) {
+    const fs::path existing = folder_ / "da.csv";
+    std::ofstream(existing) << "x";
+    const struct {
+        const char* what;
+        bool (*call)(const fs::path& folder);
+        bool nameInUse;
+    } cases[] = {
+        {"create over an existing file",
+         [](const fs::path& f) {
+             return CreateFileForWriting(PathText(f / "da.csv")) != kNoFileHandle;
+         },
+         true},
+        {"create in a missing folder",
+         [](const fs::path& f) {
+             return CreateFileForWriting(PathText(f / "fehlt" / "a.csv")) != kNoFileHandle;
+         },
+         false},
+        {"create without a name",
+         [](const fs::path&) { return CreateFileForWriting(Text()) != kNoFileHandle; }, false},
+        {"remove a missing file",
+         [](const fs::path& f) { return RemoveFile(PathText(f / "fehlt.csv")); }, false},
+        {"replace from a missing file",
+         [](const fs::path& f) {
+             return ReplaceFile(PathText(f / "fehlt.csv"), PathText(f / "da.csv"));
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_FALSE(c.call(folder_));
+        EXPECT_EQ(FileErrorIsNameInUse(), c.nameInUse);
+        const Text text = FileErrorText();
+        EXPECT_FALSE(text.empty());
+        EXPECT_EQ(text.view().find_first_of(u"\r\n"), std::u16string_view::npos);
+    }
+    EXPECT_EQ(Contents(existing), "x");
+}
+
+TEST_F(FileLayer, FolderExists) {
+    std::ofstream(folder_ / "datei.txt") << "x";
+    EXPECT_TRUE(FolderExists(PathText(folder_)));
+    EXPECT_FALSE(FolderExists(PathText(folder_ / "datei.txt")));
+    EXPECT_FALSE(FolderExists(PathText(folder_ / "fehlt")));
+    EXPECT_FALSE(FolderExists(Text()));
+    // A server that does not answer (asked on a thread of its own on Windows).
+    EXPECT_FALSE(FolderExists(u"\\\\qk-no-such-server\\share\\"));
+}
+
+TEST_F(FileLayer, ProgressOfReading) {
+    const fs::path log = folder_ / "log.txt";
+    std::ofstream(log) << std::string(100, 'x');
+    const FileHandle file = OpenFileForReading(PathText(log));
+    ASSERT_NE(file, kNoFileHandle);
+    char buffer[30];
+    ASSERT_EQ(ReadFromFile(file, buffer, sizeof buffer), sizeof buffer);
+    std::uint64_t position = 0, size = 0;
+    EXPECT_TRUE(FileProgress(file, position, size));
+    EXPECT_EQ(position, 30u);
+    EXPECT_EQ(size, 100u);
+    CloseFile(file);
+}
+
+} // namespace
+} // namespace qk
