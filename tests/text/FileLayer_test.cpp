@@ -26,7 +26,10 @@ std::string Contents(const fs::path& path) {
 class FileLayer : public ::testing::Test {
   protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() / fs::path(u"qk-file-layer-\u00fc\u0141");
+        // A folder of this test's own: the tests of this fixture run side by
+        // side as separate processes.
+        const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        folder_ = fs::temp_directory_path() / (fs::path(u"qk-file-layer-\u00fc\u0141-") += test);
         fs::remove_all(folder_);
         fs::create_directories(folder_);
     }

@@ -16,9 +16,6 @@ namespace qk {
 
 namespace {
 
-// The number of the filter pair the user confirmed, 1-based; 0 before.
-std::int32_t chosenPattern = 0;
-
 struct SuspendedWindow {
     QPointer<QWidget> window;
     bool topmost;
