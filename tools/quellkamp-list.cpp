@@ -22,6 +22,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -193,6 +194,17 @@ int CannotOpen(const std::string& path) {
     return kExitCannotOpen;
 }
 
+// A log that could not be held (or counted) whole: nothing of it is printed.
+int NoMemory(const std::string& path) {
+    std::fprintf(stderr, "quellkamp-list: cannot load '%s': not enough memory for the whole log\n",
+                 path.c_str());
+    return kExitCannotOpen;
+}
+
+int LoadFailure(LoadResult result, const std::string& path) {
+    return result == LoadResult::OutOfMemory ? NoMemory(path) : CannotOpen(path);
+}
+
 // Prints the records of `list` that pass `include`.
 // Prints the records that `each` hands to its callback, in order.
 template <typename Each> bool PrintRecords(bool csv, Each each) {
@@ -201,7 +213,7 @@ template <typename Each> bool PrintRecords(bool csv, Each each) {
     return written && std::fflush(stdout) == 0;
 }
 
-int Run(int argc, char** argv) {
+int RunActions(int argc, char** argv) {
     Options options;
     if (const auto status = ParseArguments(argc, argv, options)) return *status;
 
@@ -218,10 +230,9 @@ int Run(int argc, char** argv) {
             }
         }
         std::int64_t listed = 0, total = 0;
-        if (!CountDuplicateLog(log, found ? findText.view() : std::u16string_view(), listed,
-                               total)) {
-            return CannotOpen(options.log);
-        }
+        const LoadResult counted =
+            CountDuplicateLog(log, found ? findText.view() : std::u16string_view(), listed, total);
+        if (counted != LoadResult::Loaded) return LoadFailure(counted, options.log);
         const std::string text = CountLabelText(listed, total).ToUtf8() + "\n";
         if (!Write(stdout, text) || std::fflush(stdout) != 0) {
             std::fprintf(stderr, "quellkamp-list: cannot write the output: %s\n",
@@ -231,7 +242,8 @@ int Run(int argc, char** argv) {
         return kExitSuccess;
     }
 
-    if (!ReadDuplicateLog(log)) return CannotOpen(options.log);
+    if (const LoadResult loaded = ReadDuplicateLog(log, nullptr); loaded != LoadResult::Loaded)
+        return LoadFailure(loaded, options.log);
     for (const Action& action : options.actions) {
         switch (action.kind) {
         case ActionKind::Sort:
@@ -265,6 +277,17 @@ int Run(int argc, char** argv) {
         return kExitCannotOpen;
     }
     return kExitSuccess;
+}
+
+// Memory that runs out after loading (a sort, the output) ends the run with
+// a word, not with a crash.
+int Run(int argc, char** argv) {
+    try {
+        return RunActions(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("quellkamp-list: not enough memory to finish\n", stderr);
+        return kExitCannotOpen;
+    }
 }
 
 } // namespace

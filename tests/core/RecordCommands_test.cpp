@@ -132,13 +132,13 @@ TEST_F(LoadedLog, CountingAgreesWithLoadingAndFinding) {
     for (const char16_t* find : finds) {
         const std::int64_t expected = MarkRecordsByFindText(find);
         std::int64_t listed = -1, total = -1;
-        ASSERT_TRUE(CountDuplicateLog(path, find, listed, total));
+        ASSERT_EQ(CountDuplicateLog(path, find, listed, total), LoadResult::Loaded);
         EXPECT_EQ(total, TableCount(AllRecords));
         EXPECT_EQ(listed, expected) << Text(find).ToUtf8();
     }
     std::int64_t listed = -1, total = -1;
     fs::remove(path_);
-    EXPECT_FALSE(CountDuplicateLog(path, u"x", listed, total));
+    EXPECT_EQ(CountDuplicateLog(path, u"x", listed, total), LoadResult::CannotOpen);
 }
 
 // A visit that walks again, here over a shorter list, gets a buffer of its
