@@ -1,12 +1,12 @@
 #include "app/RowCommands.h"
 
 #include "core/DuplicateRecord.h"
+#include "core/LogLineParser.h"
 #include "text/FileLayer.h"
 #include "ui/Controls.h"
 #include "ui/Desktop.h"
 #include "ui/MainWindow.h"
 
-#include <array>
 #include <string>
 #include <string_view>
 
@@ -19,8 +19,7 @@ constexpr int kColumn(RecordField field) {
 
 // Whether `name` ends with one of the document extensions, in any case.
 bool EndsWithDocumentExtension(std::u16string_view name) {
-    constexpr std::array<std::u16string_view, 4> kExtensions = {u".par", u".psm", u".dft", u".asm"};
-    for (const std::u16string_view extension : kExtensions) {
+    for (const std::u16string_view extension : kDocumentExtensions) {
         if (name.size() < extension.size()) continue;
         const std::u16string_view tail = name.substr(name.size() - extension.size());
         bool same = true;

@@ -12,6 +12,7 @@
 
 #include "core/DuplicateRecord.h"
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -37,6 +38,18 @@ struct LogLineParts {
     std::u16string_view SizeView() const { return {size, sizeLength}; }
 };
 
+// The same pieces as the line's UTF-8 bytes. Every unit that separates them
+// is ASCII, and decoding never joins a byte before one of those with one
+// after it: decoding each piece gives the piece of the decoded line.
+struct LogLineBytes {
+    std::string_view path, name, size;
+    std::string_view year, month, day, dateToken, time, user;
+};
+
+// The extensions of the document files a log names.
+constexpr std::array<std::u16string_view, 4> kDocumentExtensions = {u".par", u".psm", u".dft",
+                                                                    u".asm"};
+
 // The width to which sizes are right-aligned.
 constexpr std::size_t kSizeWidth = 13;
 
@@ -44,6 +57,18 @@ constexpr std::size_t kSizeWidth = 13;
 // line is not a log record (no extension, or no "\" or "/" before the first
 // "|"). Linear in the length of the line.
 bool SplitLogLine(std::u16string_view line, LogLineParts& parts);
+
+// The size token formatted into `parts` as SplitLogLine does.
+void SetSize(LogLineParts& parts, std::u16string_view token);
+
+enum class LineBytes { NoRecord, Record, NeedsUnits };
+// Takes one line apart on its bytes: NoRecord as SplitLogLine decides on the
+// decoded line, NeedsUnits for a record whose pieces cannot be cut on bytes
+// (a non-ASCII character right after the extension); take it apart decoded.
+LineBytes SplitLogLineBytes(std::string_view line, LogLineBytes& parts);
+
+// Whether a line is a log record, decided on its bytes.
+bool IsLogRecordLine(std::string_view line);
 
 // The record of one log line, or nothing when the line is not a log record.
 std::optional<DuplicateRecord> ParseLogLine(std::u16string_view line);

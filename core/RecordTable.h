@@ -54,6 +54,9 @@ struct RecordSegment {
     }
 };
 
+// The hash of `size` bytes at `data`, by which texts are looked up.
+std::uint64_t HashBytes(const void* data, std::size_t size);
+
 // The distinct texts of one shared column, each made once, by id.
 class SharedTexts {
   public:
