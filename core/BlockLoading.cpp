@@ -24,6 +24,10 @@ namespace {
 
 constexpr std::int64_t kLogFileNumber = 0;
 
+std::uint64_t HashUnits(std::u16string_view units) {
+    return HashBytes(units.data(), units.size() * sizeof(char16_t));
+}
+
 // Texts one after the other: text k spans [ends[k-1], ends[k]).
 struct TextRun {
     std::vector<char16_t> units;
@@ -39,45 +43,40 @@ struct TextRun {
     }
 };
 
-// The distinct keys of one column within one block, by local id. A key is
-// the piece's bytes as logged; a piece taken from a decoded line has the
-// key of a NUL (which no line holds) and its units' bytes.
+// The distinct keys of one column within one block, by local id.
 class BlockInterner {
   public:
     // The local id of `key`, and whether it came for the first time.
-    std::pair<std::uint32_t, bool> Intern(std::string_view key) {
-        if ((ends_.size() + 1) * 2 > slots_.size()) Grow();
+    std::pair<std::uint32_t, bool> Intern(std::u16string_view key) {
+        if ((keys_.ends.size() + 1) * 2 > slots_.size()) Grow();
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = HashBytes(key.data(), key.size()) & mask;; i = (i + 1) & mask) {
+        for (std::size_t i = HashUnits(key) & mask;; i = (i + 1) & mask) {
             if (slots_[i] == 0) {
-                keys_.append(key);
-                ends_.push_back(static_cast<std::uint32_t>(keys_.size()));
-                slots_[i] = static_cast<std::uint32_t>(ends_.size());
+                keys_.Add(key);
+                slots_[i] = static_cast<std::uint32_t>(keys_.ends.size());
                 return {slots_[i] - 1, true};
             }
-            if (Key(slots_[i] - 1) == key) return {slots_[i] - 1, false};
+            if (SameUnits(keys_[slots_[i] - 1], key)) return {slots_[i] - 1, false};
         }
+    }
+    TextRun TakeKeys() {
+        slots_.clear();
+        return std::move(keys_);
     }
 
   private:
-    std::string_view Key(std::uint32_t id) const {
-        const std::uint32_t from = id ? ends_[id - 1] : 0;
-        return std::string_view(keys_).substr(from, ends_[id] - from);
-    }
     void Grow() {
         std::vector<std::uint32_t> grown(std::max<std::size_t>(slots_.size() * 2, 256), 0);
         const std::size_t mask = grown.size() - 1;
-        for (std::uint32_t id = 0; id < ends_.size(); ++id) {
-            const std::string_view key = Key(id);
-            std::size_t i = HashBytes(key.data(), key.size()) & mask;
+        for (std::uint32_t id = 0; id < keys_.ends.size(); ++id) {
+            std::size_t i = HashUnits(keys_[id]) & mask;
             while (grown[i] != 0)
                 i = (i + 1) & mask;
             grown[i] = id + 1;
         }
         slots_.swap(grown);
     }
-    std::string keys_;
-    std::vector<std::uint32_t> ends_;
+    TextRun keys_;
     std::vector<std::uint32_t> slots_;
 };
 
@@ -177,98 +176,6 @@ template <typename T> void CopyExactly(const std::vector<T>& from, std::vector<T
     to.assign(from.begin(), from.end());
 }
 
-// Decodes `bytes` onto the end of `out`, by way of `piece`.
-void AppendDecoded(std::u16string& out, std::string_view bytes, std::u16string& piece) {
-    DecodeLineInto(bytes, piece);
-    out += piece;
-}
-
-// The records of one block as they are parsed: their names and sizes, and
-// the local ids of their shared texts with the texts of those ids.
-class BlockRecords {
-  public:
-    BlockRecords(RecordSegment& scratch, ParsedBlock& out) : scratch_(scratch), out_(out) {
-        scratch.names.clear();
-        scratch.sizes.clear();
-        scratch.nameEnds.clear();
-        scratch.sizeEnds.clear();
-        scratch.sizeUnits = 0;
-        for (auto& ids : scratch.ids)
-            ids.clear();
-    }
-
-    // A line whose pieces are cut on its bytes: only the name, the size and
-    // the shared texts not seen before in the block are decoded.
-    void AddBytes(const LogLineBytes& line) {
-        DecodeLineInto(line.name, name_);
-        DecodeLineInto(line.size, text_);
-        SetSize(parts_, text_);
-        scratch_.Append(name_, parts_.SizeView());
-        const auto decoded = [&](std::string_view bytes) {
-            DecodeLineInto(bytes, text_);
-            return std::u16string_view(text_);
-        };
-        Share(0, line.path, [&] { return decoded(line.path); });
-        Share(1, line.dateToken, [&] {
-            text_.clear();
-            AppendDecoded(text_, line.year, piece_);
-            text_ += u'.';
-            AppendDecoded(text_, line.month, piece_);
-            text_ += u'.';
-            AppendDecoded(text_, line.day, piece_);
-            return std::u16string_view(text_);
-        });
-        Share(2, line.time, [&] { return decoded(line.time); });
-        Share(3, line.user, [&] { return decoded(line.user); });
-    }
-
-    // Any other record line: decoded whole and taken apart as units.
-    bool AddUnits(std::string_view bytes) {
-        DecodeLineInto(bytes, line_);
-        if (!SplitLogLine(line_, parts_)) return false;
-        scratch_.Append(parts_.name, parts_.SizeView());
-        Share(0, UnitsKey(parts_.path), [&] { return parts_.path; });
-        Share(1, UnitsKey(parts_.dateToken), [&] {
-            text_.clear();
-            AppendDate(text_, parts_);
-            return std::u16string_view(text_);
-        });
-        Share(2, UnitsKey(parts_.time), [&] { return parts_.time; });
-        Share(3, UnitsKey(parts_.user), [&] { return parts_.user; });
-        return true;
-    }
-
-    // Copies the records into the block's segment at their exact size.
-    void Finish() {
-        RecordSegment& segment = out_.segment;
-        CopyExactly(scratch_.names, segment.names);
-        CopyExactly(scratch_.sizes, segment.sizes);
-        CopyExactly(scratch_.nameEnds, segment.nameEnds);
-        CopyExactly(scratch_.sizeEnds, segment.sizeEnds);
-        segment.sizeUnits = scratch_.sizeUnits;
-        for (int c = 0; c < kSharedColumnCount; ++c)
-            CopyExactly(scratch_.ids[c], segment.ids[c]);
-    }
-
-  private:
-    template <typename Value> void Share(int column, std::string_view key, Value value) {
-        const auto [id, fresh] = interners_[column].Intern(key);
-        if (fresh) out_.values[column].Add(value());
-        scratch_.ids[column].push_back(id);
-    }
-    std::string_view UnitsKey(std::u16string_view units) {
-        key_.assign(1, '\0');
-        key_.append(reinterpret_cast<const char*>(units.data()), units.size() * sizeof(char16_t));
-        return key_;
-    }
-    RecordSegment& scratch_;
-    ParsedBlock& out_;
-    std::array<BlockInterner, kSharedColumnCount> interners_;
-    LogLineParts parts_;
-    std::u16string line_, name_, text_, piece_;
-    std::string key_;
-};
-
 // Counts the records of one block, and those a find for `findText` lists.
 void CountBlock(std::string_view bytes, std::u16string_view findText, ParsedBlock& out) {
     std::u16string line;
@@ -301,22 +208,47 @@ void CountBlock(std::string_view bytes, std::u16string_view findText, ParsedBloc
 void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText,
                 RecordSegment& scratch, ParsedBlock& out) {
     if (!keep) return CountBlock(bytes, findText, out);
-    BlockRecords records(scratch, out);
-    LogLineBytes line;
+    std::u16string line;
+    std::u16string date;
+    LogLineParts parts;
+    std::array<BlockInterner, kSharedColumnCount> interners;
+    TextRun dates;
+    scratch.names.clear();
+    scratch.sizes.clear();
+    scratch.nameEnds.clear();
+    scratch.sizeEnds.clear();
+    scratch.sizeUnits = 0;
+    for (auto& ids : scratch.ids)
+        ids.clear();
     ForEachLine(bytes, [&](std::string_view lineBytes) {
-        switch (SplitLogLineBytes(lineBytes, line)) {
-        case LineBytes::NoRecord:
-            return;
-        case LineBytes::Record:
-            records.AddBytes(line);
-            break;
-        case LineBytes::NeedsUnits:
-            if (!records.AddUnits(lineBytes)) return;
-            break;
-        }
+        DecodeLineInto(lineBytes, line);
+        if (!SplitLogLine(line, parts)) return;
         ++out.total;
+        scratch.Append(parts.name, parts.SizeView());
+        scratch.ids[0].push_back(interners[0].Intern(parts.path).first);
+        // Dates are looked up as logged and reordered once per block.
+        const auto [dateId, newDate] = interners[1].Intern(parts.dateToken);
+        if (newDate) {
+            date.clear();
+            AppendDate(date, parts);
+            dates.Add(date);
+        }
+        scratch.ids[1].push_back(dateId);
+        scratch.ids[2].push_back(interners[2].Intern(parts.time).first);
+        scratch.ids[3].push_back(interners[3].Intern(parts.user).first);
     });
-    records.Finish();
+    out.values[0] = interners[0].TakeKeys();
+    out.values[1] = std::move(dates);
+    out.values[2] = interners[2].TakeKeys();
+    out.values[3] = interners[3].TakeKeys();
+    RecordSegment& segment = out.segment;
+    CopyExactly(scratch.names, segment.names);
+    CopyExactly(scratch.sizes, segment.sizes);
+    CopyExactly(scratch.nameEnds, segment.nameEnds);
+    CopyExactly(scratch.sizeEnds, segment.sizeEnds);
+    segment.sizeUnits = scratch.sizeUnits;
+    for (int c = 0; c < kSharedColumnCount; ++c)
+        CopyExactly(scratch.ids[c], segment.ids[c]);
 }
 
 // The parsed blocks waiting to be taken in file order, and the state the

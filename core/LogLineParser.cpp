@@ -13,6 +13,7 @@
 namespace qk {
 namespace {
 
+constexpr const auto& kExtensions = kDocumentExtensions;
 // The four units of each extension as one 64-bit value, as they lie in memory.
 constexpr std::uint64_t PackUnits(std::u16string_view units) {
     std::uint64_t packed = 0;
@@ -23,28 +24,9 @@ constexpr std::uint64_t PackUnits(std::u16string_view units) {
     }
     return packed;
 }
-// The same for the four bytes of each extension.
-constexpr std::uint32_t PackBytes(std::u16string_view units) {
-    std::uint32_t packed = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-        const int shift = std::endian::native == std::endian::little ? 8 * static_cast<int>(i)
-                                                                     : 8 * static_cast<int>(3 - i);
-        packed |= static_cast<std::uint32_t>(units[i]) << shift;
-    }
-    return packed;
-}
-template <typename Unit>
-using Packed = std::conditional_t<sizeof(Unit) == 1, std::uint32_t, std::uint64_t>;
-template <typename Unit> constexpr std::array<Packed<Unit>, 4> PackedExtensions() {
-    std::array<Packed<Unit>, 4> packed{};
-    for (std::size_t e = 0; e < kDocumentExtensions.size(); ++e) {
-        if constexpr (sizeof(Unit) == 1)
-            packed[e] = PackBytes(kDocumentExtensions[e]);
-        else
-            packed[e] = PackUnits(kDocumentExtensions[e]);
-    }
-    return packed;
-}
+constexpr std::array<std::uint64_t, 4> kExtensionUnits = {
+    PackUnits(kExtensions[0]), PackUnits(kExtensions[1]), PackUnits(kExtensions[2]),
+    PackUnits(kExtensions[3])};
 // The extension and the one character after it.
 constexpr std::size_t kExtensionAndFollower = 5;
 constexpr std::int64_t kKilobyte = 1024;
@@ -52,92 +34,78 @@ constexpr std::int64_t kMegabyte = 1024 * 1024;
 // Integers up to this magnitude convert to a double exactly.
 constexpr std::int64_t kExactDoubleLimit = std::int64_t{1} << 53;
 
-// The line's rules hold alike for its units and, since every unit they look
-// for is ASCII, for its UTF-8 bytes.
-template <typename Unit> using View = std::basic_string_view<Unit>;
-constexpr std::size_t kNone = std::u16string_view::npos;
-
-std::size_t Find(std::u16string_view text, std::size_t from, char16_t unit) {
-    return FindUnit(text, from, unit);
-}
-std::size_t Find(std::string_view text, std::size_t from, char unit) {
-    return text.find(unit, from);
-}
-
 // Position of the last "\\" or "/" before `end`, or npos.
 std::size_t FindLastSeparator(std::u16string_view text, std::size_t end) {
     return FindLastOfTwo(text, end, u'\\', u'/');
-}
-std::size_t FindLastSeparator(std::string_view text, std::size_t end) {
-    return text.substr(0, end).find_last_of("\\/");
 }
 
 // What one pass over the whole line finds: where its directory part ends and
 // where the deciding extension stands.
 struct LineScan {
     std::size_t directoryEnd = 0; // one past the last separator before the first "|"
-    std::size_t extension = kNone;
+    std::size_t extension = std::u16string_view::npos;
 };
 
-template <typename Unit> LineScan ScanLine(View<Unit> line) {
-    static constexpr auto kPacked = PackedExtensions<Unit>();
+LineScan ScanLine(std::u16string_view line) {
     LineScan scan;
     // The directory part ends after the last separator before the first "|".
-    const std::size_t bar = std::min(Find(line, 0, Unit('|')), line.size());
-    if (const std::size_t last = FindLastSeparator(line, bar); last != kNone)
+    const std::size_t bar = std::min(FindUnit(line, 0, u'|'), line.size());
+    if (const std::size_t last = FindLastSeparator(line, bar); last != std::u16string_view::npos)
         scan.directoryEnd = last + 1;
     // The extension that comes last in the list among those in the line
     // decides, at its first occurrence.
-    std::array<std::size_t, kDocumentExtensions.size()> first;
-    first.fill(kNone);
+    std::array<std::size_t, kExtensions.size()> first;
+    first.fill(std::u16string_view::npos);
     std::size_t found = 0;
-    for (std::size_t dot = Find(line, 0, Unit('.'));
-         dot != kNone && dot + 4 <= line.size() && found < first.size();
-         dot = Find(line, dot + 1, Unit('.'))) {
-        Packed<Unit> candidate;
+    for (std::size_t dot = FindUnit(line, 0, u'.');
+         dot != std::u16string_view::npos && dot + 4 <= line.size() && found < first.size();
+         dot = FindUnit(line, dot + 1, u'.')) {
+        std::uint64_t candidate;
         std::memcpy(&candidate, line.data() + dot, sizeof candidate);
-        for (std::size_t e = 0; e < kPacked.size(); ++e) {
-            if (first[e] == kNone && candidate == kPacked[e]) {
+        for (std::size_t e = 0; e < kExtensions.size(); ++e) {
+            if (first[e] == std::u16string_view::npos && candidate == kExtensionUnits[e]) {
                 first[e] = dot;
                 ++found;
             }
         }
-        if (first.back() != kNone) break; // the last in the list decides
+        if (first.back() != std::u16string_view::npos) break; // the last in the list decides
     }
     for (const std::size_t at : first) {
-        if (at != kNone) scan.extension = at;
+        if (at != std::u16string_view::npos) scan.extension = at;
     }
     return scan;
 }
 
 // The directory part: up to the scan's end, without a leading double quote.
-template <typename Unit> View<Unit> DirectoryOf(View<Unit> line, std::size_t end) {
-    const std::size_t start = !line.empty() && line[0] == Unit('"') ? 1 : 0;
-    return end > start ? line.substr(start, end - start) : View<Unit>();
+std::u16string_view DirectoryOf(std::u16string_view line, std::size_t end) {
+    const std::size_t start = !line.empty() && line[0] == u'"' ? 1 : 0;
+    return end > start ? line.substr(start, end - start) : std::u16string_view();
 }
 
 // What follows the last separator of `prefix`, up to a double quote.
-template <typename Unit> View<Unit> FileNameOf(View<Unit> prefix) {
-    std::size_t start = !prefix.empty() && prefix[0] == Unit('"') ? 1 : 0;
-    if (const std::size_t last = FindLastSeparator(prefix, prefix.size()); last != kNone)
+std::u16string_view FileNameOf(std::u16string_view prefix) {
+    std::size_t start = !prefix.empty() && prefix[0] == u'"' ? 1 : 0;
+    if (const std::size_t last = FindLastSeparator(prefix, prefix.size());
+        last != std::u16string_view::npos)
         start = last + 1;
     if (start >= prefix.size()) return {};
-    const std::size_t quote = Find(prefix, start, Unit('"'));
-    const std::size_t end = quote == kNone ? prefix.size() : quote;
+    const std::size_t quote = FindUnit(prefix, start, u'"');
+    const std::size_t end = quote == std::u16string_view::npos ? prefix.size() : quote;
     return prefix.substr(start, end - start);
 }
 
 // The first `count` blank-separated tokens of `rest`; missing ones are empty.
-template <std::size_t count, typename Unit> std::array<View<Unit>, count> Tokens(View<Unit> rest) {
-    std::array<View<Unit>, count> tokens{};
+template <std::size_t count>
+std::array<std::u16string_view, count> Tokens(std::u16string_view rest) {
+    std::array<std::u16string_view, count> tokens{};
     std::size_t found = 0;
     std::size_t i = 0;
     while (found < count) {
-        while (i < rest.size() && rest[i] == Unit(' '))
+        while (i < rest.size() && rest[i] == u' ')
             ++i;
         if (i == rest.size()) break;
         const std::size_t start = i;
-        i = std::min(Find(rest, i, Unit(' ')), rest.size());
+        i = std::min(FindUnit(rest, i, u' '), rest.size());
         tokens[found++] = rest.substr(start, i - start);
     }
     return tokens;
@@ -210,33 +178,15 @@ void FormatSize(std::int64_t count, LogLineParts& parts) {
 }
 
 // The piece of `text` before the first "." after `skip` earlier dots.
-template <typename Unit> View<Unit> DatePiece(View<Unit> text, int skip) {
+std::u16string_view DatePiece(std::u16string_view text, int skip) {
     std::size_t start = 0;
     for (int i = 0; i < skip; ++i) {
-        const std::size_t dot = Find(text, start, Unit('.'));
-        if (dot == kNone) return {};
+        const std::size_t dot = FindUnit(text, start, u'.');
+        if (dot == std::u16string_view::npos) return {};
         start = dot + 1;
     }
-    const std::size_t dot = Find(text, start, Unit('.'));
-    return text.substr(start, dot == kNone ? text.npos : dot - start);
-}
-
-// Everything but the size, found alike in units and in bytes.
-template <typename Unit, typename Parts>
-bool SplitPieces(View<Unit> line, const LineScan& scan, Parts& parts, View<Unit>& size) {
-    parts.path = DirectoryOf(line, scan.directoryEnd);
-    if (scan.extension == kNone || parts.path.empty()) return false;
-    const std::size_t nameEnd = std::min(line.size(), scan.extension + kExtensionAndFollower);
-    parts.name = FileNameOf(line.substr(0, nameEnd));
-    const auto [sizeToken, date, time, user] = Tokens<4>(line.substr(nameEnd));
-    size = sizeToken;
-    parts.dateToken = date;
-    parts.day = DatePiece(date, 0);
-    parts.month = DatePiece(date, 1);
-    parts.year = DatePiece(date, 2);
-    parts.time = time;
-    parts.user = user;
-    return true;
+    const std::size_t dot = FindUnit(text, start, u'.');
+    return text.substr(start, dot == std::u16string_view::npos ? text.npos : dot - start);
 }
 
 Text MakeText(std::u16string_view units) {
@@ -246,32 +196,38 @@ Text MakeText(std::u16string_view units) {
 } // namespace
 
 bool SplitLogLine(std::u16string_view line, LogLineParts& parts) {
-    std::u16string_view size;
-    if (!SplitPieces(line, ScanLine(line), parts, size)) return false;
-    SetSize(parts, size);
+    const LineScan scan = ScanLine(line);
+    parts.path = DirectoryOf(line, scan.directoryEnd);
+    const std::size_t extension = scan.extension;
+    if (extension == std::u16string_view::npos || parts.path.empty()) return false;
+
+    const std::size_t nameEnd = std::min(line.size(), extension + kExtensionAndFollower);
+    parts.name = FileNameOf(line.substr(0, nameEnd));
+
+    const auto [size, date, time, user] = Tokens<4>(line.substr(nameEnd));
+    parts.dateToken = date;
+    FormatSize(ByteCount(size), parts);
+    parts.day = DatePiece(date, 0);
+    parts.month = DatePiece(date, 1);
+    parts.year = DatePiece(date, 2);
+    parts.time = time;
+    parts.user = user;
     return true;
 }
 
-void SetSize(LogLineParts& parts, std::u16string_view token) {
-    FormatSize(ByteCount(token), parts);
-}
-
-LineBytes SplitLogLineBytes(std::string_view line, LogLineBytes& parts) {
-    const LineScan scan = ScanLine(line);
-    if (scan.extension == kNone || DirectoryOf(line, scan.directoryEnd).empty())
-        return LineBytes::NoRecord;
-    // The name keeps one unit after the extension: one byte, unless it is
-    // the start of a longer sequence.
-    const std::size_t follower = scan.extension + 4;
-    if (follower < line.size() && static_cast<unsigned char>(line[follower]) >= 0x80)
-        return LineBytes::NeedsUnits;
-    SplitPieces(line, scan, parts, parts.size);
-    return LineBytes::Record;
-}
-
 bool IsLogRecordLine(std::string_view line) {
-    const LineScan scan = ScanLine(line);
-    return scan.extension != kNone && !DirectoryOf(line, scan.directoryEnd).empty();
+    // A "\\" or "/" before the first "|" makes the directory part.
+    const std::string_view head = line.substr(0, line.find('|'));
+    if (head.find('\\') == head.npos && head.find('/') == head.npos) return false;
+    for (std::size_t dot = line.find('.'); dot != line.npos && dot + 4 <= line.size();
+         dot = line.find('.', dot + 1)) {
+        for (const std::u16string_view extension : kExtensions) {
+            if (std::equal(extension.begin(), extension.end(), line.begin() + dot,
+                           [](char16_t unit, char byte) { return unit == char16_t(byte); }))
+                return true;
+        }
+    }
+    return false;
 }
 
 void AppendDate(std::u16string& out, const LogLineParts& parts) {

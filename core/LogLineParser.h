@@ -38,14 +38,6 @@ struct LogLineParts {
     std::u16string_view SizeView() const { return {size, sizeLength}; }
 };
 
-// The same pieces as the line's UTF-8 bytes. Every unit that separates them
-// is ASCII, and decoding never joins a byte before one of those with one
-// after it: decoding each piece gives the piece of the decoded line.
-struct LogLineBytes {
-    std::string_view path, name, size;
-    std::string_view year, month, day, dateToken, time, user;
-};
-
 // The extensions of the document files a log names.
 constexpr std::array<std::u16string_view, 4> kDocumentExtensions = {u".par", u".psm", u".dft",
                                                                     u".asm"};
@@ -58,16 +50,9 @@ constexpr std::size_t kSizeWidth = 13;
 // "|"). Linear in the length of the line.
 bool SplitLogLine(std::u16string_view line, LogLineParts& parts);
 
-// The size token formatted into `parts` as SplitLogLine does.
-void SetSize(LogLineParts& parts, std::u16string_view token);
-
-enum class LineBytes { NoRecord, Record, NeedsUnits };
-// Takes one line apart on its bytes: NoRecord as SplitLogLine decides on the
-// decoded line, NeedsUnits for a record whose pieces cannot be cut on bytes
-// (a non-ASCII character right after the extension); take it apart decoded.
-LineBytes SplitLogLineBytes(std::string_view line, LogLineBytes& parts);
-
-// Whether a line is a log record, decided on its bytes.
+// Whether a line is a log record, decided on its UTF-8 bytes as
+// SplitLogLine decides on its units: every unit that decides is ASCII,
+// which decoding leaves as it is.
 bool IsLogRecordLine(std::string_view line);
 
 // The record of one log line, or nothing when the line is not a log record.

@@ -168,26 +168,6 @@ std::vector<std::uint32_t> ComputeRanks(const RecordTable& table, RecordField fi
 
 } // namespace
 
-std::uint64_t HashBytes(const void* data, std::size_t size) {
-    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
-    const auto* bytes = static_cast<const unsigned char*>(data);
-    std::uint64_t hash = size * kMultiplier;
-    std::size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-        std::uint64_t chunk;
-        std::memcpy(&chunk, bytes + i, sizeof chunk);
-        hash = (hash ^ chunk) * kMultiplier;
-        hash ^= hash >> 29;
-    }
-    if (i < size) {
-        std::uint64_t chunk = 0;
-        std::memcpy(&chunk, bytes + i, size - i);
-        hash = (hash ^ chunk) * kMultiplier;
-        hash ^= hash >> 29;
-    }
-    return hash ^ (hash >> 32);
-}
-
 namespace {
 std::uint64_t HashUnits(std::u16string_view units) {
     return HashBytes(units.data(), units.size() * sizeof(char16_t));

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -55,7 +56,25 @@ struct RecordSegment {
 };
 
 // The hash of `size` bytes at `data`, by which texts are looked up.
-std::uint64_t HashBytes(const void* data, std::size_t size);
+inline std::uint64_t HashBytes(const void* data, std::size_t size) {
+    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    std::uint64_t hash = size * kMultiplier;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t chunk;
+        std::memcpy(&chunk, bytes + i, sizeof chunk);
+        hash = (hash ^ chunk) * kMultiplier;
+        hash ^= hash >> 29;
+    }
+    if (i < size) {
+        std::uint64_t chunk = 0;
+        std::memcpy(&chunk, bytes + i, size - i);
+        hash = (hash ^ chunk) * kMultiplier;
+        hash ^= hash >> 29;
+    }
+    return hash ^ (hash >> 32);
+}
 
 // The distinct texts of one shared column, each made once, by id.
 class SharedTexts {

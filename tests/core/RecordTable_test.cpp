@@ -127,36 +127,6 @@ TEST_F(RecordTableTest, BlockLoadingGivesWhatLineByLineLoadingGives) {
     EXPECT_EQ(TableCount(table), 0u);
 }
 
-// Lines are cut into pieces on their bytes: the pieces must decode to the
-// pieces of the decoded line, and texts that decode alike must be one.
-TEST_F(RecordTableTest, PiecesCutOnBytesAreThoseOfTheDecodedLine) {
-    const struct {
-        const char* log;
-        std::uint32_t paths; // distinct path texts
-    } cases[] = {
-        {"D:\\a\\b.par\xC3\xA4 1 01.01.2001 t u", 1},         // two bytes after the extension
-        {"D:\\a\\b.par\xF0\x9F\x98\x80 1 01.01.2001 t u", 1}, // a surrogate pair after it
-        {"D:\\a\\b.par\xC3 1 01.01.2001 t u", 1},             // a sequence cut short after it
-        {"D:\\a\xC3\\b.par 1\xC3 01.\xC3.20\xA4 \xF0\x9F t\xC3", 1},
-        {"\"D:\\a\\b.par\" 1.234,5KB 16.09.2018 07:36 cad01", 1},
-        {"D:\\a\\b.par", 1},
-        {"D:\\\xC3\\b.par 1 d t u\nD:\\\xC0\xAF\\b.par 2 d t u\nD:\\\xEF\xBF\xBD\\c.asm", 1},
-        {"D:\\x\\b.par 1 d t u\nD:\\x\\b.par\xC3\xA4 1 d t u", 1}, // bytes and units alike
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.log);
-        RecordTable table;
-        const Text path = Write(c.log);
-        ASSERT_EQ(LoadLogTable(path, table, {1 << 20, 1, false}), LoadResult::Loaded);
-        std::vector<DuplicateRecord> expected;
-        ASSERT_TRUE(reference::LoadLineByLine(path, expected));
-        ASSERT_EQ(TableCount(table), expected.size());
-        for (std::uint32_t i = 0; i < TableCount(table); ++i)
-            EXPECT_TRUE(SameFields(RecordAt(table, i), expected[i])) << "record " << i;
-        EXPECT_EQ(table.shared[0].size(), c.paths);
-    }
-}
-
 TEST_F(RecordTableTest, EdgesOfTheFile) {
     const struct {
         const char* content;
