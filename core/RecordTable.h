@@ -69,7 +69,8 @@ inline std::uint64_t HashBytes(const void* data, std::size_t size) {
     }
     if (i < size) {
         std::uint64_t chunk = 0;
-        std::memcpy(&chunk, bytes + i, size - i);
+        for (std::size_t k = 0; i + k < size; ++k)
+            chunk |= std::uint64_t{bytes[i + k]} << (8 * k);
         hash = (hash ^ chunk) * kMultiplier;
         hash ^= hash >> 29;
     }
