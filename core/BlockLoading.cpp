@@ -11,11 +11,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -356,7 +356,7 @@ LoadResult ParseAllBlocks(const BlockLoadOptions& options, bool keep, std::u16st
                 --running;
                 finished.notify_all();
             });
-        } catch (const std::system_error&) {
+        } catch (const std::exception&) { // no thread, or no memory for one
             guard.lock();
             --running;
             break; // fewer threads then
