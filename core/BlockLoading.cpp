@@ -312,16 +312,18 @@ class BlockRelay {
 
 // Reads and parses every block of the open log on `threads` threads and
 // hands each parsed block to `take` (false: no memory for it), one at a time
-// and in file order. The helper threads take the blocks; the calling thread
-// parses and reports progress, and while it waits for the helpers it goes on
-// reporting, so that a progress window answers and can cancel at any time.
+// and in file order, by whichever thread finds the next one ready. The
+// calling thread reports progress after each block it parsed or took, and
+// goes on reporting while it waits for the helpers, so that a progress
+// window answers and can cancel at any time.
 template <typename Take>
 LoadResult ParseAllBlocks(const BlockLoadOptions& options, bool keep, std::u16string_view findText,
                           Take take) {
     BlockRelay relay(options);
-    // The calling thread reports; the helpers, or the caller alone, take.
+    // Every thread parses and takes; the calling thread reports after each
+    // block it parsed or took.
     const std::thread::id caller = std::this_thread::get_id();
-    const auto work = [&](bool takes) {
+    const auto work = [&] {
         const bool reports = std::this_thread::get_id() == caller;
         std::string bytes;
         RecordSegment scratch;
@@ -331,10 +333,9 @@ LoadResult ParseAllBlocks(const BlockLoadOptions& options, bool keep, std::u16st
                 auto parsed = std::make_unique<ParsedBlock>();
                 ParseBlock(bytes, keep, findText, scratch, *parsed);
                 relay.Store(number, std::move(parsed));
-                if (takes)
-                    relay.TakeReady(take, [&] {
-                        if (reports) relay.Report();
-                    });
+                relay.TakeReady(take, [&] {
+                    if (reports) relay.Report();
+                });
                 if (reports) relay.Report();
             }
         } catch (const std::bad_alloc&) {
@@ -351,7 +352,7 @@ LoadResult ParseAllBlocks(const BlockLoadOptions& options, bool keep, std::u16st
         guard.unlock();
         try {
             helpers.emplace_back([&] {
-                work(true);
+                work();
                 std::lock_guard done(lock);
                 --running;
                 finished.notify_all();
@@ -363,7 +364,7 @@ LoadResult ParseAllBlocks(const BlockLoadOptions& options, bool keep, std::u16st
         }
     }
     relay.Report();
-    work(helpers.empty());
+    work();
     for (std::unique_lock wait(lock); running > 0;) {
         finished.wait_for(wait, std::chrono::milliseconds(30));
         wait.unlock();
