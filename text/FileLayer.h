@@ -52,4 +52,8 @@ Text FileErrorText();
 // Whether the last failed call above failed because the name was in use.
 bool FileErrorIsNameInUse();
 
+// Whether standard output (or, with `error`, standard error) is a terminal
+// or console, where text is shown to a person rather than kept.
+bool StandardStreamIsTerminal(bool error);
+
 } // namespace qk

@@ -171,4 +171,8 @@ bool FileErrorIsNameInUse() {
     return lastError == EEXIST;
 }
 
+bool StandardStreamIsTerminal(bool error) {
+    return ::isatty(error ? STDERR_FILENO : STDOUT_FILENO) == 1;
+}
+
 } // namespace qk

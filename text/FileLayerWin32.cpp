@@ -237,4 +237,10 @@ bool FileErrorIsNameInUse() {
     return lastError == ERROR_FILE_EXISTS || lastError == ERROR_ALREADY_EXISTS;
 }
 
+bool StandardStreamIsTerminal(bool error) {
+    const HANDLE handle = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
 } // namespace qk

@@ -243,9 +243,11 @@ TEST(ExportNames, ProposedFileAndFormat) {
         std::int32_t pattern;
         ExportFormat format;
     } formats[] = {
-        {u"a.csv", 2, ExportFormat::Csv},       {u"a.JsonL", 1, ExportFormat::JsonLines},
-        {u"a", 2, ExportFormat::JsonLines},     {u"a", 1, ExportFormat::Csv},
-        {u"a.jsonl.txt", 0, ExportFormat::Csv},
+        {u"a.csv", 2, ExportFormat::SpreadsheetCsv},
+        {u"a.JsonL", 1, ExportFormat::JsonLines},
+        {u"a", 2, ExportFormat::JsonLines},
+        {u"a", 1, ExportFormat::SpreadsheetCsv},
+        {u"a.jsonl.txt", 0, ExportFormat::SpreadsheetCsv},
     };
     for (const auto& f : formats)
         EXPECT_EQ(ExportFormatFor(Text(f.file), f.pattern), f.format);
