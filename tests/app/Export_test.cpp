@@ -1,16 +1,19 @@
 // Export to...: the viewer writes the upper list as shown, answering its
 // save dialog through the dialog's own widgets; the file must hold the same
-// bytes quellkamp-list prints after the same actions (CSV with a byte-order
-// mark in front), and a failed or cancelled export must leave the folder as
-// it was.
+// bytes quellkamp-list prints after the same actions (CSV: with
+// --spreadsheet-csv), and a failed or cancelled export must leave the folder
+// as it was.
 #include "tests/app/ViewerScript.h"
 #include "tests/tools/ListerProcess.h"
 
 #include "app/ExportCommand.h"
+#include "app/LoadProgress.h"
 
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 
@@ -146,12 +149,11 @@ TEST_F(Export, WritesTheUpperListAsTheListerPrintsIt) {
 
         const bool json = c.file.ends_with("jsonl") || c.file.ends_with("JSONL");
         std::vector<std::string> args = c.listerActions;
-        if (!json) args.insert(args.begin(), "--csv");
+        if (!json) args.insert(args.begin(), "--spreadsheet-csv");
         args.push_back(log_);
         const lister::Result printed = lister::RunLister(dir_ / "..", args);
         ASSERT_EQ(printed.status, 0) << printed.err;
-        const std::string expected = (json ? "" : "\xEF\xBB\xBF") + printed.out;
-        EXPECT_EQ(lister::ReadWhole(dir_ / c.file), expected);
+        EXPECT_EQ(lister::ReadWhole(dir_ / c.file), printed.out);
         EXPECT_EQ(OtherFiles(), std::vector<std::string>{c.file}); // no temporary left
         fs::remove(dir_ / c.file);
     }
@@ -223,6 +225,61 @@ TEST_F(Export, FailedWriteKeepsTheEarlierFile) {
     EXPECT_EQ(message.find('\n'), std::string::npos);
     EXPECT_EQ(lister::ReadWhole(dir_ / "dubletten.csv"), "alt");
     EXPECT_EQ(OtherFiles(), std::vector<std::string>{"dubletten.csv"});
+}
+
+// The progress window that is up, if any.
+QProgressDialog* ShownProgressWindow() {
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->isVisible() && qobject_cast<QProgressDialog*>(top))
+            return static_cast<QProgressDialog*>(top);
+    return nullptr;
+}
+
+// A long export shows the progress window; its Cancel keeps the earlier
+// file and leaves no temporary one, and a finished export needs no word.
+TEST_F(Export, LongExportShowsProgressAndCancelKeepsTheEarlierFile) {
+    {
+        std::ofstream out(log_, std::ios::binary);
+        for (int i = 0; i < 300'000; ++i)
+            out << "D:\\Werk\\teil" << i % 977 << ".par 12KB 01.02.2017 13:05 cad01\r\n";
+    }
+    const fs::path target = dir_ / "dubletten.csv";
+    progressWindowDelay = std::chrono::milliseconds(0);
+    for (const bool cancel : {true, false}) {
+        SCOPED_TRACE(cancel);
+        std::ofstream(target, std::ios::binary) << "alt";
+        bool sawProgress = false;
+        EXPECT_EQ(RunWithScript({
+                      AnswerFileDialog(log_),
+                      WhenMainWindowShown([] {}),
+                      ClickExport(),
+                      AnswerSaveDialog(dir_, 0, ""),
+                      AnswerBox(QMessageBox::Yes),
+                      [&] {
+                          QProgressDialog* window = ShownProgressWindow();
+                          if (!window) return false;
+                          sawProgress = true;
+                          EXPECT_EQ(window->windowTitle(), QStringLiteral("dubletten.csv"));
+                          EXPECT_EQ(window->labelText().toStdString(), target.string());
+                          if (cancel) window->findChild<QPushButton*>()->click();
+                          return true;
+                      },
+                      [] { return !ShownProgressWindow(); },
+                      WhenMainWindowShown([] { EXPECT_EQ(Modal("QMessageBox"), nullptr); }),
+                      Do(Close),
+                  }),
+                  0);
+        EXPECT_TRUE(sawProgress);
+        const std::string written = lister::ReadWhole(target);
+        if (cancel) {
+            EXPECT_EQ(written, "alt");
+        } else {
+            EXPECT_TRUE(written.starts_with("\xEF\xBB\xBFPfad,")) << written.substr(0, 20);
+            EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 300'001);
+        }
+        EXPECT_EQ(OtherFiles(), std::vector<std::string>{"dubletten.csv"});
+    }
+    progressWindowDelay = std::chrono::milliseconds(500);
 }
 
 TEST(ExportNames, ProposedFileAndFormat) {
