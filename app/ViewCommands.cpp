@@ -17,6 +17,8 @@ namespace qk {
 namespace {
 
 constexpr int kNameColumn = static_cast<int>(RecordField::Name);
+constexpr int kPathColumn = static_cast<int>(RecordField::Path);
+constexpr std::size_t kSharedPaths = static_cast<std::size_t>(SharedColumn::Path);
 
 // Appends a row for every record of `list` to `control`.
 void FillListView(std::int64_t control, ListVariable& list) {
@@ -35,6 +37,31 @@ class RecordRows final : public RowSource {
     std::u16string_view CellText(std::uint32_t item, int column) const override {
         if (item >= TableCount(AllRecords) || column < 0 || column >= kVisibleFieldCount) return {};
         return FieldView(AllRecords, item, static_cast<RecordField>(column));
+    }
+    // The paths are shared: type-ahead looks at each distinct path once.
+    std::uint32_t SharedTextCount(int column) const override {
+        return column == kPathColumn ? AllRecords.shared[kSharedPaths].size() : 0;
+    }
+    std::u16string_view SharedText(int column, std::uint32_t id) const override {
+        const SharedTexts& paths = AllRecords.shared[kSharedPaths];
+        if (column != kPathColumn || id >= paths.size()) return {};
+        return paths[id].view();
+    }
+    void SharedTextIds(int column, const std::uint32_t* items, std::size_t count,
+                       std::uint32_t* ids) const override {
+        const std::uint32_t records = TableCount(AllRecords);
+        const RecordSegment* segment = nullptr;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint32_t item = items[i];
+            if (column != kPathColumn || item >= records) {
+                ids[i] = 0;
+                continue;
+            }
+            // Neighbouring rows often come from one segment.
+            if (!segment || item < segment->first || item - segment->first >= segment->Count())
+                segment = &SegmentOf(AllRecords, item);
+            ids[i] = segment->ids[kSharedPaths][item - segment->first];
+        }
     }
 };
 
