@@ -14,6 +14,7 @@ struct EventRecord {
     std::int64_t source;
     std::int64_t window;
     std::int64_t type;
+    friend bool operator==(const EventRecord&, const EventRecord&) = default;
 };
 
 // Event numbers below this one merge with an identical waiting tail record.
