@@ -49,23 +49,35 @@ class RecordRows final : public RowSource {
     }
     void SharedTextIds(int column, const std::uint32_t* items, std::size_t count,
                        std::uint32_t* ids) const override {
-        const std::uint32_t records = TableCount(AllRecords);
-        const RecordSegment* segment = nullptr;
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::uint32_t item = items[i];
-            if (column != kPathColumn || item >= records) {
-                ids[i] = 0;
-                continue;
-            }
-            // Neighbouring rows often come from one segment.
-            if (!segment || item < segment->first || item - segment->first >= segment->Count())
-                segment = &SegmentOf(AllRecords, item);
-            ids[i] = segment->ids[kSharedPaths][item - segment->first];
-        }
+        const std::vector<std::uint32_t>& paths = PathIds();
+        for (std::size_t i = 0; i < count; ++i)
+            ids[i] = column == kPathColumn && items[i] < paths.size() ? paths[items[i]] : 0;
     }
+
+  private:
+    // The path id of every record by storage index, laid out once per load
+    // from the segments, so that a row's id is one read.
+    const std::vector<std::uint32_t>& PathIds() const {
+        const RecordTable& table = AllRecords;
+        const void* first = table.segments.empty() ? nullptr : table.segments.front().ids[0].data();
+        if (pathIds_.size() != TableCount(table) || pathIdsSegments_ != table.segments.size() ||
+            pathIdsFirst_ != first) {
+            pathIds_.clear();
+            pathIds_.reserve(TableCount(table));
+            for (const RecordSegment& segment : table.segments)
+                pathIds_.insert(pathIds_.end(), segment.ids[kSharedPaths].begin(),
+                                segment.ids[kSharedPaths].end());
+            pathIdsSegments_ = table.segments.size();
+            pathIdsFirst_ = first;
+        }
+        return pathIds_;
+    }
+    mutable std::vector<std::uint32_t> pathIds_;
+    mutable std::size_t pathIdsSegments_ = 0;
+    mutable const void* pathIdsFirst_ = nullptr;
 };
 
-const RecordRows gRecordRows;
+RecordRows gRecordRows;
 
 } // namespace
 

@@ -268,13 +268,24 @@ QString guiFontFamily;
 
 } // namespace
 
+// On a display whose pixels are scaled (QT_SCALE_FACTOR, a high-resolution
+// screen) the text must scale with the positions: a font with only bitmaps
+// would keep its 11-pixel glyphs and spread them apart, so only a font with
+// outlines is taken there.
+bool DisplayScaled() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen && screen->devicePixelRatio() != 1.0;
+}
+
 void LoadDefaultGuiFont() {
     if (!guiFontFamily.isEmpty()) return;
+    const bool scaled = DisplayScaled();
     for (const char* file : kGuiFontFiles) {
         const int id = QFontDatabase::addApplicationFont(QString::fromLatin1(file));
         if (id < 0) continue;
         const QStringList families = QFontDatabase::applicationFontFamilies(id);
         if (families.isEmpty()) continue;
+        if (scaled && !QFontDatabase::isSmoothlyScalable(families.first())) continue;
         guiFontFamily = families.first();
         return;
     }
