@@ -9,7 +9,7 @@
 #include "core/RecordWalk.h"
 #include "ui/Controls.h"
 #include "ui/Dialogs.h"
-#include "ui/MainWindow.h"
+#include "app/MainWindow.h"
 
 #include <vector>
 

@@ -10,7 +10,7 @@
 #include "core/LogLoading.h"
 #include "core/RecordTable.h"
 #include "ui/Controls.h"
-#include "ui/MainWindow.h"
+#include "app/MainWindow.h"
 #include "ui/qt/ListModel.h"
 #include "ui/qt/UiInternal.h"
 

@@ -162,7 +162,9 @@ TEST_F(Win32Events, TypingInAListSelectsTheNextRowStartingWithIt) {
     ClearRows(RecordListView);
     for (const char16_t* path : {u"alpha\\", u"beta\\", u"bravo\\", u"Beta2\\", u"zulu\\"})
         AddRow(RecordListView, -1, path);
+    Settle();
     ClickList(RowPoint(RecordListView, 0));
+    ASSERT_EQ(SelectedRow(RecordListView), 0);
     struct Step {
         const wchar_t* typed;
         bool pauseFirst; // a new search
@@ -179,22 +181,36 @@ TEST_F(Win32Events, TypingInAListSelectsTheNextRowStartingWithIt) {
     }
 }
 
-// While Ctrl or Shift is held the keyboard is in use: the focus cues
-// come on before any shortcut fires.
+// The focus cue requests sent to windows of this thread.
+std::vector<WPARAM> cueRequests;
+LRESULT CALLBACK WatchCueRequests(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && sent->message == WM_CHANGEUISTATE) cueRequests.push_back(sent->wParam);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// While Ctrl or Shift is held the keyboard is in use: the focus cues come
+// on before any shortcut fires.
 TEST_F(Win32Events, HoldingAModifierShowsTheFocusCues) {
+    const HHOOK hook =
+        SetWindowsHookExW(WH_CALLWNDPROC, WatchCueRequests, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
     for (WORD key : {VK_SHIFT, VK_CONTROL}) {
-        SendMessageW(window_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
-        ASSERT_TRUE(SendMessageW(window_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+        cueRequests.clear();
         INPUT input{};
         input.type = INPUT_KEYBOARD;
         input.ki.wVk = key;
         Send(input);
         Settle();
-        EXPECT_FALSE(SendMessageW(window_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) << key;
+        const bool shown = std::any_of(cueRequests.begin(), cueRequests.end(), [](WPARAM w) {
+            return LOWORD(w) == UIS_CLEAR && (HIWORD(w) & UISF_HIDEFOCUS);
+        });
+        EXPECT_TRUE(shown) << key;
         input.ki.dwFlags = KEYEVENTF_KEYUP;
         Send(input);
         Settle();
     }
+    UnhookWindowsHookEx(hook);
 }
 
 TEST_F(Win32Events, ShiftTabWithoutFocusGoesToTheLastStop) {
