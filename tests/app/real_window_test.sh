@@ -211,7 +211,7 @@ for round in 1 2 3; do
 done
 
 # --- A named display that cannot be reached ----------------------------------
-unreachable=":$((display + 37))"
+unreachable=":$((${DISPLAY#:} + 37))"
 set +e
 DISPLAY="$unreachable" "$viewer" >"$work/unreachable.out" 2>"$work/unreachable.err"
 exit_code=$?
