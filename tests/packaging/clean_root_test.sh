@@ -5,6 +5,7 @@
 # both programs must run there.
 #
 #   clean_root_test.sh DEB CACHE_DIR
+#   clean_root_test.sh BUILD_DIR CACHE_DIR   (runs cpack there first)
 #
 # The minimal root is made once with debootstrap and kept in CACHE_DIR as a
 # tar file, the packages apt fetches for it too; each run starts from a fresh
@@ -12,7 +13,7 @@
 # either is missing.
 set -euo pipefail
 
-deb=$(realpath "$1")
+source=$1
 cache=$2
 suite=bookworm
 mirror=${QK_DEBIAN_MIRROR:-http://deb.debian.org/debian}
@@ -29,6 +30,17 @@ fail() {
 for tool in debootstrap chroot dpkg-deb fc-scan strings; do
     command -v "$tool" >/dev/null || skip "$tool is missing (scripts/setup installs it)"
 done
+
+if [ -d "$source" ]; then
+    command -v cpack >/dev/null || skip "cpack is missing"
+    packed=$(mktemp -d)
+    trap 'rm -rf "$packed"' EXIT
+    (cd "$source" && cpack -G DEB -B "$packed" -D CPACK_DEBIAN_COMPRESSION_TYPE=gzip \
+        >"$packed/cpack.log" 2>&1) || { cat "$packed/cpack.log"; fail "cpack failed"; }
+    deb=$(ls "$packed"/quellkamp_*.deb)
+else
+    deb=$(realpath "$source")
+fi
 
 mkdir -p "$cache/archives/partial"
 cache=$(realpath "$cache")
@@ -51,7 +63,7 @@ cleanup() {
     for mount in "$root/var/cache/apt/archives" "$root/proc"; do
         if mountpoint -q "$mount"; then umount "$mount"; fi
     done
-    rm -rf "$work"
+    rm -rf "$work" "${packed:-}"
 }
 trap cleanup EXIT
 mkdir "$root"
