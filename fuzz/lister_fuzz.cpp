@@ -19,12 +19,15 @@
 //   the rest   the log.
 //
 // Checks: the records loaded (on two threads, in blocks) are the reader's
-// lines run through ParseLogLine, in file order, whatever the block size; counting without keeping
-// records agrees; the count shown never exceeds the total and is exactly the records with a field
-// containing the find text, also when the find only narrows the last one; a sort by ranks gives the
-// order of the record list's merge sort, keeps every record, leaves the list ordered by
-// CompareTexts on its key and stable, and CompareTexts agrees with plain code-unit order; the name
-// matches are exactly the records of that name, in list order, with their shown field empty.
+// lines run through ParseLogLine, in file order, whatever the block size;
+// counting without keeping records agrees; the count shown
+// never exceeds the total and is exactly the records with a field containing
+// the find text, also when the find only narrows the last one; a sort by
+// ranks gives the order of the record list's merge sort, keeps every record,
+// leaves the list ordered by CompareTexts on its key and stable, and
+// CompareTexts agrees with plain code-unit order; the name matches are
+// exactly the records of that name, in list order, with their shown field
+// empty.
 #include "core/BlockLoading.h"
 #include "core/DuplicateRecord.h"
 #include "core/LogLineParser.h"
