@@ -128,8 +128,10 @@ void AppendRecordLine(std::string& out, const DuplicateRecord& record, ExportFor
 }
 
 Text ExportShownRecords(const Text& path, ExportFormat format) {
+    // A link stays a link: the file it points at is replaced.
+    const Text target = FileBehindLinks(path);
     Text temporary;
-    const FileHandle file = CreateTemporaryNextTo(path, temporary);
+    const FileHandle file = CreateTemporaryNextTo(target, temporary);
     if (file == kNoFileHandle) return Problem(path, FileErrorText());
 
     const auto write = [file](std::string_view bytes) {
@@ -144,7 +146,7 @@ Text ExportShownRecords(const Text& path, ExportFormat format) {
                        },
                        write);
     done = FinishWriting(file) && done;
-    done = done && ReplaceFile(temporary, path);
+    done = done && ReplaceFile(temporary, target);
     if (done) return Text();
     const Text reason = FileErrorText();
     RemoveFile(temporary);

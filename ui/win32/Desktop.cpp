@@ -1,6 +1,7 @@
 // Context menus, the clipboard, Explorer, keyboard shortcuts, focus and
 // accessible names on Win32.
 #include "ui/Desktop.h"
+#include "text/FileLayer.h"
 #include "ui/win32/UiInternal.h"
 
 #include <commctrl.h>
@@ -132,9 +133,14 @@ bool CopyToClipboard(const Text& text) {
 
 // Explorer opens the folder with the file selected; a file that is not
 // there (or a shell that cannot select) leaves the folder opened plainly.
+// Only now, the user having chosen it, may a network folder's server be
+// reached.
 bool ShowInFileManager(const Text& folder, const Text& file) {
-    std::wstring folderName = ui::Wide(folder);
-    if (folderName.empty()) return false;
+    if (FolderToOpen(folder).empty()) return false;
+    const std::wstring folderName = ui::Wide(folder);
+    const DWORD attributes = GetFileAttributesW(folderName.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
     if (!file.empty()) {
         std::wstring path = folderName;
         if (path.back() != L'\\' && path.back() != L'/') path += L'\\';
@@ -146,9 +152,15 @@ bool ShowInFileManager(const Text& folder, const Text& file) {
             if (SUCCEEDED(shown)) return true;
         }
     }
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(nullptr, L"open", folderName.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    return result > 32;
+    // Opened as a folder whatever it has become meanwhile: never run.
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_CLASSNAME | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpClass = L"Folder";
+    info.lpVerb = L"open";
+    info.lpFile = folderName.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExW(&info) != 0;
 }
 
 void AddKeyShortcut(std::int64_t window, std::int64_t item, const Text& keys) {
