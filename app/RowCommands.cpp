@@ -94,9 +94,9 @@ void ShowRowMenu(std::int64_t list) {
         break;
     case RowMenuItem::OpenFolder:
         if (!ShowInFileManager(folder, FileNameOfRow(list, row)))
-            ShowMessage(u"Information", Text(u"Konnte Ordner nicht öffnen: " +
-                                             std::u16string(folder.view()) +
-                                             u"\nKein Dateimanager hat ihn geöffnet."));
+            ShowMessage(u"Information",
+                        Text(u"Konnte Ordner nicht öffnen: " + std::u16string(folder.view()) +
+                             u"\nKein Dateimanager hat ihn geöffnet."));
         break;
     }
 }

@@ -28,8 +28,8 @@ int main() {
     std::vector<char*> argv;
     try {
         for (int i = 0; i < count; ++i)
-            arguments.push_back(qk::SystemArgumentBytes(
-                std::u16string_view(reinterpret_cast<const char16_t*>(wide[i]), std::wcslen(wide[i]))));
+            arguments.push_back(qk::SystemArgumentBytes(std::u16string_view(
+                reinterpret_cast<const char16_t*>(wide[i]), std::wcslen(wide[i]))));
         for (std::string& argument : arguments)
             argv.push_back(argument.data());
         argv.push_back(nullptr);

@@ -282,7 +282,8 @@ Text FileBehindLinks(const Text& path) {
         target.resize(static_cast<std::size_t>(length));
         if (target[0] != '/') {
             const std::size_t slash = bytes.rfind('/');
-            target.insert(0, slash == std::string::npos ? std::string() : bytes.substr(0, slash + 1));
+            target.insert(0,
+                          slash == std::string::npos ? std::string() : bytes.substr(0, slash + 1));
         }
         bytes = target;
     }

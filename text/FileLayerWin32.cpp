@@ -85,7 +85,8 @@ Text PathFromSystem(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
         if (s[i] == 0xED && i + 2 < bytes.size() && s[i + 1] >= 0xA0 && s[i + 1] <= 0xBF &&
             IsUtf8Continuation(s[i + 2])) {
-            units.push_back(static_cast<char16_t>(0xD000 | ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F)));
+            units.push_back(
+                static_cast<char16_t>(0xD000 | ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F)));
             i += 3;
             continue;
         }
@@ -285,9 +286,9 @@ Text FileBehindLinks(const Text& path) {
     const DWORD attributes = GetFileAttributesW(name.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return path;
-    const HANDLE file = CreateFileW(name.c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE file =
+        CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return path;
     std::wstring final(32768, L'\0');
     const DWORD length = GetFinalPathNameByHandleW(file, final.data(), DWORD(final.size()),

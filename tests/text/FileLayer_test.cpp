@@ -106,6 +106,77 @@ TEST_F(FileLayer, FolderExists) {
     EXPECT_FALSE(FolderExists(u"\\\\qk-no-such-server\\share\\"));
 }
 
+// A folder named in a log is offered to a file manager only as an absolute
+// local folder; a network path is judged by its form, never by asking.
+TEST_F(FileLayer, FolderToOpenRefusesHostilePaths) {
+    const Text here = PathText(folder_);
+    const Text absent = PathText(folder_ / "fehlt");
+    const struct {
+        Text path;
+        bool opens;
+    } cases[] = {
+        {here, true},
+        {absent, false},
+        {u"", false},
+        {u"Werk/", false},
+        {u"-rf/", false},
+        {u"--help/", false},
+        {u"~/", false},
+        {u"http://127.0.0.1:8765/", false},
+        {u"file:///etc/", false},
+        {u"../", false},
+#if defined(_WIN32)
+        {u"\\\\qk-no-such-server\\share\\", true}, // not asked: the server does not exist
+        {u"//qk-no-such-server/share/Werk/", true},
+        {u"\\\\qk-no-such-server\\", false},
+        {u"\\\\.\\pipe\\x\\", false},
+        {u"\\\\?\\C:\\", false},
+        {u"C:Windows\\", false},
+        {u"\\Windows\\", false},
+#else
+        {u"\\\\qk-no-such-server\\share\\", false},
+#endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.ToUtf8());
+        EXPECT_EQ(FolderToOpen(c.path), c.opens ? c.path : Text());
+    }
+}
+
+// Replacing a file through a link replaces the file it points at, with the
+// permissions that file had; the link stays.
+TEST_F(FileLayer, ReplacingWritesThroughLinksAndKeepsPermissions) {
+    const fs::path target = folder_ / u"ziel\u00fc.csv";
+    std::ofstream(target) << "old";
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    const fs::path link = folder_ / "link.csv";
+    const fs::path chain = folder_ / "chain.csv";
+    std::error_code linked;
+    fs::create_symlink(target.filename(), link, linked);
+    if (!linked) fs::create_symlink(link, chain, linked);
+#if defined(_WIN32)
+    if (linked) GTEST_SKIP() << "no symbolic links here: " << linked.message();
+#else
+    ASSERT_FALSE(linked) << linked.message();
+#endif
+    for (const fs::path& path : {link, chain, target}) {
+        SCOPED_TRACE(path.string());
+        const Text behind = FileBehindLinks(PathText(path));
+        EXPECT_TRUE(fs::equivalent(fs::path(behind.view()), target));
+        const Text temporary(std::u16string(behind.view()) + u".part");
+        const FileHandle file = CreateFileForWriting(temporary);
+        ASSERT_NE(file, kNoFileHandle);
+        const std::string bytes = "new " + path.filename().string();
+        EXPECT_TRUE(WriteToFile(file, bytes.data(), bytes.size()));
+        EXPECT_TRUE(FinishWriting(file));
+        EXPECT_TRUE(ReplaceFile(temporary, behind));
+        EXPECT_EQ(Contents(target), bytes);
+        EXPECT_TRUE(fs::is_symlink(link));
+        EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
+    }
+}
+
 TEST_F(FileLayer, ProgressOfReading) {
     const fs::path log = folder_ / "log.txt";
     std::ofstream(log) << std::string(100, 'x');

@@ -167,14 +167,13 @@ QString FileUri(const std::string& bytes) {
 bool AskFileManagerOverBus(const QString& call, const QString& uri) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return false;
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.FileManager1"),
-        QStringLiteral("/org/freedesktop/FileManager1"),
-        QStringLiteral("org.freedesktop.FileManager1"), call);
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
+                                       QStringLiteral("/org/freedesktop/FileManager1"),
+                                       QStringLiteral("org.freedesktop.FileManager1"), call);
     message << QStringList{uri} << QString();
     constexpr int kReplyMilliseconds = 3000;
-    return bus.call(message, QDBus::Block, kReplyMilliseconds).type() ==
-           QDBusMessage::ReplyMessage;
+    return bus.call(message, QDBus::Block, kReplyMilliseconds).type() == QDBusMessage::ReplyMessage;
 }
 
 // Runs xdg-open on the folder's own bytes (a QProcess would pass them
@@ -210,8 +209,7 @@ bool RunXdgOpen(const std::string& folder) {
     constexpr auto kMoment = std::chrono::milliseconds(2000);
     std::unique_lock<std::mutex> lock(outcome->mutex);
     outcome->ended.wait_for(lock, kMoment, [&] { return outcome->done; });
-    return !outcome->done ||
-           (WIFEXITED(outcome->status) && WEXITSTATUS(outcome->status) == 0);
+    return !outcome->done || (WIFEXITED(outcome->status) && WEXITSTATUS(outcome->status) == 0);
 }
 
 } // namespace
@@ -230,7 +228,8 @@ bool ShowInFileManager(const Text& folder, const Text& file) {
                          ::stat((folderBytes + fileBytes).c_str(), &status) == 0;
     // The desktop's file manager through its standard interface, else
     // whatever opens folders on this desktop.
-    if (oneFile && AskFileManagerOverBus(QStringLiteral("ShowItems"), FileUri(folderBytes + fileBytes)))
+    if (oneFile &&
+        AskFileManagerOverBus(QStringLiteral("ShowItems"), FileUri(folderBytes + fileBytes)))
         return true;
     if (!oneFile && AskFileManagerOverBus(QStringLiteral("ShowFolders"), FileUri(folderBytes)))
         return true;
