@@ -305,17 +305,25 @@ Text FileBehindLinks(const Text& path) {
 }
 
 // An existing file is replaced by the system's own call, which keeps its
-// attributes and access rights.
+// access rights; its attributes are given back as well, where that call
+// does not keep them.
 bool ReplaceFile(const Text& from, const Text& to) {
     std::wstring source, target;
     if (!NativePath(from, source) || !NativePath(to, target)) return Failed();
-    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES)
-        return ReplaceFileW(target.c_str(), source.c_str(), nullptr,
-                            REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0 ||
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return MoveFileExW(source.c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
                Failed();
-    return MoveFileExW(source.c_str(), target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
-           Failed();
+    if (!ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                      nullptr, nullptr))
+        return Failed();
+    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                            FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD now = GetFileAttributesW(target.c_str());
+    if (now != INVALID_FILE_ATTRIBUTES && (now & kKept) != (attributes & kKept))
+        SetFileAttributesW(target.c_str(), (now & ~kKept) | (attributes & kKept));
+    return true;
 }
 
 bool RemoveFile(const Text& path) {
