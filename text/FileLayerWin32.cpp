@@ -318,8 +318,8 @@ bool ReplaceFile(const Text& from, const Text& to) {
     if (!ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                       nullptr, nullptr))
         return Failed();
-    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                            FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     const DWORD now = GetFileAttributesW(target.c_str());
     if (now != INVALID_FILE_ATTRIBUTES && (now & kKept) != (attributes & kKept))
         SetFileAttributesW(target.c_str(), (now & ~kKept) | (attributes & kKept));

@@ -185,7 +185,8 @@ TEST_F(FileLayer, ReplacingWritesThroughLinksAndKeepsPermissions) {
         EXPECT_EQ(Contents(target), bytes);
         EXPECT_TRUE(linked || fs::is_symlink(link));
 #if defined(_WIN32)
-        EXPECT_TRUE(!attributesHold || (GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_HIDDEN));
+        EXPECT_TRUE(!attributesHold ||
+                    (GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_HIDDEN));
 #else
         EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
                   fs::perms::owner_read | fs::perms::owner_write);

@@ -152,7 +152,8 @@ bool ShowInFileManager(const Text& folder, const Text& file) {
             if (SUCCEEDED(shown)) return true;
         }
     }
-    // Opened as a folder whatever it has become meanwhile: never run.
+    // Opened as a folder: the folder class, else the verb only folders have,
+    // else plainly (it was a folder a moment ago).
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_CLASSNAME | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
@@ -160,7 +161,13 @@ bool ShowInFileManager(const Text& folder, const Text& file) {
     info.lpVerb = L"open";
     info.lpFile = folderName.c_str();
     info.nShow = SW_SHOWNORMAL;
-    return ShellExecuteExW(&info) != 0;
+    if (ShellExecuteExW(&info)) return true;
+    for (const wchar_t* verb : {L"explore", L"open"}) {
+        const auto result = reinterpret_cast<INT_PTR>(
+            ShellExecuteW(nullptr, verb, folderName.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        if (result > 32) return true;
+    }
+    return false;
 }
 
 void AddKeyShortcut(std::int64_t window, std::int64_t item, const Text& keys) {
