@@ -47,14 +47,22 @@ std::string SystemArgumentBytes(std::u16string_view units);
 // for a text no path can be.
 bool PathBytes(const Text& path, std::string& bytes);
 
+// The path on disk that `shown`, an absolute path as a decoder showed it,
+// stands for: where a name is not there as it stands because bytes that
+// were no UTF-8 show in it as U+FFFD or "?", the one name of its folder
+// that shows alike. `shown` itself when it is there, or when no name or
+// more than one fits. Windows names are UTF-16 and are taken as they stand.
+Text PathOnDisk(const Text& shown);
+
 // Whether `path` names a folder that exists.
 bool FolderExists(const Text& path);
 // The folder a file manager may be asked to show for `path`, a folder named
 // in a log: the path itself when it is an absolute local path of a folder
-// that exists; on Windows also a network path (\\server\share\...) as it
-// stands, without asking the server, which is reached only when the user
-// chooses to go there. The empty text for everything else: relative paths,
-// URLs, names that look like options, "~/", device names, missing folders.
+// that exists (on POSIX found by PathOnDisk where the log's bytes were no
+// UTF-8, and then that folder's real name); on Windows also a network path (\\server\share\...) as
+// it stands, without asking the server, which is reached only when the user chooses to go there.
+// The empty text for everything else: relative paths, URLs, names that look like options, "~/",
+// device names, missing folders.
 Text FolderToOpen(const Text& path);
 
 // Writing. Each call that fails leaves a description for FileErrorText.

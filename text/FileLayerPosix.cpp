@@ -9,6 +9,7 @@
 #include <exception>
 #include <string>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -219,11 +220,74 @@ bool PathBytes(const Text& path, std::string& bytes) {
     return NativePath(path, bytes);
 }
 
+namespace {
+
+// A name as a decoder showed it, with each run of stand-ins for bytes it
+// could not read (U+FFFD, "?") made one U+FFFD.
+std::u16string Shown(std::u16string_view name) {
+    std::u16string shown;
+    for (const char16_t unit : name) {
+        const bool standIn = unit == kReplacementCharacter || unit == kInvalidUtf8Byte;
+        if (standIn && !shown.empty() && shown.back() == kReplacementCharacter) continue;
+        shown.push_back(standIn ? kReplacementCharacter : unit);
+    }
+    return shown;
+}
+
+// The one entry of `folder` that shows as `name`; false when none or more.
+bool FindShownEntry(const std::string& folder, std::u16string_view name, std::string& entry) {
+    DIR* listing = ::opendir(folder.empty() ? "/" : folder.c_str());
+    if (!listing) return false;
+    const std::u16string wanted = Shown(name);
+    int found = 0;
+    while (const dirent* item = ::readdir(listing)) {
+        if (Shown(Text::FromUtf8(item->d_name).view()) != wanted) continue;
+        if (++found == 1) entry = item->d_name;
+    }
+    ::closedir(listing);
+    return found == 1;
+}
+
+} // namespace
+
+Text PathOnDisk(const Text& shown) {
+    std::string bytes;
+    struct stat status;
+    if (!NativePath(shown, bytes) || bytes[0] != '/' || ::lstat(bytes.c_str(), &status) == 0)
+        return shown;
+    const std::u16string_view units = shown.view();
+    if (units.find_first_of(u"\uFFFD?") == std::u16string_view::npos) return shown;
+    // Name by name from the root: a name that is not there as it stands is
+    // looked up among the names of its folder as they show.
+    std::string resolved;
+    for (std::size_t start = 1; start <= units.size();) {
+        std::size_t end = units.find(u'/', start);
+        if (end == std::u16string_view::npos) end = units.size();
+        const std::u16string_view name = units.substr(start, end - start);
+        std::string nameBytes, entry;
+        if (!name.empty()) {
+            if (!NativePath(Text(name), nameBytes)) return shown;
+            const std::string direct = resolved + "/" + nameBytes;
+            if (::lstat(direct.c_str(), &status) == 0)
+                resolved = direct;
+            else if (FindShownEntry(resolved, name, entry))
+                resolved += "/" + entry;
+            else
+                return shown;
+        }
+        if (end < units.size() && (end + 1 == units.size())) resolved += "/";
+        start = end + 1;
+    }
+    return PathFromSystem(resolved);
+}
+
 Text FolderToOpen(const Text& path) {
     // Only an absolute path: anything else would be read against the
     // viewer's working folder, or taken as a URL or an option.
     if (path.empty() || path[0] != u'/') return Text();
-    return FolderExists(path) ? path : Text();
+    // A name in a log that was no UTF-8 shows as U+FFFD or "?".
+    const Text folder = PathOnDisk(path);
+    return FolderExists(folder) ? folder : Text();
 }
 
 FileHandle CreateFileForWriting(const Text& path) {

@@ -189,6 +189,10 @@ bool PathBytes(const Text& path, std::string& bytes) {
     return true;
 }
 
+Text PathOnDisk(const Text& shown) {
+    return shown;
+}
+
 bool FolderExists(const Text& path) {
     std::wstring name;
     return NativePath(path, name) && IsFolder(name);

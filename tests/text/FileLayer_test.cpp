@@ -150,6 +150,35 @@ TEST_F(FileLayer, FolderToOpenRefusesHostilePaths) {
     }
 }
 
+#if !defined(_WIN32)
+// A folder whose name is no UTF-8 shows in a log (and in a dialog) with
+// U+FFFD or "?" for its bytes; it is found by the one name that shows alike.
+TEST_F(FileLayer, FolderNamesThatAreNoUtf8AreFoundAsTheyShow) {
+    const std::string root = folder_.string();
+    for (const char* name : {"latin\xE4", "x\xB0y", "amb\xE4", "amb\xF6"})
+        fs::create_directory(root + "/" + name);
+    const std::u16string base(PathText(folder_).view());
+    const struct {
+        std::u16string shown;
+        std::string found; // empty: not to be opened
+    } cases[] = {
+        {base + u"/latin\uFFFD/", root + "/latin\xE4/"},
+        {base + u"/latin\uFFFD", root + "/latin\xE4"},
+        {base + u"/x?y/", root + "/x\xB0y/"},
+        {base + u"/amb\uFFFD/", ""}, // two fit: neither is guessed
+        {base + u"/fehlt\uFFFD/", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Text(c.shown).ToUtf8());
+        EXPECT_EQ(FolderToOpen(Text(c.shown)), c.found.empty() ? Text() : PathFromSystem(c.found));
+    }
+    const std::string latin = root + "/latin\xE4/";
+    std::string bytes;
+    EXPECT_TRUE(PathBytes(PathFromSystem(latin), bytes));
+    EXPECT_EQ(bytes, latin);
+}
+#endif
+
 // Replacing a file through a link replaces the file it points at, with the
 // permissions that file had (on Windows its attributes); the link stays.
 TEST_F(FileLayer, ReplacingWritesThroughLinksAndKeepsPermissions) {
