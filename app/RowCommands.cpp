@@ -5,7 +5,7 @@
 #include "ui/Controls.h"
 #include "ui/Desktop.h"
 #include "ui/Dialogs.h"
-#include "ui/MainWindow.h"
+#include "app/MainWindow.h"
 
 #include <array>
 #include <string>
