@@ -1,6 +1,7 @@
 #include "app/RowCommands.h"
 
 #include "core/DuplicateRecord.h"
+#include "core/ExportFormats.h"
 #include "text/FileLayer.h"
 #include "ui/Controls.h"
 #include "ui/Desktop.h"
@@ -60,6 +61,8 @@ Text RowLine(std::int64_t list, std::int64_t row) {
         if (column == kColumn(RecordField::Size)) {
             const std::size_t first = cell.find_first_not_of(u' ');
             cell.remove_prefix(first == std::u16string_view::npos ? cell.size() : first);
+        } else if (column == kColumn(RecordField::Name)) {
+            cell = FileNameOf(cell); // without the blank logged after the extension
         }
         line += cell;
     }

@@ -106,4 +106,8 @@ inline constexpr const char16_t* kFolderTakesNoFileText =
     u"Permission denied in the folder: the file is replaced through a new file beside it";
 FileError LastFileError();
 
+// Whether standard output (or, with `error`, standard error) is a terminal
+// or console, where text is shown to a person rather than kept.
+bool StandardStreamIsTerminal(bool error);
+
 } // namespace qk

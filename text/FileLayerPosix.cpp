@@ -409,4 +409,8 @@ FileError LastFileError() {
     return lastKind;
 }
 
+bool StandardStreamIsTerminal(bool error) {
+    return ::isatty(error ? STDERR_FILENO : STDOUT_FILENO) == 1;
+}
+
 } // namespace qk

@@ -369,4 +369,10 @@ FileError LastFileError() {
     return lastKind;
 }
 
+bool StandardStreamIsTerminal(bool error) {
+    const HANDLE handle = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
 } // namespace qk

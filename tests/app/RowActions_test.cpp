@@ -67,7 +67,7 @@ TEST(RowActions, CopyMenuEnterAndFind) {
         // Ctrl+C: the row, tab-separated, the size without its blanks.
         Do([] { Key(RecordListView, Qt::Key_C, Qt::ControlModifier); }),
         Do([&] {
-            EXPECT_EQ(Clipboard(), folder + "\tteil.par \t1.263.616\t2018.09.16\t07:36\tcad01");
+            EXPECT_EQ(Clipboard(), folder + "\tteil.par\t1.263.616\t2018.09.16\t07:36\tcad01");
             // A right click on the row opens its menu; the folder exists.
             ui::ListView* view = ui::ListOf(RecordListView);
             QTest::mouseClick(view->viewport(), Qt::RightButton, Qt::NoModifier,
@@ -94,7 +94,7 @@ TEST(RowActions, CopyMenuEnterAndFind) {
         }),
         AnswerMenu({true, true, false}, 1),
         Do([] {
-            EXPECT_EQ(Clipboard(), "K:\\Werk\\\tdeckel.dft \t78.848\t2016.03.03\t10:10\tJürgen");
+            EXPECT_EQ(Clipboard(), "K:\\Werk\\\tdeckel.dft\t78.848\t2016.03.03\t10:10\tJürgen");
             // Enter in the lower list changes nothing.
             Key(MatchListView, Qt::Key_Return);
             Key(MatchListView, Qt::Key_F, Qt::ControlModifier);
