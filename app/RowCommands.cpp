@@ -5,6 +5,7 @@
 #include "text/FileLayer.h"
 #include "ui/Controls.h"
 #include "ui/Desktop.h"
+#include "ui/Dialogs.h"
 #include "app/MainWindow.h"
 
 #include <array>
@@ -83,8 +84,10 @@ void ShowRowMenu(std::int64_t list) {
     const std::int64_t row = SelectedRow(list);
     if (row < 0) return; // a click beside the rows: no row to act on
     const Text folder = GetCellText(list, row, kColumn(RecordField::Path));
+    // Decided without reaching any server a network path names.
+    const bool openable = !FolderToOpen(folder).empty();
     const std::int64_t chosen = ShowPopupMenu(
-        list, {{u"Copy path", true}, {u"Copy row", true}, {u"Open folder", FolderExists(folder)}});
+        list, {{u"Copy path", true}, {u"Copy row", true}, {u"Open folder", openable}});
     switch (static_cast<RowMenuItem>(chosen)) {
     case RowMenuItem::CopyPath:
         CopyToClipboard(RowFilePath(list, row));
@@ -93,7 +96,10 @@ void ShowRowMenu(std::int64_t list) {
         CopyToClipboard(RowLine(list, row));
         break;
     case RowMenuItem::OpenFolder:
-        ShowInFileManager(folder, FileNameOfRow(list, row));
+        if (!ShowInFileManager(folder, FileNameOfRow(list, row)))
+            ShowMessage(u"Information",
+                        Text(u"Konnte Ordner nicht öffnen: " + std::u16string(folder.view()) +
+                             u"\nKein Dateimanager hat ihn geöffnet."));
         break;
     }
 }
