@@ -365,11 +365,15 @@ LoadResult ParseAllBlocks(const BlockLoadOptions& options, bool keep, std::u16st
     }
     relay.Report();
     work();
-    for (std::unique_lock wait(lock); running > 0;) {
-        finished.wait_for(wait, std::chrono::milliseconds(30));
-        wait.unlock();
-        relay.Report();
-        wait.lock();
+    {
+        // The helpers count themselves out under the lock; report meanwhile.
+        std::unique_lock wait(lock);
+        while (running > 0) {
+            finished.wait_for(wait, std::chrono::milliseconds(30));
+            wait.unlock();
+            relay.Report();
+            wait.lock();
+        }
     }
     for (std::thread& helper : helpers)
         helper.join();
