@@ -2,13 +2,14 @@
 
 #include "app/CommandLine.h"
 #include "app/ExportCommand.h"
+#include "app/LogCommands.h"
+#include "app/MainWindow.h"
 #include "app/RowCommands.h"
 #include "app/StartUp.h"
 #include "app/ViewCommands.h"
 #include "text/Text.h"
 #include "ui/Controls.h"
 #include "ui/Events.h"
-#include "app/MainWindow.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,8 @@ namespace qk {
 
 void DispatchEvent(std::int64_t event) {
     if (event == MenuEvent && EventSource() == kFindShortcut) FocusFindField();
+    if (event == MenuEvent && EventSource() == kOpenShortcut) OpenAnotherLog(Text());
+    if (event == MenuEvent && EventSource() == kReloadShortcut) ReloadCurrentLog();
     if (event != ControlEvent) return;
     const std::int64_t source = EventSource();
     const std::int64_t type = EventType();
@@ -55,6 +58,7 @@ int RunMainRoutine(int& argc, char** argv) {
     }
     if (LoadDuplicateLog(Text::FromUtf8(commandLine.log)) && OpenMainWindow()) {
         AddMainWindowShortcuts();
+        AddLogShortcuts();
         ShowStartCount();
         FillRecordListView();
         for (;;) {
