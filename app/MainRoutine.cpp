@@ -9,6 +9,7 @@
 #include "app/ViewCommands.h"
 #include "text/Text.h"
 #include "ui/Controls.h"
+#include "ui/Desktop.h"
 #include "ui/Events.h"
 
 #include <cstdio>
@@ -20,6 +21,7 @@ void DispatchEvent(std::int64_t event) {
     if (event == MenuEvent && EventSource() == kFindShortcut) FocusFindField();
     if (event == MenuEvent && EventSource() == kOpenShortcut) OpenAnotherLog(Text());
     if (event == MenuEvent && EventSource() == kReloadShortcut) ReloadCurrentLog();
+    if (event == DropEvent) OpenAnotherLog(DroppedFile());
     if (event != ControlEvent) return;
     const std::int64_t source = EventSource();
     const std::int64_t type = EventType();
