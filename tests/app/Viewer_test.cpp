@@ -9,7 +9,9 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTest>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -363,6 +365,42 @@ TEST_F(Viewer, F5ReloadsAndKeepsTheView) {
         }));
         steps.push_back(Do(Close));
         EXPECT_EQ(RunWithScript(steps), 0) << c.label;
+    }
+}
+
+TEST_F(Viewer, DroppedFilesOpenTheFirst) {
+    const std::string other = (dir_ / "andere.txt").string();
+    std::ofstream(other, std::ios::binary) << "D:\\X\\welle.par 10 01.01.2020 08:00 cad09\r\n";
+    struct Case {
+        const char* label;
+        QList<QUrl> urls;
+        std::string count;
+    };
+    const Case cases[] = {
+        {"one file", {QUrl::fromLocalFile(QString::fromStdString(other))}, "1/1"},
+        {"several: the first",
+         {QUrl::fromLocalFile(QString::fromStdString(other)),
+          QUrl::fromLocalFile(QString::fromStdString(log_))},
+         "1/1"},
+        {"no local file", {QUrl(QStringLiteral("https://example.org/a.txt"))}, "5/5"},
+    };
+    for (const Case& c : cases) {
+        const int code = RunWithScript({
+            AnswerFileDialog(log_),
+            WhenMainWindowShown([&] {
+                QWidget* window = ui::FindWindow(MainWindow)->widget;
+                QMimeData data;
+                data.setUrls(c.urls);
+                const QPoint at(100, 100);
+                QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(window, &enter);
+                QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(window, &drop);
+            }),
+            WhenMainWindowShown([&] { EXPECT_EQ(ControlText(CountLabel), c.count) << c.label; }),
+            Do(Close),
+        });
+        EXPECT_EQ(code, 0) << c.label;
     }
 }
 
