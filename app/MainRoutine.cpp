@@ -7,6 +7,7 @@
 #include "app/RowCommands.h"
 #include "app/StartUp.h"
 #include "app/ViewCommands.h"
+#include "text/FileLayer.h"
 #include "text/Text.h"
 #include "ui/Controls.h"
 #include "ui/Desktop.h"
@@ -58,7 +59,7 @@ int RunMainRoutine(int& argc, char** argv) {
                        stderr);
         return 1;
     }
-    if (LoadDuplicateLog(Text::FromUtf8(commandLine.log)) && OpenMainWindow()) {
+    if (LoadDuplicateLog(PathFromSystem(commandLine.log)) && OpenMainWindow()) {
         AddMainWindowShortcuts();
         AddLogShortcuts();
         ShowStartCount();

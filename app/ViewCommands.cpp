@@ -11,6 +11,7 @@
 #include "ui/Controls.h"
 #include "ui/Dialogs.h"
 
+#include <cstdlib>
 #include <vector>
 
 namespace qk {
@@ -82,6 +83,21 @@ Text gLoadedLog;
 std::int64_t gSortOption = 0;
 bool gFindApplied = false;
 
+// What the lists need per row on the way to the screen (the row index, the
+// views' sections), and a margin for the window.
+constexpr std::size_t kShowBytesPerRow = 32;
+constexpr std::size_t kShowMargin = std::size_t{32} << 20;
+
+// Whether the memory to show `rows` rows can be had: asked for once and
+// given back, so that a log that only just fits is turned away here rather
+// than in the middle of the list's fill.
+bool RoomToShow(std::size_t rows) {
+    const std::size_t bytes = kShowMargin + rows * kShowBytesPerRow;
+    void* room = std::malloc(bytes);
+    std::free(room);
+    return room != nullptr;
+}
+
 } // namespace
 
 Text ChooseLogFile() {
@@ -122,7 +138,13 @@ bool LoadDuplicateLog(const Text& given) {
     case LoadResult::CannotOpen:
         ShowMessage(u"Information", u"Konnte Datei nicht öffnen!");
         break;
+    case LoadResult::OutOfMemory:
+        ShowMessage(u"Information", u"Nicht genug Speicher für die ganze Datei.");
+        break;
     case LoadResult::Loaded:
+        if (RoomToShow(TableCount(AllRecords))) break;
+        CreateDuplicateLists(); // the list could not show them all
+        ShowMessage(u"Information", u"Nicht genug Speicher für die ganze Datei.");
         break;
     }
     // The ranks of names and sizes, for their sorts and the name lookup,

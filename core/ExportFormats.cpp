@@ -238,8 +238,10 @@ void AppendRecordLine(std::string& out, const DuplicateRecord& record, ExportFor
 ExportOutcome ExportShownRecords(const Text& path, ExportFormat format,
                                  const ExportProgress& progress) {
     constexpr std::uint64_t kAskEvery = 2048; // records between two questions
+    // A link stays a link: the file it points at is replaced.
+    const Text target = FileBehindLinks(path);
     Text temporary;
-    const FileHandle file = CreateTemporaryNextTo(path, temporary);
+    const FileHandle file = CreateTemporaryNextTo(target, temporary);
     if (file == kNoFileHandle) return {Problem(path, FileErrorText())};
 
     const auto write = [file](std::string_view bytes) {
@@ -263,7 +265,7 @@ ExportOutcome ExportShownRecords(const Text& path, ExportFormat format,
         },
         write);
     done = FinishWriting(file) && done && !cancelled;
-    done = done && ReplaceFile(temporary, path);
+    done = done && ReplaceFile(temporary, target);
     if (done) return {};
     const Text reason = FileErrorText();
     RemoveFile(temporary);

@@ -128,7 +128,8 @@ void CheckLoaded(std::size_t blockBytes) {
                        "\nparsed: " + Show(expected[i]));
 
     RecordTable small;
-    QK_REQUIRE(LoadLogTable(Text::FromUtf8(Scratch().path), small, {blockBytes, 2, false}),
+    QK_REQUIRE(LoadLogTable(Text::FromUtf8(Scratch().path), small, {blockBytes, 2, false}) ==
+                   LoadResult::Loaded,
                "the log could not be opened in blocks");
     QK_REQUIRE(TableCount(small) == expected.size(),
                std::to_string(TableCount(small)) + " records loaded in blocks of " +
@@ -193,12 +194,12 @@ void CheckFind(std::u16string_view findText) {
                                      "\": " + std::to_string(shown) + " reported, " +
                                      std::to_string(counted) + " marked");
     std::int64_t countedListed = -1, countedTotal = -1;
-    QK_REQUIRE(
-        CountDuplicateLog(Text::FromUtf8(Scratch().path), findText, countedListed, countedTotal) &&
-            countedListed == shown && countedTotal == total,
-        "counting for \"" + fuzz::Escaped(findText) + "\": " + std::to_string(countedListed) + "/" +
-            std::to_string(countedTotal) + ", loading and finding: " + std::to_string(shown) + "/" +
-            std::to_string(total));
+    QK_REQUIRE(CountDuplicateLog(Text::FromUtf8(Scratch().path), findText, countedListed,
+                                 countedTotal) == LoadResult::Loaded &&
+                   countedListed == shown && countedTotal == total,
+               "counting for \"" + fuzz::Escaped(findText) +
+                   "\": " + std::to_string(countedListed) + "/" + std::to_string(countedTotal) +
+                   ", loading and finding: " + std::to_string(shown) + "/" + std::to_string(total));
     const std::string label = std::to_string(shown) + "/" + std::to_string(total);
     QK_REQUIRE(CountLabelText(shown, total) == Text::FromUtf8(label), "count label for " + label);
 }

@@ -26,6 +26,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -167,46 +168,39 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
     return std::nullopt;
 }
 
-// Why a log could not be opened, in a few words.
-#if defined(_WIN32)
-std::string OpenFailureReason(const std::string& path) {
-    const Text units = Text::FromUtf8(path);
-    const std::wstring name(units.begin(), units.end());
-    const DWORD attributes = GetFileAttributesW(name.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-                   ? "No such file or directory"
-                   : "cannot be read (error " + std::to_string(error) + ")";
-    }
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "is a directory";
-    const HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return GetLastError() == ERROR_SHARING_VIOLATION ? "in use by another program"
-                                                         : "Permission denied";
-    }
-    const DWORD type = GetFileType(file);
-    CloseHandle(file);
-    return type == FILE_TYPE_DISK ? "in use by another program" : "not a regular file";
-}
-#else
-std::string OpenFailureReason(const std::string& path) {
-    struct stat status {};
-    if (stat(path.c_str(), &status) != 0) return std::strerror(errno);
-    if (S_ISDIR(status.st_mode)) return "is a directory";
-    if (!S_ISREG(status.st_mode)) return "not a regular file";
-    if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        std::fclose(file);
+// Why the log could not be opened, from the failed open itself, in the same
+// words on every system.
+std::string OpenFailureReason() {
+    switch (LastFileError()) {
+    case FileError::NotFound:
+        return "No such file or directory";
+    case FileError::NoPermission:
+        return "Permission denied";
+    case FileError::IsFolder:
+        return "is a directory";
+    case FileError::NotRegularFile:
+        return "not a regular file";
+    case FileError::InUse:
         return "in use by another program";
+    default:
+        return FileErrorText().ToUtf8();
     }
-    return std::strerror(errno);
 }
-#endif
 
 int CannotOpen(const std::string& path) {
-    Write(stderr, "quellkamp-list: cannot open '" + path + "': " + OpenFailureReason(path) + "\n");
+    Write(stderr, "quellkamp-list: cannot open '" + path + "': " + OpenFailureReason() + "\n");
     return kExitCannotOpen;
+}
+
+// A log that could not be held (or counted) whole: nothing of it is printed.
+int NoMemory(const std::string& path) {
+    std::fprintf(stderr, "quellkamp-list: cannot load '%s': not enough memory for the whole log\n",
+                 path.c_str());
+    return kExitCannotOpen;
+}
+
+int LoadFailure(LoadResult result, const std::string& path) {
+    return result == LoadResult::OutOfMemory ? NoMemory(path) : CannotOpen(path);
 }
 
 // Prints the records of `list` that pass `include`.
@@ -217,11 +211,12 @@ template <typename Each> bool PrintRecords(ExportFormat format, Each each) {
     return written && std::fflush(stdout) == 0;
 }
 
-int Run(int argc, char** argv) {
+int RunActions(int argc, char** argv) {
     Options options;
     if (const auto status = ParseArguments(argc, argv, options)) return *status;
 
-    const Text log = Text::FromUtf8(options.log);
+    // By the bytes given: a name that is no UTF-8 opens all the same.
+    const Text log = PathFromSystem(options.log);
     if (options.count) {
         // Only the last find decides the count; sorts and name matches leave
         // it alone. Counting needs no records to be kept.
@@ -234,10 +229,9 @@ int Run(int argc, char** argv) {
             }
         }
         std::int64_t listed = 0, total = 0;
-        if (!CountDuplicateLog(log, found ? findText.view() : std::u16string_view(), listed,
-                               total)) {
-            return CannotOpen(options.log);
-        }
+        const LoadResult counted =
+            CountDuplicateLog(log, found ? findText.view() : std::u16string_view(), listed, total);
+        if (counted != LoadResult::Loaded) return LoadFailure(counted, options.log);
         const std::string text = CountLabelText(listed, total).ToUtf8() + "\n";
         if (!Write(stdout, text) || std::fflush(stdout) != 0) {
             std::fprintf(stderr, "quellkamp-list: cannot write the output: %s\n",
@@ -247,7 +241,8 @@ int Run(int argc, char** argv) {
         return kExitSuccess;
     }
 
-    if (!ReadDuplicateLog(log)) return CannotOpen(options.log);
+    if (const LoadResult loaded = ReadDuplicateLog(log, nullptr); loaded != LoadResult::Loaded)
+        return LoadFailure(loaded, options.log);
     for (const Action& action : options.actions) {
         switch (action.kind) {
         case ActionKind::Sort:
@@ -283,6 +278,17 @@ int Run(int argc, char** argv) {
     return kExitSuccess;
 }
 
+// Memory that runs out after loading (a sort, the output) ends the run with
+// a word, not with a crash.
+int Run(int argc, char** argv) {
+    try {
+        return RunActions(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("quellkamp-list: not enough memory to finish\n", stderr);
+        return kExitCannotOpen;
+    }
+}
+
 } // namespace
 } // namespace qk
 
@@ -298,7 +304,7 @@ int main() {
     for (int i = 0; i < count; ++i) {
         const std::u16string_view units(reinterpret_cast<const char16_t*>(wide[i]),
                                         std::char_traits<wchar_t>::length(wide[i]));
-        arguments.push_back(qk::Text(units).ToUtf8());
+        arguments.push_back(qk::SystemArgumentBytes(units));
     }
     LocalFree(wide);
     std::vector<char*> argv;

@@ -8,6 +8,7 @@
 
 #include "app/ExportCommand.h"
 #include "app/LoadProgress.h"
+#include "core/ExportFormats.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -17,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -280,6 +282,34 @@ TEST_F(Export, LongExportShowsProgressAndCancelKeepsTheEarlierFile) {
         EXPECT_EQ(OtherFiles(), std::vector<std::string>{"dubletten.csv"});
     }
     progressWindowDelay = std::chrono::milliseconds(500);
+}
+
+// Exporting to a link writes the file it points at; the file written over
+// keeps its permissions.
+TEST_F(Export, WritesThroughLinksAndKeepsPermissions) {
+    const fs::path target = dir_ / "ziel.csv", link = dir_ / "link.csv";
+    const struct {
+        fs::path chosen;
+        fs::perms mode;
+    } cases[] = {
+        {link, fs::perms::owner_read | fs::perms::owner_write},
+        {target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read},
+    };
+    fs::create_symlink("ziel.csv", link);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chosen.string());
+        std::ofstream(target, std::ios::binary | std::ios::trunc) << "alt";
+        fs::permissions(target, c.mode);
+        EXPECT_EQ(
+            ExportShownRecords(Text(c.chosen.u16string()), ExportFormat::Csv, nullptr).problem,
+            Text());
+        EXPECT_TRUE(fs::is_symlink(link));
+        EXPECT_NE(lister::ReadWhole(target), "alt"); // written through the link
+        EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, c.mode);
+        std::vector<std::string> names = OtherFiles();
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"link.csv", "ziel.csv"}));
+    }
 }
 
 TEST(ExportNames, ProposedFileAndFormat) {

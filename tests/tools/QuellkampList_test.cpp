@@ -215,6 +215,35 @@ TEST_F(QuellkampList, UnopenableLogGivesStatusOneNamingTheFile) {
     }
 }
 
+// A log is opened by the bytes its name has, UTF-8 or not; a failure is
+// told as the open itself failed.
+TEST_F(QuellkampList, LogNamesThatAreNoUtf8) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows names are UTF-16";
+#else
+    const struct {
+        const char* name;
+        bool exists;
+        std::string out, err;
+    } cases[] = {
+        {"latin\xE4.txt", true, "4/4\n", ""},
+        {"\xFF\xFE", true, "4/4\n", ""},
+        {"\xEF\xBF\xBD.txt", true, "4/4\n", ""}, // a real U+FFFD
+        {"latin\xF6.txt", false, "", "No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = (dir_ / c.name).string();
+        if (c.exists) fs::copy_file(log_, path, fs::copy_options::overwrite_existing);
+        const lister::Result result = Run({"--count", path});
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.status, c.exists ? 0 : 1);
+        EXPECT_EQ(result.err,
+                  c.exists ? "" : "quellkamp-list: cannot open '" + path + "': " + c.err + "\n");
+    }
+#endif
+}
+
 // The spreadsheet CSV against the stored forms of --csv, line by line: the
 // viewer's export writes these very bytes.
 TEST_F(QuellkampList, SpreadsheetCsvComputesAndNeverRunsACell) {
