@@ -2,14 +2,16 @@
 
 #include "app/CommandLine.h"
 #include "app/ExportCommand.h"
+#include "app/LogCommands.h"
+#include "app/MainWindow.h"
 #include "app/RowCommands.h"
 #include "app/StartUp.h"
 #include "app/ViewCommands.h"
 #include "text/FileLayer.h"
 #include "text/Text.h"
 #include "ui/Controls.h"
+#include "ui/Desktop.h"
 #include "ui/Events.h"
-#include "app/MainWindow.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +20,9 @@ namespace qk {
 
 void DispatchEvent(std::int64_t event) {
     if (event == MenuEvent && EventSource() == kFindShortcut) FocusFindField();
+    if (event == MenuEvent && EventSource() == kOpenShortcut) OpenAnotherLog(Text());
+    if (event == MenuEvent && EventSource() == kReloadShortcut) ReloadCurrentLog();
+    if (event == DropEvent) OpenAnotherLog(DroppedFile());
     if (event != ControlEvent) return;
     const std::int64_t source = EventSource();
     const std::int64_t type = EventType();
@@ -56,6 +61,7 @@ int RunMainRoutine(int& argc, char** argv) {
     }
     if (LoadDuplicateLog(PathFromSystem(commandLine.log)) && OpenMainWindow()) {
         AddMainWindowShortcuts();
+        AddLogShortcuts();
         ShowStartCount();
         FillRecordListView();
         for (;;) {

@@ -2,6 +2,7 @@
 
 #include "app/ExportCommand.h"
 #include "app/LoadProgress.h"
+#include "app/MainWindow.h"
 #include "core/DuplicateRecord.h"
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
@@ -9,7 +10,6 @@
 #include "core/RecordWalk.h"
 #include "ui/Controls.h"
 #include "ui/Dialogs.h"
-#include "app/MainWindow.h"
 
 #include <cstdlib>
 #include <vector>
@@ -79,6 +79,9 @@ class RecordRows final : public RowSource {
 };
 
 RecordRows gRecordRows;
+Text gLoadedLog;
+std::int64_t gSortOption = 0;
+bool gFindApplied = false;
 
 // What the lists need per row on the way to the screen (the row index, the
 // views' sections), and a margin for the window.
@@ -97,10 +100,38 @@ bool RoomToShow(std::size_t rows) {
 
 } // namespace
 
+Text ChooseLogFile() {
+    return ChooseFileToOpen(u"LOG-Datei", u"*.txt", u"*.txt", 0);
+}
+
+Text LoadedLog() {
+    return gLoadedLog;
+}
+
+std::int64_t ChosenSortOption() {
+    return gSortOption;
+}
+
+void RememberSortOption(std::int64_t control) {
+    gSortOption = control;
+}
+
+bool FindTextApplied() {
+    return gFindApplied;
+}
+
+void ShowMatchesOfName(const Text& name) {
+    ClearRows(MatchListView);
+    CollectNameMatches(name.view());
+    FillListView(MatchListView, NameMatches);
+}
+
 bool LoadDuplicateLog(const Text& given) {
-    const Text path = given.empty() ? ChooseFileToOpen(u"LOG-Datei", u"*.txt", u"*.txt", 0) : given;
+    const Text path = given.empty() ? ChooseLogFile() : given;
     if (path.empty()) return false;
     RememberLoadedLog(path);
+    gLoadedLog = path;
+    gFindApplied = false;
     switch (ReadLogShowingProgress(path)) {
     case LoadResult::Cancelled:
         return false; // as if no file had been chosen
@@ -148,6 +179,7 @@ void ShowStartCount() {
 }
 
 void SortByOption(std::int64_t control) {
+    gSortOption = control;
     SortAllRecords(static_cast<RecordField>(control - FirstSortOption));
     ClearRows(RecordListView);
     FillRecordListView();
@@ -167,6 +199,7 @@ void ShowNameMatches() {
 
 void ApplyFindFilter() {
     const Text findText = GetControlText(FindField);
+    gFindApplied = true;
     ClearRows(RecordListView);
     ClearRows(MatchListView);
     ClearRecords(NameMatches.list);

@@ -13,6 +13,19 @@ namespace qk {
 // that cannot be opened is reported and leaves both lists empty.
 bool LoadDuplicateLog(const Text& path);
 
+// The open dialog of the start; the empty text when it was cancelled.
+Text ChooseLogFile();
+// The log the lists were last loaded from.
+Text LoadedLog();
+// The sort option last chosen (1 to 6), 0 for file order; RememberSortOption
+// sets it without sorting.
+std::int64_t ChosenSortOption();
+void RememberSortOption(std::int64_t control);
+// Whether the find field's text has been applied since the last load.
+bool FindTextApplied();
+// The lower list shows every record named `name`, when there are any.
+void ShowMatchesOfName(const Text& name);
+
 // Appends a row to the upper list for every shown record, in list order.
 void FillRecordListView();
 // The count label at start: every record is listed.

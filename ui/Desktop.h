@@ -32,6 +32,10 @@ bool ShowInFileManager(const Text& folder, const Text& file);
 // with `item` as its source, whichever control has the focus.
 void AddKeyShortcut(std::int64_t window, std::int64_t item, const Text& keys);
 
+// The full path of the first file of the last drop on a window (DropEvent);
+// the empty text before any.
+Text DroppedFile();
+
 // Gives `control` the keyboard focus; a text field's text is selected.
 void FocusControl(std::int64_t control);
 

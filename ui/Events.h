@@ -22,6 +22,9 @@ constexpr std::int64_t RepaintEvent = 13115;
 constexpr std::int64_t CloseWindowEvent = 13116;
 constexpr std::int64_t MoveEvent = 13117;
 constexpr std::int64_t SizeEvent = 13118;
+// Files were dropped on the window (from the file manager); DroppedFile()
+// gives the first of them.
+constexpr std::int64_t DropEvent = 13119;
 
 // ControlEvent types.
 constexpr std::int64_t kLeftClick = 0; // lists: a row is selected after the click;

@@ -9,12 +9,15 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTest>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -256,6 +259,166 @@ TEST_F(Viewer, LogOnTheCommandLineLoadsWithoutTheDialog) {
         });
         EXPECT_EQ(RunWithScript(steps, std::chrono::seconds(30), c.args), 0) << c.label;
         EXPECT_FALSE(sawDialog) << c.label;
+    }
+}
+
+void PressInList(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* view = ui::ListOf(RecordListView);
+    view->setFocus();
+    QTest::keyClick(view, key, modifiers);
+}
+
+// Closes the message that a log cannot be opened over the main window.
+Step AnswerMessageOverWindow() {
+    return [] {
+        auto* box = static_cast<QMessageBox*>(Modal("QMessageBox"));
+        if (!box) return false;
+        EXPECT_EQ(box->text(), QStringLiteral("Konnte Datei nicht öffnen!"));
+        box->button(QMessageBox::Ok)->click();
+        return true;
+    };
+}
+
+Step CancelFileDialog() {
+    return [] {
+        QWidget* dialog = Modal("QFileDialog");
+        if (!dialog) return false;
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("LOG-Datei"));
+        static_cast<QFileDialog*>(dialog)->reject();
+        return true;
+    };
+}
+
+TEST_F(Viewer, CtrlOOpensAnotherLogOrKeepsTheCurrentOne) {
+    const std::string other = (dir_ / "andere.txt").string();
+    std::ofstream(other, std::ios::binary) << "D:\\X\\welle.par 10 01.01.2020 08:00 cad09\r\n"
+                                              "D:\\Y\\welle.par 20 02.01.2020 08:00 cad09\r\n";
+    struct Case {
+        const char* label;
+        std::vector<Step> answer; // what the user does with the dialog
+        std::string count;        // then shown
+        std::string find;
+        Strings users;
+    };
+    const Case cases[] = {
+        {"chosen", {AnswerFileDialog(other)}, "2/2", "?", {"cad09", "cad09"}},
+        {"cancelled", {CancelFileDialog()}, "2/5", "cad02", {"cad02", "cad02"}},
+        {"cannot be opened",
+         {AnswerFileDialog((dir_ / "fehlt.txt").string()), AnswerMessageOverWindow()},
+         "0/0",
+         "?",
+         {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<Step> steps = {
+            AnswerFileDialog(log_),
+            WhenMainWindowShown([] {
+                QTest::mouseClick(ControlWidget(6), Qt::LeftButton); // User
+                auto* field = static_cast<QLineEdit*>(ControlWidget(FindField));
+                field->setFocus();
+                field->selectAll();
+                QTest::keyClicks(field, "cad02");
+            }),
+            Do([] { PressInList(Qt::Key_O, Qt::ControlModifier); }),
+        };
+        steps.insert(steps.end(), c.answer.begin(), c.answer.end());
+        steps.push_back(WhenMainWindowShown([&] {
+            EXPECT_EQ(ControlText(CountLabel), c.count) << c.label;
+            EXPECT_EQ(ControlText(FindField), c.find) << c.label;
+            EXPECT_EQ(ColumnOf(RecordListView, 5), c.users) << c.label;
+            EXPECT_EQ(RowCount(MatchListView), 0) << c.label;
+        }));
+        steps.push_back(Do(Close));
+        EXPECT_EQ(RunWithScript(steps), 0) << c.label;
+    }
+}
+
+TEST_F(Viewer, F5ReloadsAndKeepsTheView) {
+    struct Case {
+        const char* label;
+        std::function<void(const std::string&)> change; // done to the log before F5
+        std::string count;
+        Strings sizes;   // the upper list after F5
+        Strings matches; // folders of the lower list
+    };
+    const Case cases[] = {
+        {"rewritten",
+         [](const std::string& log) {
+             std::ofstream(log, std::ios::app | std::ios::binary)
+                 << "D:\\E\\halter.par 3 04.01.2019 09:00 cad01\r\n";
+         },
+         "4/6",
+         {"            3", "            5", "          999", "    1.263.616"},
+         {"D:\\E\\", "D:\\B\\", "D:\\A\\"}},
+        {"vanished",
+         [](const std::string& log) { fs::remove(log); },
+         "3/5",
+         {"            5", "          999", "    1.263.616"},
+         {"D:\\B\\", "D:\\A\\"}},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        std::vector<Step> steps = {
+            AnswerFileDialog(log_),
+            WhenMainWindowShown([] {
+                QTest::mouseClick(ControlWidget(3), Qt::LeftButton); // Byte
+                auto* field = static_cast<QLineEdit*>(ControlWidget(FindField));
+                field->setFocus();
+                field->selectAll();
+                QTest::keyClicks(field, "alter");
+            }),
+            Do([] { ClickRow(RecordListView, 1); }),
+            Do([&] {
+                EXPECT_EQ(RowCount(MatchListView), 2) << c.label;
+                c.change(log_);
+                PressInList(Qt::Key_F5);
+            }),
+        };
+        if (std::string(c.label) == "vanished") steps.push_back(AnswerMessageOverWindow());
+        steps.push_back(WhenMainWindowShown([&] {
+            EXPECT_EQ(ControlText(CountLabel), c.count) << c.label;
+            EXPECT_EQ(ControlText(FindField), "alter") << c.label;
+            EXPECT_EQ(ColumnOf(RecordListView, 2), c.sizes) << c.label;
+            EXPECT_EQ(ColumnOf(MatchListView, 0), c.matches) << c.label;
+        }));
+        steps.push_back(Do(Close));
+        EXPECT_EQ(RunWithScript(steps), 0) << c.label;
+    }
+}
+
+TEST_F(Viewer, DroppedFilesOpenTheFirst) {
+    const std::string other = (dir_ / "andere.txt").string();
+    std::ofstream(other, std::ios::binary) << "D:\\X\\welle.par 10 01.01.2020 08:00 cad09\r\n";
+    struct Case {
+        const char* label;
+        QList<QUrl> urls;
+        std::string count;
+    };
+    const Case cases[] = {
+        {"one file", {QUrl::fromLocalFile(QString::fromStdString(other))}, "1/1"},
+        {"several: the first",
+         {QUrl::fromLocalFile(QString::fromStdString(other)),
+          QUrl::fromLocalFile(QString::fromStdString(log_))},
+         "1/1"},
+        {"no local file", {QUrl(QStringLiteral("https://example.org/a.txt"))}, "5/5"},
+    };
+    for (const Case& c : cases) {
+        const int code = RunWithScript({
+            AnswerFileDialog(log_),
+            WhenMainWindowShown([&] {
+                QWidget* window = ui::FindWindow(MainWindow)->widget;
+                QMimeData data;
+                data.setUrls(c.urls);
+                const QPoint at(100, 100);
+                QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(window, &enter);
+                QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(window, &drop);
+            }),
+            WhenMainWindowShown([&] { EXPECT_EQ(ControlText(CountLabel), c.count) << c.label; }),
+            Do(Close),
+        });
+        EXPECT_EQ(code, 0) << c.label;
     }
 }
 

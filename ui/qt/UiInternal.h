@@ -85,6 +85,8 @@ void FlushLists();
 
 // Closes every window and forgets every control (Windows.cpp).
 void CloseAllWindows();
+// Lets files be dropped on `widget`, the window `window` (FileDrop.cpp).
+void AcceptFileDrops(QWidget* widget, std::int64_t window);
 // Empties the ControlRegistry once the windows are gone (Controls.cpp).
 void ForgetAllControls();
 

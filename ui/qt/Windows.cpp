@@ -214,6 +214,7 @@ QWidget* MakeWindowWidget(std::int64_t window, int width, int height, const Text
     widget->setFont(DefaultGuiFont());
     widget->setBackgroundRole(QPalette::Button);
     widget->setAutoFillBackground(true);
+    AcceptFileDrops(widget, window);
     if (style.bits & kWindowSizingBorder)
         widget->resize(width, height);
     else

@@ -11,7 +11,7 @@ namespace {
 // A window-system message whose number is also an event number must not be
 // taken for that event.
 bool IsEventNumber(std::int64_t number) {
-    return number >= ControlEvent && number <= SizeEvent;
+    return number >= ControlEvent && number <= DropEvent;
 }
 
 bool IsModifier(WPARAM key) {

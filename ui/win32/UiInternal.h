@@ -80,6 +80,9 @@ Handle MakeControl(std::int64_t number, ControlKind kind, const wchar_t* classNa
 void PostFromControl(const ControlRecord& record, std::int64_t type);
 void ForEachList(void (*visit)(HWND, ListState&));
 void ForgetAllControls();
+// Files dropped on a window (FileDrop.cpp): accepting them, and WM_DROPFILES.
+void AcceptFileDrops(HWND hwnd);
+LRESULT TakeFileDrop(WPARAM wParam, std::int64_t window);
 // The 8-point GUI font at the display's resolution, made once.
 HFONT GuiFont();
 void ReleaseGuiFont();

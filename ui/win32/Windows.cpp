@@ -188,6 +188,8 @@ LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     case WM_TIMER:
         PostEvent(TimerEvent, std::int64_t(wParam), number, 0);
         return 0;
+    case WM_DROPFILES:
+        return TakeFileDrop(wParam, number);
     case WM_NCDESTROY:
         return OnDestroyed(hwnd, window, number, wParam, lParam);
     default:
@@ -283,6 +285,7 @@ void FinishWindow(std::int64_t window, HWND hwnd, std::uint32_t flags) {
                       : IsZoomed(hwnd) ? SizeState::Maximized
                                        : SizeState::Normal;
     made->created = true;
+    AcceptFileDrops(hwnd);
 }
 
 } // namespace

@@ -8,6 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <oleacc.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include <filesystem>
 #include <fstream>
@@ -49,6 +55,8 @@ void Chord(WORD key, bool ctrl, bool shift) {
 
 TEST_F(Win32Desktop, KeysOfTheListsAndTheWindowsShortcut) {
     AddKeyShortcut(MainWindow, kShortcutItem, u"Ctrl+F");
+    AddKeyShortcut(MainWindow, kShortcutItem + 1, u"Ctrl+O");
+    AddKeyShortcut(MainWindow, kShortcutItem + 2, u"F5");
     const struct {
         const char* what;
         std::int64_t focus;
@@ -73,6 +81,9 @@ TEST_F(Win32Desktop, KeysOfTheListsAndTheWindowsShortcut) {
         {"C alone is no copy", RecordListView, 'C', false, false, {}},
         {"Ctrl+F in a list", RecordListView, 'F', true, false, {{MenuEvent, kShortcutItem, 0}}},
         {"Ctrl+F in the field", FindField, 'F', true, false, {{MenuEvent, kShortcutItem, 0}}},
+        {"Ctrl+O in a list", MatchListView, 'O', true, false, {{MenuEvent, kShortcutItem + 1, 0}}},
+        {"F5 in the field", FindField, VK_F5, false, false, {{MenuEvent, kShortcutItem + 2, 0}}},
+        {"O alone opens nothing", RecordListView, 'O', false, false, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -85,6 +96,45 @@ TEST_F(Win32Desktop, KeysOfTheListsAndTheWindowsShortcut) {
                 (e.number == ControlEvent && e.type >= kContextMenuRequested))
                 got.push_back(e);
         EXPECT_EQ(got, c.expected);
+    }
+}
+
+// A drop as Explorer hands it over: a DROPFILES block with the paths.
+HGLOBAL DropOf(const std::vector<std::wstring>& paths) {
+    std::wstring list;
+    for (const std::wstring& path : paths)
+        list += path + L'\0';
+    list += L'\0';
+    const SIZE_T size = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GHND, size);
+    auto* block = static_cast<DROPFILES*>(GlobalLock(memory));
+    block->pFiles = sizeof(DROPFILES);
+    block->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(block) + sizeof(DROPFILES), list.data(),
+                list.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    return memory;
+}
+
+TEST_F(Win32Desktop, DroppedFilesGiveTheFirst) {
+    const struct {
+        const char* what;
+        std::vector<std::wstring> paths;
+        std::size_t events;
+        std::u16string file;
+    } cases[] = {
+        {"one file", {L"C:\\logs\\a.txt"}, 1, u"C:\\logs\\a.txt"},
+        {"several: the first", {L"C:\\logs\\b.txt", L"C:\\logs\\c.txt"}, 1, u"C:\\logs\\b.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TakeEvents();
+        SendMessageW(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf(c.paths)), 0);
+        std::size_t drops = 0;
+        for (const Event& e : TakeEvents())
+            if (e.number == DropEvent) ++drops;
+        EXPECT_EQ(drops, c.events);
+        EXPECT_EQ(DroppedFile().view(), c.file);
     }
 }
 
