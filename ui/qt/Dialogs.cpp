@@ -2,6 +2,7 @@
 // they behave alike everywhere.
 #include "ui/Dialogs.h"
 #include "text/FileLayer.h"
+#include "ui/common/DialogRules.h"
 #include "ui/qt/UiInternal.h"
 
 #include <QApplication>
@@ -105,44 +106,14 @@ class OpenFileDialog final : public QFileDialog {
     }
 };
 
-// The initial folder and name: a default file with a separator after its
-// first character names both; otherwise it is only a name, and a name that
-// is no valid file name (a wildcard, say) is dropped.
+// The initial folder and name, by the rule both layers share.
 void SplitDefaultFile(const Text& defaultFile, QString& folder, QString& name) {
-    if (defaultFile.empty()) return;
-    const std::u16string_view units = defaultFile.view();
-    const std::size_t cut = units.find_last_of(u"\\/");
-    Text initialName = defaultFile;
-    if (cut != std::u16string_view::npos && cut > 0) {
-        folder = ui::ToQString(Text(units.substr(0, cut)));
-        initialName = Text(units.substr(cut + 1));
-    }
-    if (IsValidFileName(initialName)) name = ui::ToQString(initialName);
+    const ui::InitialFile initial = ui::SplitDefaultFile(defaultFile);
+    folder = ui::ToQString(initial.folder);
+    name = ui::ToQString(initial.name);
 }
 
 } // namespace
-
-bool IsValidFileName(const Text& name) {
-    if (name.empty()) return false;
-    for (const char16_t unit : name) {
-        if (unit >= 1 && unit <= 31) return false;
-        switch (unit) {
-        case 0x22:
-        case 0x2A:
-        case 0x2F:
-        case 0x3A:
-        case 0x3C:
-        case 0x3E:
-        case 0x3F:
-        case 0x5C:
-        case 0x7C:
-            return false;
-        default:
-            break;
-        }
-    }
-    return true;
-}
 
 Text ChooseFileToOpen(const Text& title, const Text& defaultFile, const Text& pattern,
                       std::int32_t position) {

@@ -1,5 +1,6 @@
 // The open-file and save dialogs and the message box: the system's own.
 #include "ui/Dialogs.h"
+#include "ui/common/DialogRules.h"
 #include "ui/win32/UiInternal.h"
 
 #include <commdlg.h>
@@ -86,86 +87,26 @@ void RestoreOtherWindows() {
 
 } // namespace
 
-bool IsValidFileName(const Text& name) {
-    if (name.empty()) return false;
-    for (const char16_t unit : name) {
-        if (unit >= 1 && unit <= 31) return false;
-        switch (unit) {
-        case 0x22:
-        case 0x2A:
-        case 0x2F:
-        case 0x3A:
-        case 0x3C:
-        case 0x3E:
-        case 0x3F:
-        case 0x5C:
-        case 0x7C:
-            return false;
-        default:
-            break;
-        }
-    }
-    return true;
-}
-
 namespace {
 
-// The extension of pattern pair `index` (1-based): "csv" of "CSV|*.csv;*.txt";
-// empty for "*.*" or a pair that is not there.
-std::wstring PatternExtension(const std::vector<wchar_t>& filter, DWORD index) {
-    const wchar_t* at = filter.data();
-    for (DWORD pair = 1; *at; ++pair) {
-        const wchar_t* display = at;
-        const wchar_t* patterns = display + std::wcslen(display) + 1;
-        if (!*patterns) break;
-        if (pair == index) {
-            const std::wstring_view first(patterns, std::wcscspn(patterns, L";"));
-            if (first.size() < 3 || first.substr(0, 2) != L"*." ||
-                first.find_first_of(L"*?", 2) != std::wstring_view::npos)
-                return {};
-            return std::wstring(first.substr(2));
-        }
-        at = patterns + std::wcslen(patterns) + 1;
-    }
-    return {};
+std::wstring WideOf(std::u16string_view units) {
+    return std::wstring(units.begin(), units.end());
 }
 
-// Whether the last name of `path` has an extension.
-bool HasExtension(std::wstring_view path) {
-    const std::size_t nameStart = path.find_last_of(L"\\/") + 1; // npos + 1 == 0
-    const std::size_t dot = path.rfind(L'.');
-    return dot != std::wstring_view::npos && dot > nameStart && dot + 1 < path.size();
-}
-
-// Both file dialogs. The save dialog also takes "/" as a separator in the
-// default file, gives a name without an extension the chosen pattern's, and
-// asks before an existing file is chosen.
+// Both file dialogs. The save dialog gives a name without an extension the
+// chosen pattern's and asks before an existing file is chosen.
 Text ChooseFile(bool save, const Text& title, const Text& defaultFile, const Text& pattern,
                 std::int32_t position) {
     chosenPattern = 0;
-    std::vector<wchar_t> name, filter;
-    std::wstring folder;
+    std::vector<wchar_t> name;
+    std::wstring filter, folder, extension;
     try {
         name.assign(kNameCapacity, L'\0');
-        // Display texts and patterns separated by zeros, ended by two zeros.
-        filter.assign(pattern.size() + 3, L'\0');
-        std::transform(pattern.begin(), pattern.end(), filter.begin(),
-                       [](char16_t unit) { return unit == u'|' ? L'\0' : wchar_t(unit); });
-        // The initial folder and name: a default file with a "\" after its
-        // first character names both; otherwise it is only a name. A name
-        // that is no valid file name (a wildcard, say) is dropped.
-        if (!defaultFile.empty()) {
-            const std::u16string_view units = defaultFile.view();
-            const std::size_t cut = save ? units.find_last_of(u"\\/") : units.rfind(u'\\');
-            std::u16string_view initialName = units;
-            if (cut != std::u16string_view::npos && cut > 0) {
-                folder.assign(units.begin(), units.begin() + std::ptrdiff_t(cut));
-                initialName = units.substr(cut + 1);
-            }
-            initialName = initialName.substr(0, 259);
-            if (IsValidFileName(Text(initialName)))
-                std::copy(initialName.begin(), initialName.end(), name.begin());
-        }
+        filter = WideOf(ui::FilterList(pattern));
+        const ui::InitialFile initial = ui::SplitDefaultFile(defaultFile);
+        folder = WideOf(initial.folder.view());
+        std::copy(initial.name.begin(), initial.name.end(), name.begin());
+        extension = WideOf(ui::PatternExtension(pattern, std::size_t(position) + 1).view());
     } catch (...) {
         return {};
     }
@@ -174,7 +115,7 @@ Text ChooseFile(bool save, const Text& title, const Text& defaultFile, const Tex
     OPENFILENAMEW dialog{};
     dialog.lStructSize = kOpenFileNameSize;
     dialog.hwndOwner = DialogOwner();
-    dialog.lpstrFilter = filter.data();
+    dialog.lpstrFilter = filter.c_str();
     dialog.nFilterIndex = DWORD(position + 1);
     dialog.lpstrFile = name.data();
     dialog.nMaxFile = DWORD(name.size());
@@ -182,12 +123,6 @@ Text ChooseFile(bool save, const Text& title, const Text& defaultFile, const Tex
     dialog.lpstrTitle = caption.c_str();
     dialog.Flags = save ? kSaveFileFlags : kOpenFileFlags;
     // Any default extension makes the dialog add the chosen pattern's.
-    std::wstring extension;
-    try {
-        extension = PatternExtension(filter, dialog.nFilterIndex);
-    } catch (...) {
-        return {};
-    }
     if (save && !extension.empty()) dialog.lpstrDefExt = extension.c_str();
 
     SuspendOtherWindows();
@@ -195,16 +130,12 @@ Text ChooseFile(bool save, const Text& title, const Text& defaultFile, const Tex
     RestoreOtherWindows();
     if (!chosen) return {};
     chosenPattern = std::int32_t(dialog.nFilterIndex);
-    std::wstring file(name.data(), std::wcslen(name.data()));
+    const Text file = ui::FromWide(name.data(), std::wcslen(name.data()));
     try {
-        if (save && !HasExtension(file)) {
-            const std::wstring added = PatternExtension(filter, dialog.nFilterIndex);
-            if (!added.empty()) file += L'.' + added;
-        }
+        return save ? ui::WithPatternExtension(file, pattern, dialog.nFilterIndex) : file;
     } catch (...) {
         return {};
     }
-    return ui::FromWide(file.data(), file.size());
 }
 
 } // namespace
