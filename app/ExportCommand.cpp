@@ -1,5 +1,6 @@
 #include "app/ExportCommand.h"
 
+#include "app/LoadProgress.h"
 #include "ui/Dialogs.h"
 
 #include <string>
@@ -38,8 +39,9 @@ Text ProposedExportFile(const Text& log, std::u16string_view extension) {
 
 ExportFormat ExportFormatFor(const Text& file, std::int32_t chosenPattern) {
     if (EndsWithAsciiFolded(file.view(), u".jsonl")) return ExportFormat::JsonLines;
-    if (EndsWithAsciiFolded(file.view(), u".csv")) return ExportFormat::Csv;
-    return chosenPattern == kJsonLinesPattern ? ExportFormat::JsonLines : ExportFormat::Csv;
+    if (EndsWithAsciiFolded(file.view(), u".csv")) return ExportFormat::SpreadsheetCsv;
+    return chosenPattern == kJsonLinesPattern ? ExportFormat::JsonLines
+                                              : ExportFormat::SpreadsheetCsv;
 }
 
 void RememberLoadedLog(const Text& log) {
@@ -50,8 +52,15 @@ void ExportRecordList() {
     const Text file = ChooseFileToSave(u"Export to...", ProposedExportFile(loadedLog, u".csv"),
                                        kExportPattern, 0);
     if (file.empty()) return; // cancelled: nothing is written
-    const Text problem = ExportShownRecords(file, ExportFormatFor(file, ChosenPattern()));
-    if (!problem.empty()) ShowMessage(u"Information", problem);
+    ExportOutcome outcome;
+    {
+        // The window goes before a message about the file is shown.
+        DelayedProgressWindow progress(file);
+        outcome = ExportShownRecords(
+            file, ExportFormatFor(file, ChosenPattern()),
+            [&](std::uint64_t done, std::uint64_t total) { return progress(done, total); });
+    }
+    if (!outcome.problem.empty()) ShowMessage(u"Information", outcome.problem);
 }
 
 } // namespace qk

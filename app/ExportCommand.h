@@ -14,14 +14,17 @@ inline constexpr const char16_t* kExportPattern = u"CSV (*.csv)|*.csv|JSON Lines
 // with the extension `extension` (".csv") in place of the log's own.
 Text ProposedExportFile(const Text& log, std::u16string_view extension);
 // The format for the chosen file: its extension decides (.csv or .jsonl, in
-// any case); otherwise the chosen pattern pair (1 CSV, 2 JSON Lines).
+// any case); otherwise the chosen pattern pair (1 CSV, 2 JSON Lines). The
+// viewer's CSV is the spreadsheet CSV.
 ExportFormat ExportFormatFor(const Text& file, std::int32_t chosenPattern);
 
 // Remembers the log the lists were loaded from, for the proposed file name.
 void RememberLoadedLog(const Text& log);
 
-// Asks for the file and writes the upper list to it; a failure is shown in
-// a message box and leaves an earlier file under that name as it was.
+// Asks for the file and writes the upper list to it, the viewer's CSV being
+// the spreadsheet CSV; a long export shows the progress window, whose Cancel
+// stops it. A failure is shown in a message box; a failure or a cancel
+// leaves an earlier file under that name as it was.
 void ExportRecordList();
 
 } // namespace qk

@@ -16,21 +16,28 @@ Text NameOf(const Text& path) {
 
 } // namespace
 
+DelayedProgressWindow::DelayedProgressWindow(const Text& path)
+    : path_(path), started_(std::chrono::steady_clock::now()) {}
+
+DelayedProgressWindow::~DelayedProgressWindow() {
+    if (shown_) CloseProgressWindow();
+}
+
+bool DelayedProgressWindow::operator()(std::uint64_t done, std::uint64_t total) {
+    if (!shown_) {
+        if (std::chrono::steady_clock::now() - started_ < progressWindowDelay) return true;
+        shown_ = true;
+        // A window that cannot be shown does not stop the task. It is titled
+        // by the file, so that it is not taken for the main window.
+        OpenProgressWindow(NameOf(path_), path_);
+    }
+    return UpdateProgressWindow(done, total);
+}
+
 LoadResult ReadLogShowingProgress(const Text& path) {
-    const auto started = std::chrono::steady_clock::now();
-    bool shown = false;
-    const LoadResult result = ReadDuplicateLog(path, [&](std::uint64_t read, std::uint64_t size) {
-        if (!shown) {
-            if (std::chrono::steady_clock::now() - started < progressWindowDelay) return true;
-            shown = true;
-            // A window that cannot be shown does not stop the loading. It is
-            // titled by the log, so that it is not taken for the main window.
-            OpenProgressWindow(NameOf(path), path);
-        }
-        return UpdateProgressWindow(read, size);
-    });
-    if (shown) CloseProgressWindow();
-    return result;
+    DelayedProgressWindow progress(path);
+    return ReadDuplicateLog(
+        path, [&](std::uint64_t read, std::uint64_t size) { return progress(read, size); });
 }
 
 } // namespace qk

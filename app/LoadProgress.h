@@ -5,11 +5,30 @@
 #include "text/Text.h"
 
 #include <chrono>
+#include <cstdint>
 
 namespace qk {
 
 // How long a load runs before the progress window appears. Tests shorten it.
 inline std::chrono::milliseconds progressWindowDelay{500};
+
+// The progress of a long task on `path`: asked now and then how far the
+// task has come, it opens the progress window once the task has taken
+// progressWindowDelay (titled with the file's name, showing its path) and
+// answers false once the user cancelled. The window goes with it.
+class DelayedProgressWindow {
+  public:
+    explicit DelayedProgressWindow(const Text& path);
+    ~DelayedProgressWindow();
+    DelayedProgressWindow(const DelayedProgressWindow&) = delete;
+    DelayedProgressWindow& operator=(const DelayedProgressWindow&) = delete;
+    bool operator()(std::uint64_t done, std::uint64_t total);
+
+  private:
+    Text path_;
+    std::chrono::steady_clock::time_point started_;
+    bool shown_ = false;
+};
 
 // Loads the log at `path` as ReadDuplicateLog does. Once loading has taken
 // progressWindowDelay, a window titled with the log's name shows its path

@@ -5,10 +5,11 @@
 #include "app/RowCommands.h"
 #include "app/StartUp.h"
 #include "app/ViewCommands.h"
+#include "text/FileLayer.h"
 #include "text/Text.h"
 #include "ui/Controls.h"
 #include "ui/Events.h"
-#include "ui/MainWindow.h"
+#include "app/MainWindow.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -53,7 +54,7 @@ int RunMainRoutine(int& argc, char** argv) {
                        stderr);
         return 1;
     }
-    if (LoadDuplicateLog(Text::FromUtf8(commandLine.log)) && OpenMainWindow()) {
+    if (LoadDuplicateLog(PathFromSystem(commandLine.log)) && OpenMainWindow()) {
         AddMainWindowShortcuts();
         ShowStartCount();
         FillRecordListView();

@@ -1,12 +1,14 @@
 #include "app/RowCommands.h"
 
 #include "core/DuplicateRecord.h"
+#include "core/ExportFormats.h"
+#include "core/LogLineParser.h"
 #include "text/FileLayer.h"
 #include "ui/Controls.h"
 #include "ui/Desktop.h"
-#include "ui/MainWindow.h"
+#include "ui/Dialogs.h"
+#include "app/MainWindow.h"
 
-#include <array>
 #include <string>
 #include <string_view>
 
@@ -19,8 +21,7 @@ constexpr int kColumn(RecordField field) {
 
 // Whether `name` ends with one of the document extensions, in any case.
 bool EndsWithDocumentExtension(std::u16string_view name) {
-    constexpr std::array<std::u16string_view, 4> kExtensions = {u".par", u".psm", u".dft", u".asm"};
-    for (const std::u16string_view extension : kExtensions) {
+    for (const std::u16string_view extension : kDocumentExtensions) {
         if (name.size() < extension.size()) continue;
         const std::u16string_view tail = name.substr(name.size() - extension.size());
         bool same = true;
@@ -59,6 +60,8 @@ Text RowLine(std::int64_t list, std::int64_t row) {
         if (column == kColumn(RecordField::Size)) {
             const std::size_t first = cell.find_first_not_of(u' ');
             cell.remove_prefix(first == std::u16string_view::npos ? cell.size() : first);
+        } else if (column == kColumn(RecordField::Name)) {
+            cell = FileNameOf(cell); // without the blank logged after the extension
         }
         line += cell;
     }
@@ -80,8 +83,10 @@ void ShowRowMenu(std::int64_t list) {
     const std::int64_t row = SelectedRow(list);
     if (row < 0) return; // a click beside the rows: no row to act on
     const Text folder = GetCellText(list, row, kColumn(RecordField::Path));
+    // Decided without reaching any server a network path names.
+    const bool openable = !FolderToOpen(folder).empty();
     const std::int64_t chosen = ShowPopupMenu(
-        list, {{u"Copy path", true}, {u"Copy row", true}, {u"Open folder", FolderExists(folder)}});
+        list, {{u"Copy path", true}, {u"Copy row", true}, {u"Open folder", openable}});
     switch (static_cast<RowMenuItem>(chosen)) {
     case RowMenuItem::CopyPath:
         CopyToClipboard(RowFilePath(list, row));
@@ -90,7 +95,10 @@ void ShowRowMenu(std::int64_t list) {
         CopyToClipboard(RowLine(list, row));
         break;
     case RowMenuItem::OpenFolder:
-        ShowInFileManager(folder, FileNameOfRow(list, row));
+        if (!ShowInFileManager(folder, FileNameOfRow(list, row)))
+            ShowMessage(u"Information",
+                        Text(u"Konnte Ordner nicht öffnen: " + std::u16string(folder.view()) +
+                             u"\nKein Dateimanager hat ihn geöffnet."));
         break;
     }
 }

@@ -17,7 +17,8 @@ enum class RowMenuItem : std::int64_t { CopyPath = 0, CopyRow, OpenFolder };
 // Gives the main window its keyboard shortcut Ctrl+F.
 void AddMainWindowShortcuts();
 
-// Row `row` of `list` as one line: path, name, size without its leading
+// Row `row` of `list` as one line: path, the file's own name (without the
+// blank logged after the extension), size without its leading
 // blanks, date, time and user, separated by tabs.
 Text RowLine(std::int64_t list, std::int64_t row);
 // The full path of the file of row `row`: its folder and its name without

@@ -9,14 +9,17 @@
 #include "core/RecordWalk.h"
 #include "ui/Controls.h"
 #include "ui/Dialogs.h"
-#include "ui/MainWindow.h"
+#include "app/MainWindow.h"
 
+#include <cstdlib>
 #include <vector>
 
 namespace qk {
 namespace {
 
 constexpr int kNameColumn = static_cast<int>(RecordField::Name);
+constexpr int kPathColumn = static_cast<int>(RecordField::Path);
+constexpr std::size_t kSharedPaths = static_cast<std::size_t>(SharedColumn::Path);
 
 // Appends a row for every record of `list` to `control`.
 void FillListView(std::int64_t control, ListVariable& list) {
@@ -36,9 +39,61 @@ class RecordRows final : public RowSource {
         if (item >= TableCount(AllRecords) || column < 0 || column >= kVisibleFieldCount) return {};
         return FieldView(AllRecords, item, static_cast<RecordField>(column));
     }
+    // The paths are shared: type-ahead looks at each distinct path once.
+    std::uint32_t SharedTextCount(int column) const override {
+        return column == kPathColumn ? AllRecords.shared[kSharedPaths].size() : 0;
+    }
+    std::u16string_view SharedText(int column, std::uint32_t id) const override {
+        const SharedTexts& paths = AllRecords.shared[kSharedPaths];
+        if (column != kPathColumn || id >= paths.size()) return {};
+        return paths[id].view();
+    }
+    void SharedTextIds(int column, const std::uint32_t* items, std::size_t count,
+                       std::uint32_t* ids) const override {
+        const std::vector<std::uint32_t>& paths = PathIds();
+        for (std::size_t i = 0; i < count; ++i)
+            ids[i] = column == kPathColumn && items[i] < paths.size() ? paths[items[i]] : 0;
+    }
+
+  private:
+    // The path id of every record by storage index, laid out once per load
+    // from the segments, so that a row's id is one read.
+    const std::vector<std::uint32_t>& PathIds() const {
+        const RecordTable& table = AllRecords;
+        const void* first = table.segments.empty() ? nullptr : table.segments.front().ids[0].data();
+        if (pathIds_.size() != TableCount(table) || pathIdsSegments_ != table.segments.size() ||
+            pathIdsFirst_ != first) {
+            pathIds_.clear();
+            pathIds_.reserve(TableCount(table));
+            for (const RecordSegment& segment : table.segments)
+                pathIds_.insert(pathIds_.end(), segment.ids[kSharedPaths].begin(),
+                                segment.ids[kSharedPaths].end());
+            pathIdsSegments_ = table.segments.size();
+            pathIdsFirst_ = first;
+        }
+        return pathIds_;
+    }
+    mutable std::vector<std::uint32_t> pathIds_;
+    mutable std::size_t pathIdsSegments_ = 0;
+    mutable const void* pathIdsFirst_ = nullptr;
 };
 
-const RecordRows gRecordRows;
+RecordRows gRecordRows;
+
+// What the lists need per row on the way to the screen (the row index, the
+// views' sections), and a margin for the window.
+constexpr std::size_t kShowBytesPerRow = 32;
+constexpr std::size_t kShowMargin = std::size_t{32} << 20;
+
+// Whether the memory to show `rows` rows can be had: asked for once and
+// given back, so that a log that only just fits is turned away here rather
+// than in the middle of the list's fill.
+bool RoomToShow(std::size_t rows) {
+    const std::size_t bytes = kShowMargin + rows * kShowBytesPerRow;
+    void* room = std::malloc(bytes);
+    std::free(room);
+    return room != nullptr;
+}
 
 } // namespace
 
@@ -52,7 +107,13 @@ bool LoadDuplicateLog(const Text& given) {
     case LoadResult::CannotOpen:
         ShowMessage(u"Information", u"Konnte Datei nicht öffnen!");
         break;
+    case LoadResult::OutOfMemory:
+        ShowMessage(u"Information", u"Nicht genug Speicher für die ganze Datei.");
+        break;
     case LoadResult::Loaded:
+        if (RoomToShow(TableCount(AllRecords))) break;
+        CreateDuplicateLists(); // the list could not show them all
+        ShowMessage(u"Information", u"Nicht genug Speicher für die ganze Datei.");
         break;
     }
     // The ranks of names and sizes, for their sorts and the name lookup,

@@ -11,23 +11,12 @@
 // After <windows.h>, which it needs.
 #include <shellapi.h>
 
+#include "text/FileLayer.h"
+
+#include <cwchar>
 #include <string>
+#include <string_view>
 #include <vector>
-
-namespace {
-
-// One argument of the wide command line in UTF-8; a lone surrogate, which no
-// UTF-8 can carry, becomes U+FFFD.
-std::string ToUtf8(const wchar_t* argument) {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, argument, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 1) return {};
-    std::string bytes(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, argument, -1, bytes.data(), length, nullptr, nullptr);
-    bytes.pop_back(); // the terminating zero
-    return bytes;
-}
-
-} // namespace
 
 // The C runtime's arguments come through the ANSI code page, which loses
 // every character outside it: the viewer reads the wide command line.
@@ -39,7 +28,8 @@ int main() {
     std::vector<char*> argv;
     try {
         for (int i = 0; i < count; ++i)
-            arguments.push_back(ToUtf8(wide[i]));
+            arguments.push_back(qk::SystemArgumentBytes(std::u16string_view(
+                reinterpret_cast<const char16_t*>(wide[i]), std::wcslen(wide[i]))));
         for (std::string& argument : arguments)
             argv.push_back(argument.data());
         argv.push_back(nullptr);

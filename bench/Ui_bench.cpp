@@ -2,7 +2,7 @@
 // with AddRow and five SetCellText each, then cleared, with the list shown.
 #include "text/Text.h"
 #include "ui/Controls.h"
-#include "ui/MainWindow.h"
+#include "app/MainWindow.h"
 #include "ui/UiSupport.h"
 #include "ui/qt/UiInternal.h"
 

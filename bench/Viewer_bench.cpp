@@ -15,7 +15,7 @@
 #include "core/RecordTable.h"
 #include "text/Text.h"
 #include "ui/Controls.h"
-#include "ui/MainWindow.h"
+#include "app/MainWindow.h"
 #include "ui/qt/ListModel.h"
 #include "ui/qt/UiInternal.h"
 

@@ -8,12 +8,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -22,19 +24,8 @@ namespace {
 
 constexpr std::int64_t kLogFileNumber = 0;
 
-std::uint64_t HashKey(std::u16string_view units) {
-    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
-    std::uint64_t hash = units.size() * kMultiplier;
-    std::size_t i = 0;
-    for (; i + 4 <= units.size(); i += 4) {
-        std::uint64_t chunk;
-        std::memcpy(&chunk, units.data() + i, sizeof chunk);
-        hash = (hash ^ chunk) * kMultiplier;
-        hash ^= hash >> 29;
-    }
-    for (; i < units.size(); ++i)
-        hash = (hash ^ units[i]) * kMultiplier;
-    return hash ^ (hash >> 32);
+std::uint64_t HashUnits(std::u16string_view units) {
+    return HashBytes(units.data(), units.size() * sizeof(char16_t));
 }
 
 // Texts one after the other: text k spans [ends[k-1], ends[k]).
@@ -59,7 +50,7 @@ class BlockInterner {
     std::pair<std::uint32_t, bool> Intern(std::u16string_view key) {
         if ((keys_.ends.size() + 1) * 2 > slots_.size()) Grow();
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = HashKey(key) & mask;; i = (i + 1) & mask) {
+        for (std::size_t i = HashUnits(key) & mask;; i = (i + 1) & mask) {
             if (slots_[i] == 0) {
                 keys_.Add(key);
                 slots_[i] = static_cast<std::uint32_t>(keys_.ends.size());
@@ -78,7 +69,7 @@ class BlockInterner {
         std::vector<std::uint32_t> grown(std::max<std::size_t>(slots_.size() * 2, 256), 0);
         const std::size_t mask = grown.size() - 1;
         for (std::uint32_t id = 0; id < keys_.ends.size(); ++id) {
-            std::size_t i = HashKey(keys_[id]) & mask;
+            std::size_t i = HashUnits(keys_[id]) & mask;
             while (grown[i] != 0)
                 i = (i + 1) & mask;
             grown[i] = id + 1;
@@ -103,7 +94,8 @@ class BlockSource {
     BlockSource(std::int64_t file, std::size_t blockBytes)
         : file_(file), blockBytes_(std::max<std::size_t>(blockBytes, 1)) {}
 
-    // The next block into `block`, and its number; false when none is left.
+    // The next block into `block`, and its number; false when none is left
+    // or when memory for it ran out (OutOfMemory tells which).
     bool Next(std::string& block, std::size_t& number) {
         std::lock_guard guard(lock_);
         block.swap(carry_);
@@ -113,9 +105,9 @@ class BlockSource {
             try {
                 block.resize(old + blockBytes_);
             } catch (const std::bad_alloc&) {
-                block.resize(old);
-                ended_ = true; // no memory for more: what was read is the rest
-                break;
+                block = {};
+                ended_ = outOfMemory_ = true; // the rest cannot be read
+                return false;
             }
             const auto got = static_cast<std::size_t>(
                 ReadFileBytes(file_, block.data() + old, static_cast<std::int64_t>(blockBytes_)));
@@ -137,30 +129,26 @@ class BlockSource {
         return true;
     }
 
+    bool OutOfMemory() {
+        std::lock_guard guard(lock_);
+        return outOfMemory_;
+    }
+
+    // How many bytes of how many the file has given so far.
+    void Progress(std::uint64_t& read, std::uint64_t& size) {
+        std::lock_guard guard(lock_);
+        TextFileProgress(file_, read, size);
+    }
+
   private:
     std::mutex lock_;
     std::int64_t file_;
     std::size_t blockBytes_;
     std::string carry_;
     bool ended_ = false;
+    bool outOfMemory_ = false;
     std::size_t next_ = 0;
 };
-
-// Whether a line is a log record, decided on its bytes as the parser decides
-// on its units: a "\\" or "/" before the first "|", and one of the
-// extensions. All of these are ASCII, which decoding leaves as it is.
-bool IsRecordLine(std::string_view line) {
-    const std::string_view head = line.substr(0, line.find('|'));
-    if (head.find('\\') == head.npos && head.find('/') == head.npos) return false;
-    for (std::size_t dot = line.find('.'); dot != line.npos && dot + 4 <= line.size();
-         dot = line.find('.', dot + 1)) {
-        const std::string_view extension = line.substr(dot, 4);
-        if (extension == ".par" || extension == ".psm" || extension == ".dft" ||
-            extension == ".asm")
-            return true;
-    }
-    return false;
-}
 
 // Units a formatted size can hold.
 bool MayStandInASize(char16_t unit) {
@@ -188,11 +176,38 @@ template <typename T> void CopyExactly(const std::vector<T>& from, std::vector<T
     to.assign(from.begin(), from.end());
 }
 
+// Counts the records of one block, and those a find for `findText` lists.
+void CountBlock(std::string_view bytes, std::u16string_view findText, ParsedBlock& out) {
+    std::u16string line;
+    std::u16string date;
+    LogLineParts parts;
+    // Most lines need no decoding at all.
+    const bool asLogged = FoundOnlyAsLogged(findText);
+    const std::string findBytes = asLogged ? Text(findText).ToUtf8() : std::string();
+    ForEachLine(bytes, [&](std::string_view lineBytes) {
+        if (!IsLogRecordLine(lineBytes)) return;
+        ++out.total;
+        if (findText.empty()) return;
+        if (asLogged && lineBytes.find(findBytes) == lineBytes.npos) return;
+        DecodeLineInto(lineBytes, line);
+        if (!SplitLogLine(line, parts)) return;
+        date.clear();
+        AppendDate(date, parts);
+        const std::u16string_view fields[kVisibleFieldCount] = {
+            parts.path, parts.name, parts.SizeView(), date, parts.time, parts.user};
+        if (AnyVisibleFieldContains([&](RecordField field) {
+                return FieldContains(fields[static_cast<std::size_t>(field)], findText);
+            }))
+            ++out.listed;
+    });
+}
+
 // Parses one block into records (`keep`) or only counts them. The records
 // are collected in `scratch`, which keeps its memory from block to block,
 // and copied into the block's segment at their exact size.
 void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText,
                 RecordSegment& scratch, ParsedBlock& out) {
+    if (!keep) return CountBlock(bytes, findText, out);
     std::u16string line;
     std::u16string date;
     LogLineParts parts;
@@ -205,27 +220,7 @@ void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText,
     scratch.sizeUnits = 0;
     for (auto& ids : scratch.ids)
         ids.clear();
-    // Counting looks at the bytes first: most lines need no decoding at all.
-    const bool asLogged = !keep && FoundOnlyAsLogged(findText);
-    const std::string findBytes = asLogged ? Text(findText).ToUtf8() : std::string();
     ForEachLine(bytes, [&](std::string_view lineBytes) {
-        if (!keep) {
-            if (!IsRecordLine(lineBytes)) return;
-            ++out.total;
-            if (findText.empty()) return;
-            if (asLogged && lineBytes.find(findBytes) == lineBytes.npos) return;
-            DecodeLineInto(lineBytes, line);
-            if (!SplitLogLine(line, parts)) return;
-            date.clear();
-            AppendDate(date, parts);
-            const std::u16string_view fields[kVisibleFieldCount] = {
-                parts.path, parts.name, parts.SizeView(), date, parts.time, parts.user};
-            if (AnyVisibleFieldContains([&](RecordField field) {
-                    return FieldContains(fields[static_cast<std::size_t>(field)], findText);
-                }))
-                ++out.listed;
-            return;
-        }
         DecodeLineInto(lineBytes, line);
         if (!SplitLogLine(line, parts)) return;
         ++out.total;
@@ -242,7 +237,6 @@ void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText,
         scratch.ids[2].push_back(interners[2].Intern(parts.time).first);
         scratch.ids[3].push_back(interners[3].Intern(parts.user).first);
     });
-    if (!keep) return;
     out.values[0] = interners[0].TakeKeys();
     out.values[1] = std::move(dates);
     out.values[2] = interners[2].TakeKeys();
@@ -257,75 +251,135 @@ void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText,
         CopyExactly(scratch.ids[c], segment.ids[c]);
 }
 
-// Reads and parses every block of the open log on `threads` threads and
-// hands each parsed block to `take`, one at a time and in file order, as soon
-// as the blocks before it are taken: the thread that finds it ready takes it
-// while the other goes on parsing. False when memory ran out.
-template <typename Take>
-bool ParseAllBlocks(const BlockLoadOptions& options, bool keep, std::u16string_view findText,
-                    Take take) {
-    BlockSource source(kLogFileNumber, options.blockBytes);
-    std::mutex lock;                                 // guards the three below
-    std::vector<std::unique_ptr<ParsedBlock>> ready; // by number, until taken
-    std::size_t next = 0;                            // the number of the block to take next
-    bool failed = false;
-    std::mutex taking; // held by the thread that takes blocks
-    const auto takeReady = [&] {
-        std::unique_lock turn(taking, std::try_to_lock);
-        if (!turn) return; // the other thread is taking them
-        for (;;) {
+// The parsed blocks waiting to be taken in file order, and the state the
+// loading threads share.
+class BlockRelay {
+  public:
+    explicit BlockRelay(const BlockLoadOptions& options)
+        : source_(kLogFileNumber, options.blockBytes), progress_(options.progress) {}
+
+    BlockSource& Source() { return source_; }
+    bool Going() const { return !stopped_ && !failed_; }
+    void Fail() { failed_ = true; }
+
+    // Tells the caller's progress; false (and stopped) when it says stop.
+    bool Report() {
+        if (!progress_ || stopped_) return !stopped_;
+        std::uint64_t read = 0, size = 0;
+        source_.Progress(read, size);
+        if (!progress_(read, size)) stopped_ = true;
+        return !stopped_;
+    }
+
+    void Store(std::size_t number, std::unique_ptr<ParsedBlock> parsed) {
+        std::lock_guard guard(lock_);
+        if (ready_.size() <= number) ready_.resize(number + 1);
+        ready_[number] = std::move(parsed);
+    }
+
+    // Hands the blocks that are next in order to `take`, unless another
+    // thread is doing so; `between` runs after each one.
+    template <typename Take, typename Between> void TakeReady(Take& take, Between between) {
+        std::unique_lock turn(taking_, std::try_to_lock);
+        if (!turn) return;
+        while (Going()) {
             std::unique_ptr<ParsedBlock> block;
             {
-                std::lock_guard guard(lock);
-                if (next >= ready.size() || !ready[next]) return;
-                block = std::move(ready[next++]);
+                std::lock_guard guard(lock_);
+                if (next_ >= ready_.size() || !ready_[next_]) return;
+                block = std::move(ready_[next_++]);
             }
-            take(*block);
+            if (!take(*block)) failed_ = true;
+            between();
         }
-    };
-    std::atomic<bool> stopped{false};
+    }
+
+    LoadResult Result() {
+        if (failed_ || source_.OutOfMemory()) return LoadResult::OutOfMemory;
+        return stopped_ ? LoadResult::Cancelled : LoadResult::Loaded;
+    }
+
+  private:
+    BlockSource source_;
+    const std::function<bool(std::uint64_t, std::uint64_t)>& progress_;
+    std::atomic<bool> stopped_{false};
+    std::atomic<bool> failed_{false};
+    std::mutex lock_;                                 // guards the two below
+    std::vector<std::unique_ptr<ParsedBlock>> ready_; // by number, until taken
+    std::size_t next_ = 0;                            // the number of the block to take next
+    std::mutex taking_;                               // held by the thread that takes blocks
+};
+
+// Reads and parses every block of the open log on `threads` threads and
+// hands each parsed block to `take` (false: no memory for it), one at a time
+// and in file order, by whichever thread finds the next one ready. The
+// calling thread reports progress after each block it parsed or took, and
+// goes on reporting while it waits for the helpers, so that a progress
+// window answers and can cancel at any time.
+template <typename Take>
+LoadResult ParseAllBlocks(const BlockLoadOptions& options, bool keep, std::u16string_view findText,
+                          Take take) {
+    BlockRelay relay(options);
+    // Every thread parses and takes; the calling thread reports after each
+    // block it parsed or took.
     const std::thread::id caller = std::this_thread::get_id();
     const auto work = [&] {
+        const bool reports = std::this_thread::get_id() == caller;
         std::string bytes;
         RecordSegment scratch;
         std::size_t number = 0;
         try {
-            while (!stopped && source.Next(bytes, number)) {
-                if (options.progress && std::this_thread::get_id() == caller) {
-                    std::uint64_t read = 0, size = 0;
-                    TextFileProgress(kLogFileNumber, read, size);
-                    if (!options.progress(read, size)) stopped = true;
-                }
+            while (relay.Going() && relay.Source().Next(bytes, number)) {
                 auto parsed = std::make_unique<ParsedBlock>();
                 ParseBlock(bytes, keep, findText, scratch, *parsed);
-                {
-                    std::lock_guard guard(lock);
-                    if (ready.size() <= number) ready.resize(number + 1);
-                    ready[number] = std::move(parsed);
-                }
-                takeReady();
+                relay.Store(number, std::move(parsed));
+                relay.TakeReady(take, [&] {
+                    if (reports) relay.Report();
+                });
+                if (reports) relay.Report();
             }
         } catch (const std::bad_alloc&) {
-            std::lock_guard guard(lock);
-            failed = true;
+            relay.Fail();
         }
     };
+    std::mutex lock;
+    std::condition_variable finished;
+    int running = 0;
     std::vector<std::thread> helpers;
     for (int t = 1; t < options.threads; ++t) {
+        std::unique_lock guard(lock);
+        ++running;
+        guard.unlock();
         try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
+            helpers.emplace_back([&] {
+                work();
+                std::lock_guard done(lock);
+                --running;
+                finished.notify_all();
+            });
+        } catch (const std::exception&) { // no thread, or no memory for one
+            guard.lock();
+            --running;
             break; // fewer threads then
         }
     }
+    relay.Report();
     work();
+    for (std::unique_lock wait(lock); running > 0;) {
+        finished.wait_for(wait, std::chrono::milliseconds(30));
+        wait.unlock();
+        relay.Report();
+        wait.lock();
+    }
     for (std::thread& helper : helpers)
         helper.join();
-    // What is left: blocks behind one that was lost for want of memory, or
-    // one stored while the other thread was finishing its turn.
-    for (std::size_t number = next; number < ready.size(); ++number)
-        if (ready[number]) take(*ready[number]);
-    return !failed && !stopped;
+    // A block stored after the helpers' last look.
+    try {
+        relay.TakeReady(take, [&] { relay.Report(); });
+    } catch (const std::bad_alloc&) {
+        relay.Fail();
+    }
+    return relay.Result();
 }
 
 // Puts the records of a parsed block into the table: its local ids become
@@ -350,29 +404,35 @@ bool TakeBlock(RecordTable& table, ParsedBlock& block, std::vector<std::uint32_t
 
 } // namespace
 
-bool LoadLogTable(const Text& path, RecordTable& table, const BlockLoadOptions& options) {
+LoadResult LoadLogTable(const Text& path, RecordTable& table, const BlockLoadOptions& options) {
     ClearTable(table);
-    if (OpenTextFile(kLogFileNumber, path) == 0) return false;
+    if (OpenTextFile(kLogFileNumber, path) == 0) return LoadResult::CannotOpen;
     std::vector<std::uint32_t> remap;
-    bool full = false; // no memory for more records: the rest is dropped
-    ParseAllBlocks(options, true, {},
-                   [&](ParsedBlock& block) { full = full || !TakeBlock(table, block, remap); });
+    const LoadResult result = ParseAllBlocks(
+        options, true, {}, [&](ParsedBlock& block) { return TakeBlock(table, block, remap); });
     CloseTextFile(kLogFileNumber);
+    if (result != LoadResult::Loaded) {
+        ClearTable(table); // a part of the log would pass for the whole
+        return result;
+    }
     if (options.rankWork) StartRankWork(table);
-    return true;
+    return result;
 }
 
-bool CountLogRecords(const Text& path, std::u16string_view findText, std::int64_t& listed,
-                     std::int64_t& total, const BlockLoadOptions& options) {
+LoadResult CountLogRecords(const Text& path, std::u16string_view findText, std::int64_t& listed,
+                           std::int64_t& total, const BlockLoadOptions& options) {
     listed = total = 0;
-    if (OpenTextFile(kLogFileNumber, path) == 0) return false;
-    ParseAllBlocks(options, false, findText, [&](const ParsedBlock& block) {
-        total += block.total;
-        listed += block.listed;
-    });
+    if (OpenTextFile(kLogFileNumber, path) == 0) return LoadResult::CannotOpen;
+    const LoadResult result =
+        ParseAllBlocks(options, false, findText, [&](const ParsedBlock& block) {
+            total += block.total;
+            listed += block.listed;
+            return true;
+        });
     CloseTextFile(kLogFileNumber);
+    if (result != LoadResult::Loaded) listed = total = 0;
     if (findText.empty()) listed = total;
-    return true;
+    return result;
 }
 
 } // namespace qk

@@ -19,20 +19,24 @@ struct BlockLoadOptions {
     int threads = 2;
     // Work out the ranks of names and sizes on another thread afterwards.
     bool rankWork = false;
-    // Told on the calling thread, after each block it parsed, how many bytes
-    // of how many have been read; false stops the loading, which then
-    // leaves the table empty.
+    // Told on the calling thread, after each block it parsed or took and at
+    // least every few hundredths of a second while it waits for the other
+    // threads, how many bytes of how many have been read; false stops the
+    // loading, which then leaves the table empty.
     std::function<bool(std::uint64_t read, std::uint64_t size)> progress = nullptr;
 };
 
-// Empties `table`, then reads the log at `path` into it. False when the file
-// could not be opened; the table is empty then.
-bool LoadLogTable(const Text& path, RecordTable& table, const BlockLoadOptions& options = {});
+// How a load ended. Only Loaded leaves records: a log that could not be held
+// whole (memory ran out on the way) leaves none, as a cancelled one does.
+enum class LoadResult { Loaded, CannotOpen, Cancelled, OutOfMemory };
+
+// Empties `table`, then reads the log at `path` into it.
+LoadResult LoadLogTable(const Text& path, RecordTable& table, const BlockLoadOptions& options = {});
 
 // Counts the records of the log at `path` without keeping them: `total` as
 // loading would give, `listed` those a find for `findText` would list (all
-// of them for an empty find text). False when the file could not be opened.
-bool CountLogRecords(const Text& path, std::u16string_view findText, std::int64_t& listed,
-                     std::int64_t& total, const BlockLoadOptions& options = {});
+// of them for an empty find text). Both are 0 unless Loaded comes back.
+LoadResult CountLogRecords(const Text& path, std::u16string_view findText, std::int64_t& listed,
+                           std::int64_t& total, const BlockLoadOptions& options = {});
 
 } // namespace qk

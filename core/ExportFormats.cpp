@@ -53,12 +53,26 @@ void AppendJsonString(std::string& out, const Text& text) {
     out.push_back('"');
 }
 
-// The UTF-8 form of `text` as a CSV field: quoted, with doubled quotation
-// marks, only when it holds a comma, a quotation mark or a line end.
-void AppendCsvField(std::string& out, const Text& text) {
+// Whether a spreadsheet would take a cell that starts so for a formula or
+// strip what starts it. A plain negative integer is a number.
+bool ReadAsFormula(std::u16string_view cell) {
+    if (cell.empty()) return false;
+    if (cell[0] == u'-' && cell.size() > 1 &&
+        cell.find_first_not_of(u"0123456789", 1) == std::u16string_view::npos)
+        return false;
+    return std::u16string_view(u"=+-@\t\r").find(cell[0]) != std::u16string_view::npos;
+}
+
+// The UTF-8 form of `cell` as a CSV field: quoted, with doubled quotation
+// marks, when it holds a comma, a quotation mark or a line end. With
+// `neutralise`, a cell a spreadsheet would compute gets a single quote in
+// front and is quoted, so that it stays text.
+void AppendCsvField(std::string& out, std::u16string_view cell, bool neutralise) {
+    const bool formula = neutralise && ReadAsFormula(cell);
     const std::size_t start = out.size();
-    AppendUtf8(out, text.view());
-    if (out.find_first_of(",\"\r\n", start) == std::string::npos) return;
+    if (formula) out.push_back('\'');
+    AppendUtf8(out, cell);
+    if (!formula && out.find_first_of(",\"\r\n", start) == std::string::npos) return;
     const std::string field = out.substr(start);
     out.resize(start);
     out.push_back('"');
@@ -67,6 +81,35 @@ void AppendCsvField(std::string& out, const Text& text) {
         out.push_back(c);
     }
     out.push_back('"');
+}
+
+// The spreadsheet's form of one field.
+void AppendSpreadsheetField(std::string& out, const DuplicateRecord& record, RecordField field) {
+    const std::u16string_view stored = FieldOf(record, field).view();
+    switch (field) {
+    case RecordField::Name:
+        AppendCsvField(out, FileNameOf(stored), true);
+        break;
+    case RecordField::Size:
+        AppendCsvField(out, SizeAsInteger(stored), true);
+        break;
+    case RecordField::Date:
+        AppendCsvField(out, DateAsIso(stored), true);
+        break;
+    default:
+        AppendCsvField(out, stored, true);
+    }
+}
+
+bool IsDigits(std::u16string_view units) {
+    return !units.empty() && units.find_first_not_of(u"0123456789") == std::u16string_view::npos;
+}
+
+int NumberOf(std::u16string_view digits) {
+    int value = 0;
+    for (const char16_t unit : digits)
+        value = value * 10 + (unit - u'0');
+    return value;
 }
 
 Text Problem(const Text& path, const Text& reason) {
@@ -98,8 +141,70 @@ FileHandle CreateTemporaryNextTo(const Text& path, Text& temporary) {
 
 } // namespace
 
+std::u16string_view FileNameOf(std::u16string_view name) {
+    constexpr std::u16string_view kExtensions[] = {u".par", u".psm", u".dft", u".asm"};
+    if (name.size() < 5) return name;
+    std::u16string tail(name.substr(name.size() - 5, 4));
+    for (char16_t& unit : tail)
+        if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit - u'A' + u'a');
+    for (const std::u16string_view extension : kExtensions)
+        if (tail == extension) return name.substr(0, name.size() - 1);
+    return name;
+}
+
+std::u16string SizeAsInteger(std::u16string_view size) {
+    std::u16string digits;
+    for (const char16_t unit : size)
+        if (unit != u' ' && unit != u'.') digits.push_back(unit);
+    return digits;
+}
+
+std::u16string DateAsIso(std::u16string_view date) {
+    const std::size_t first = date.find(u'.');
+    const std::size_t second =
+        first == std::u16string_view::npos ? first : date.find(u'.', first + 1);
+    if (second == std::u16string_view::npos) return std::u16string(date);
+    const std::u16string_view year = date.substr(0, first);
+    const std::u16string_view month = date.substr(first + 1, second - first - 1);
+    const std::u16string_view day = date.substr(second + 1);
+    if (year.size() != 4 || !IsDigits(year) || !IsDigits(month) || !IsDigits(day) ||
+        month.size() > 2 || day.size() > 2 || NumberOf(month) < 1 || NumberOf(month) > 12 ||
+        NumberOf(day) < 1 || NumberOf(day) > 31)
+        return std::u16string(date);
+    std::u16string iso(year);
+    iso += month.size() == 1 ? u"-0" : u"-";
+    iso += month;
+    iso += day.size() == 1 ? u"-0" : u"-";
+    iso += day;
+    return iso;
+}
+
+std::string ForTerminal(std::string_view utf8) {
+    std::string shown;
+    shown.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        const bool crlf = byte == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n';
+        if ((byte < 0x20 && byte != '\t' && byte != '\n' && !crlf) || byte == 0x7F) {
+            // U+2400 + byte (U+2421 for DEL) in UTF-8.
+            const unsigned picture = byte == 0x7F ? 0x21 : byte;
+            shown += "\xE2";
+            shown.push_back(static_cast<char>(0x90 + (picture >> 6)));
+            shown.push_back(static_cast<char>(0x80 + (picture & 0x3F)));
+        } else if (byte == 0xC2 && i + 1 < utf8.size() &&
+                   (static_cast<unsigned char>(utf8[i + 1]) & 0xE0) == 0x80) {
+            shown += "\xEF\xBF\xBD"; // a C1 control, U+0080 to U+009F
+            ++i;
+        } else {
+            shown.push_back(static_cast<char>(byte));
+        }
+    }
+    return shown;
+}
+
 void AppendHeadingLine(std::string& out, ExportFormat format) {
-    if (format != ExportFormat::Csv) return;
+    if (format == ExportFormat::JsonLines) return;
+    if (format == ExportFormat::SpreadsheetCsv) out += kUtf8ByteOrderMark;
     for (const RecordFieldSpec& column : kRecordFields) {
         if (column.field != RecordField::Path) out.push_back(',');
         AppendUtf8(out, column.heading);
@@ -108,10 +213,13 @@ void AppendHeadingLine(std::string& out, ExportFormat format) {
 }
 
 void AppendRecordLine(std::string& out, const DuplicateRecord& record, ExportFormat format) {
-    if (format == ExportFormat::Csv) {
+    if (format != ExportFormat::JsonLines) {
         for (const RecordFieldSpec& column : kRecordFields) {
             if (column.field != RecordField::Path) out.push_back(',');
-            AppendCsvField(out, record.*column.member);
+            if (format == ExportFormat::SpreadsheetCsv)
+                AppendSpreadsheetField(out, record, column.field);
+            else
+                AppendCsvField(out, (record.*column.member).view(), false);
         }
         out += "\r\n";
         return;
@@ -127,28 +235,42 @@ void AppendRecordLine(std::string& out, const DuplicateRecord& record, ExportFor
     out += "}\n";
 }
 
-Text ExportShownRecords(const Text& path, ExportFormat format) {
+ExportOutcome ExportShownRecords(const Text& path, ExportFormat format,
+                                 const ExportProgress& progress) {
+    constexpr std::uint64_t kAskEvery = 2048; // records between two questions
+    // A link stays a link: the file it points at is replaced.
+    const Text target = FileBehindLinks(path);
     Text temporary;
-    const FileHandle file = CreateTemporaryNextTo(path, temporary);
-    if (file == kNoFileHandle) return Problem(path, FileErrorText());
+    const FileHandle file = CreateTemporaryNextTo(target, temporary);
+    if (file == kNoFileHandle) return {Problem(path, FileErrorText())};
 
     const auto write = [file](std::string_view bytes) {
         return WriteToFile(file, bytes.data(), bytes.size());
     };
-    bool done = format != ExportFormat::Csv || write(kUtf8ByteOrderMark);
-    done = done && WriteRecords(
-                       format,
-                       [](auto print) {
-                           for (const std::uint32_t index : AllRecords.order)
-                               if (AllRecords.shown[index]) print(RecordAt(AllRecords, index));
-                       },
-                       write);
-    done = FinishWriting(file) && done;
-    done = done && ReplaceFile(temporary, path);
-    if (done) return Text();
+    const std::uint64_t total = static_cast<std::uint64_t>(AllRecords.shownCount);
+    bool cancelled = false;
+    bool done = WriteRecords(
+        format,
+        [&](auto print) {
+            std::uint64_t written = 0;
+            for (const std::uint32_t index : AllRecords.order) {
+                if (!AllRecords.shown[index]) continue;
+                if (progress && written % kAskEvery == 0 && !progress(written, total)) {
+                    cancelled = true;
+                    return;
+                }
+                print(RecordAt(AllRecords, index));
+                ++written;
+            }
+        },
+        write);
+    done = FinishWriting(file) && done && !cancelled;
+    done = done && ReplaceFile(temporary, target);
+    if (done) return {};
     const Text reason = FileErrorText();
     RemoveFile(temporary);
-    return Problem(path, reason);
+    if (cancelled) return {Text(), true};
+    return {Problem(path, reason)};
 }
 
 } // namespace qk

@@ -1,33 +1,54 @@
-// The two formats a record list is written in, by quellkamp-list and by the
+// The formats a record list is written in, by quellkamp-list and by the
 // viewer's export: JSON Lines (one object per record, keys path, name, size,
-// date, time, user) and CSV (a heading line, then one line per record, CR LF
-// line ends, fields quoted only when they hold a comma, a quotation mark or a
-// line end).
+// date, time, user), CSV of the stored texts (a heading line, then one line
+// per record, CR LF line ends, fields quoted only when they hold a comma, a
+// quotation mark or a line end), and the spreadsheet CSV the viewer exports
+// (the same layout after a byte-order mark, with the size as a plain
+// integer, the date as year-month-day, the file's own name, and every cell a
+// spreadsheet would take for a formula made plain text).
 #pragma once
 
 #include "core/DuplicateRecord.h"
 #include "text/Text.h"
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace qk {
 
-enum class ExportFormat { JsonLines, Csv };
+enum class ExportFormat { JsonLines, Csv, SpreadsheetCsv };
 
-// The UTF-8 byte-order mark the viewer puts before its CSV files, so that
-// spreadsheet programs read the umlauts right.
+// The UTF-8 byte-order mark before the spreadsheet CSV, so that spreadsheet
+// programs read the umlauts right.
 inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
-// Appends the heading line of the format (nothing for JSON Lines).
+// The file's own name: the logged name without the one character that
+// followed its document extension (a blank, as a rule).
+std::u16string_view FileNameOf(std::u16string_view name);
+// The size without its blanks and "." groups: 1263616 for "    1.263.616".
+std::u16string SizeAsInteger(std::u16string_view size);
+// A date year.month.day of a four-digit year, a month and a day in range as
+// year-month-day (2018-09-16); any other date as it stands.
+std::u16string DateAsIso(std::u16string_view date);
+
+// Appends the heading line of the format (nothing for JSON Lines; the
+// byte-order mark first for the spreadsheet CSV).
 void AppendHeadingLine(std::string& out, ExportFormat format);
 // Appends the line of one record.
 void AppendRecordLine(std::string& out, const DuplicateRecord& record, ExportFormat format);
 
+// `utf8` made safe to show on a terminal, so that no text from a log can
+// drive it: every control character but tab, line feed and the CR of a CR LF
+// becomes a visible stand-in (U+2400 and on for C0, U+2421 for DEL, U+FFFD
+// for the C1 controls U+0080 to U+009F); all else stays as it is.
+std::string ForTerminal(std::string_view utf8);
+
 // Writes the heading line and the line of every record that `each` hands
 // to its callback (each(print) calls print(record) in order) through
-// `write(std::string_view)` in chunks of some 64 KiB. Returns false as soon
-// as `write` does.
+// `write(std::string_view)` in chunks of some 64 KiB, each ending with a
+// whole line. Returns false as soon as `write` does.
 template <typename Each, typename Write>
 bool WriteRecords(ExportFormat format, Each each, Write write) {
     constexpr std::size_t kChunk = 1 << 16;
@@ -46,12 +67,24 @@ bool WriteRecords(ExportFormat format, Each each, Write write) {
     return written && (out.empty() || write(std::string_view(out)));
 }
 
+// Asked now and then while an export writes, with the records written and
+// the records to write; false stops the export.
+using ExportProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
+
+// What an export came to: the empty problem on success; `cancelled` when the
+// progress said stop (nothing is reported then).
+struct ExportOutcome {
+    Text problem;
+    bool cancelled = false;
+};
+
 // The viewer's export: writes the records the upper list shows (those of
-// AllRecords that the find lets through, in the list's order) to `path`,
-// CSV with a byte-order mark. The file is written under a temporary name in
-// the same folder and renamed to `path` only when complete, so a failure
-// leaves an earlier file under `path` as it was. Returns the empty text on
-// success, otherwise one line that says what went wrong.
-Text ExportShownRecords(const Text& path, ExportFormat format);
+// AllRecords that the find lets through, in the list's order) to `path`.
+// The file is written under a temporary name in the same folder and renamed
+// to `path` only when complete, so a failure or a cancel removes the
+// temporary file and leaves an earlier file under `path` as it was. The
+// problem is one line that says what went wrong.
+ExportOutcome ExportShownRecords(const Text& path, ExportFormat format,
+                                 const ExportProgress& progress = nullptr);
 
 } // namespace qk

@@ -13,7 +13,7 @@
 namespace qk {
 namespace {
 
-constexpr std::array<std::u16string_view, 4> kExtensions = {u".par", u".psm", u".dft", u".asm"};
+constexpr const auto& kExtensions = kDocumentExtensions;
 // The four units of each extension as one 64-bit value, as they lie in memory.
 constexpr std::uint64_t PackUnits(std::u16string_view units) {
     std::uint64_t packed = 0;
@@ -213,6 +213,21 @@ bool SplitLogLine(std::u16string_view line, LogLineParts& parts) {
     parts.time = time;
     parts.user = user;
     return true;
+}
+
+bool IsLogRecordLine(std::string_view line) {
+    // A "\\" or "/" before the first "|" makes the directory part.
+    const std::string_view head = line.substr(0, line.find('|'));
+    if (head.find('\\') == head.npos && head.find('/') == head.npos) return false;
+    for (std::size_t dot = line.find('.'); dot != line.npos && dot + 4 <= line.size();
+         dot = line.find('.', dot + 1)) {
+        for (const std::u16string_view extension : kExtensions) {
+            if (std::equal(extension.begin(), extension.end(), line.begin() + dot,
+                           [](char16_t unit, char byte) { return unit == char16_t(byte); }))
+                return true;
+        }
+    }
+    return false;
 }
 
 void AppendDate(std::u16string& out, const LogLineParts& parts) {

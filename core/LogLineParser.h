@@ -12,6 +12,7 @@
 
 #include "core/DuplicateRecord.h"
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -37,6 +38,10 @@ struct LogLineParts {
     std::u16string_view SizeView() const { return {size, sizeLength}; }
 };
 
+// The extensions of the document files a log names.
+constexpr std::array<std::u16string_view, 4> kDocumentExtensions = {u".par", u".psm", u".dft",
+                                                                    u".asm"};
+
 // The width to which sizes are right-aligned.
 constexpr std::size_t kSizeWidth = 13;
 
@@ -44,6 +49,11 @@ constexpr std::size_t kSizeWidth = 13;
 // line is not a log record (no extension, or no "\" or "/" before the first
 // "|"). Linear in the length of the line.
 bool SplitLogLine(std::u16string_view line, LogLineParts& parts);
+
+// Whether a line is a log record, decided on its UTF-8 bytes as
+// SplitLogLine decides on its units: every unit that decides is ASCII,
+// which decoding leaves as it is.
+bool IsLogRecordLine(std::string_view line);
 
 // The record of one log line, or nothing when the line is not a log record.
 std::optional<DuplicateRecord> ParseLogLine(std::u16string_view line);

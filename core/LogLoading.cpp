@@ -13,21 +13,14 @@ bool ReadDuplicateLog(const Text& path) {
 LoadResult ReadDuplicateLog(const Text& path, const LoadProgress& progress) {
     CreateDuplicateLists();
     BlockLoadOptions options;
-    bool cancelled = false;
-    if (progress) {
-        options.progress = [&](std::uint64_t read, std::uint64_t size) {
-            cancelled = cancelled || !progress(read, size);
-            return !cancelled;
-        };
-    }
-    if (!LoadLogTable(path, AllRecords, options)) return LoadResult::CannotOpen;
-    if (!cancelled) return LoadResult::Loaded;
-    CreateDuplicateLists();
-    return LoadResult::Cancelled;
+    options.progress = progress;
+    const LoadResult result = LoadLogTable(path, AllRecords, options);
+    if (result != LoadResult::Loaded) CreateDuplicateLists();
+    return result;
 }
 
-bool CountDuplicateLog(const Text& path, std::u16string_view findText, std::int64_t& listed,
-                       std::int64_t& total) {
+LoadResult CountDuplicateLog(const Text& path, std::u16string_view findText, std::int64_t& listed,
+                             std::int64_t& total) {
     return CountLogRecords(path, findText, listed, total);
 }
 

@@ -1,6 +1,7 @@
 // Reading a duplicate log into AllRecords.
 #pragma once
 
+#include "core/BlockLoading.h"
 #include "text/Text.h"
 
 #include <cstdint>
@@ -12,21 +13,21 @@ namespace qk {
 // Empties AllRecords and NameMatches, then reads the file at `path` (in
 // blocks, on two threads) and keeps a record for every line that names a
 // document file, in file order. Returns false when the file could not be
-// opened; both are empty then.
+// opened or not held whole; both are empty then.
 bool ReadDuplicateLog(const Text& path);
 
 // Told now and then while a log loads: the bytes read so far and the file's
 // size. Returning false cancels the loading.
 using LoadProgress = std::function<bool(std::uint64_t read, std::uint64_t size)>;
-enum class LoadResult { Loaded, CannotOpen, Cancelled };
 // ReadDuplicateLog that tells `progress` how far it has come, every few
-// thousand lines. A cancelled load leaves both lists empty.
+// thousand lines. A load that is cancelled or runs out of memory leaves both
+// lists empty.
 LoadResult ReadDuplicateLog(const Text& path, const LoadProgress& progress);
 
 // Counts the records of the log at `path` without keeping them: `total` as
 // loading would give, `listed` those a find for `findText` would list (all
-// of them for an empty find text). False when the file could not be opened.
-bool CountDuplicateLog(const Text& path, std::u16string_view findText, std::int64_t& listed,
-                       std::int64_t& total);
+// of them for an empty find text).
+LoadResult CountDuplicateLog(const Text& path, std::u16string_view findText, std::int64_t& listed,
+                             std::int64_t& total);
 
 } // namespace qk

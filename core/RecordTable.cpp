@@ -15,23 +15,6 @@ namespace {
 
 constexpr std::size_t kFirstSlots = 1 << 10;
 
-std::uint64_t HashUnits(std::u16string_view units) {
-    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
-    std::uint64_t hash = units.size() * kMultiplier;
-    std::size_t i = 0;
-    for (; i + 4 <= units.size(); i += 4) {
-        std::uint64_t chunk;
-        std::memcpy(&chunk, units.data() + i, sizeof chunk);
-        hash = (hash ^ chunk) * kMultiplier;
-        hash ^= hash >> 29;
-    }
-    for (; i < units.size(); ++i) {
-        hash = (hash ^ units[i]) * kMultiplier;
-        hash ^= hash >> 29;
-    }
-    return hash ^ (hash >> 32);
-}
-
 bool IsShared(RecordField field) {
     return field != RecordField::Name && field != RecordField::Size;
 }
@@ -183,6 +166,12 @@ std::vector<std::uint32_t> ComputeRanks(const RecordTable& table, RecordField fi
     return ranks;
 }
 
+} // namespace
+
+namespace {
+std::uint64_t HashUnits(std::u16string_view units) {
+    return HashBytes(units.data(), units.size() * sizeof(char16_t));
+}
 } // namespace
 
 void RecordSegment::Append(std::u16string_view name, std::u16string_view size) {

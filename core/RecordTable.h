@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -53,6 +54,28 @@ struct RecordSegment {
         return {units.data() + from, ends[k] - from};
     }
 };
+
+// The hash of `size` bytes at `data`, by which texts are looked up.
+inline std::uint64_t HashBytes(const void* data, std::size_t size) {
+    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    std::uint64_t hash = size * kMultiplier;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t chunk;
+        std::memcpy(&chunk, bytes + i, sizeof chunk);
+        hash = (hash ^ chunk) * kMultiplier;
+        hash ^= hash >> 29;
+    }
+    if (i < size) {
+        std::uint64_t chunk = 0;
+        for (std::size_t k = 0; i + k < size; ++k)
+            chunk |= std::uint64_t{bytes[i + k]} << (8 * k);
+        hash = (hash ^ chunk) * kMultiplier;
+        hash ^= hash >> 29;
+    }
+    return hash ^ (hash >> 32);
+}
 
 // The distinct texts of one shared column, each made once, by id.
 class SharedTexts {

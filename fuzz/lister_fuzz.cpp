@@ -2,17 +2,25 @@
 // loaded with ReadDuplicateLog, and then a few of the viewer's commands run on
 // it: sorts, finds and name-match lookups.
 //
-// Input layout: the first byte n (taken modulo 9) is the number of commands,
-// the next n bytes choose them, and the rest is the log. A command byte b:
-//   b % 3 == 0: sort by field (b / 3) % 6;
-//   b % 3 == 1: find a text taken from a record chosen by b (or one that
-//               occurs nowhere, or the empty text);
-//   b % 3 == 2: collect the name matches of a record chosen by b (or of a name
-//               that occurs nowhere).
+// Input layout (missing header bytes count as 0):
+//   byte 0     n = byte % 9, the number of commands;
+//   bytes 1-2  the block size of the second load, little-endian v: by v % 4
+//              a few bytes (lines cut across blocks), about a line, a few
+//              kilobytes (several lines a block, several blocks a log) or the
+//              default (one block);
+//   byte 3     how often the log is written one after the other (1 to 32), so
+//              that short inputs give logs of many blocks;
+//   n bytes    the commands; a command byte b:
+//     b % 3 == 0: sort by field (b / 3) % 6;
+//     b % 3 == 1: find a text taken from a record chosen by b (or one that
+//                 occurs nowhere, or the empty text);
+//     b % 3 == 2: collect the name matches of a record chosen by b (or of a
+//                 name that occurs nowhere);
+//   the rest   the log.
 //
 // Checks: the records loaded (on two threads, in blocks) are the reader's
-// lines run through ParseLogLine, in file order, also when the blocks are a
-// few bytes small; counting without keeping records agrees; the count shown
+// lines run through ParseLogLine, in file order, whatever the block size;
+// counting without keeping records agrees; the count shown
 // never exceeds the total and is exactly the records with a field containing
 // the find text, also when the find only narrows the last one; a sort by
 // ranks gives the order of the record list's merge sort, keeps every record,
@@ -49,6 +57,25 @@ namespace qk {
 namespace {
 
 constexpr std::size_t kCommandChoices = 9;
+constexpr std::size_t kHeaderBytes = 4;
+constexpr std::size_t kMaxCopies = 32;
+// Larger logs only slow the runs down without reaching new code.
+constexpr std::size_t kMaxLogBytes = std::size_t{64} << 10;
+
+// The fuzzed block size: each range takes other paths through the loader.
+std::size_t BlockBytes(std::uint16_t v) {
+    const std::size_t r = v / 4;
+    switch (v % 4) {
+    case 0:
+        return 1 + r % 64;
+    case 1:
+        return 64 + r % 192;
+    case 2:
+        return 256 + r % 8192;
+    default:
+        return BlockLoadOptions{}.blockBytes;
+    }
+}
 
 fuzz::ScratchFile& Scratch() {
     static fuzz::ScratchFile file("lister");
@@ -101,7 +128,8 @@ void CheckLoaded(std::size_t blockBytes) {
                        "\nparsed: " + Show(expected[i]));
 
     RecordTable small;
-    QK_REQUIRE(LoadLogTable(Text::FromUtf8(Scratch().path), small, {blockBytes, 2, false}),
+    QK_REQUIRE(LoadLogTable(Text::FromUtf8(Scratch().path), small, {blockBytes, 2, false}) ==
+                   LoadResult::Loaded,
                "the log could not be opened in blocks");
     QK_REQUIRE(TableCount(small) == expected.size(),
                std::to_string(TableCount(small)) + " records loaded in blocks of " +
@@ -166,12 +194,12 @@ void CheckFind(std::u16string_view findText) {
                                      "\": " + std::to_string(shown) + " reported, " +
                                      std::to_string(counted) + " marked");
     std::int64_t countedListed = -1, countedTotal = -1;
-    QK_REQUIRE(
-        CountDuplicateLog(Text::FromUtf8(Scratch().path), findText, countedListed, countedTotal) &&
-            countedListed == shown && countedTotal == total,
-        "counting for \"" + fuzz::Escaped(findText) + "\": " + std::to_string(countedListed) + "/" +
-            std::to_string(countedTotal) + ", loading and finding: " + std::to_string(shown) + "/" +
-            std::to_string(total));
+    QK_REQUIRE(CountDuplicateLog(Text::FromUtf8(Scratch().path), findText, countedListed,
+                                 countedTotal) == LoadResult::Loaded &&
+                   countedListed == shown && countedTotal == total,
+               "counting for \"" + fuzz::Escaped(findText) +
+                   "\": " + std::to_string(countedListed) + "/" + std::to_string(countedTotal) +
+                   ", loading and finding: " + std::to_string(shown) + "/" + std::to_string(total));
     const std::string label = std::to_string(shown) + "/" + std::to_string(total);
     QK_REQUIRE(CountLabelText(shown, total) == Text::FromUtf8(label), "count label for " + label);
 }
@@ -240,14 +268,24 @@ void RunCommand(std::uint8_t command) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace qk;
-    const std::size_t commands =
-        size == 0 ? 0 : std::min<std::size_t>(data[0] % kCommandChoices, size - 1);
-    const std::size_t logStart = size == 0 ? 0 : 1 + commands;
-    Scratch().Write(data + logStart, size - logStart);
+    std::array<std::uint8_t, kHeaderBytes> header{};
+    std::copy_n(data, std::min(size, kHeaderBytes), header.begin());
+    const std::size_t rest = size - std::min(size, kHeaderBytes);
+    const std::size_t commands = std::min<std::size_t>(header[0] % kCommandChoices, rest);
+    const std::uint8_t* command = data + std::min(size, kHeaderBytes);
+    const std::uint8_t* log = command + commands;
+    const std::size_t logBytes = rest - commands;
+
+    const std::size_t copies =
+        std::min(1 + header[3] % kMaxCopies, kMaxLogBytes / std::max<std::size_t>(logBytes, 1));
+    std::string logs;
+    for (std::size_t i = 0; i < std::max<std::size_t>(copies, 1); ++i)
+        logs.append(reinterpret_cast<const char*>(log), logBytes);
+    Scratch().Write(reinterpret_cast<const std::uint8_t*>(logs.data()), logs.size());
 
     QK_REQUIRE(ReadDuplicateLog(Text::FromUtf8(Scratch().path)), "the log could not be opened");
-    CheckLoaded(1 + (size == 0 ? 0 : data[0] / kCommandChoices) % 64);
+    CheckLoaded(BlockBytes(static_cast<std::uint16_t>(header[1] | header[2] << 8)));
     for (std::size_t i = 0; i < commands; ++i)
-        RunCommand(data[1 + i]);
+        RunCommand(command[i]);
     return 0;
 }

@@ -9,6 +9,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace qk {
 
@@ -18,7 +20,8 @@ inline constexpr FileHandle kNoFileHandle = -1;
 
 // Opens an existing regular (disk) file for reading, shared with nobody: a
 // second open of the same file fails while this one is open. Never blocks (a
-// FIFO, device or directory is refused). kNoFileHandle on failure.
+// FIFO, device or directory is refused). kNoFileHandle on failure, with the
+// reason left for LastFileError and FileErrorText.
 FileHandle OpenFileForReading(const Text& path);
 // Reads up to `count` bytes at the current position; interrupted reads are
 // retried. The number of bytes read: 0 at the end of the file and on failure.
@@ -30,20 +33,54 @@ void CloseFile(FileHandle file);
 // False when the system cannot tell.
 bool FileProgress(FileHandle file, std::uint64_t& position, std::uint64_t& size);
 
+// A path the system gave as bytes (a command line argument) as a text that
+// names the same file. On POSIX, bytes that are not UTF-8 are kept as the
+// lone surrogates U+DC80 to U+DCFF, which every call here turns back into
+// the very same bytes; on Windows the bytes are UTF-8 whose encoded lone
+// surrogates stand for themselves (see SystemArgumentBytes).
+Text PathFromSystem(std::string_view bytes);
+// A Windows argument in the bytes PathFromSystem takes: UTF-8, with a lone
+// surrogate encoded like any other unit, so that no name is lost.
+std::string SystemArgumentBytes(std::u16string_view units);
+
+// The bytes under which the system knows `path` (UTF-8 on Windows); false
+// for a text no path can be.
+bool PathBytes(const Text& path, std::string& bytes);
+
+// The path on disk that `shown`, an absolute path as a decoder showed it,
+// stands for: where a name is not there as it stands because bytes that
+// were no UTF-8 show in it as U+FFFD or "?", the one name of its folder
+// that shows alike. `shown` itself when it is there, or when no name or
+// more than one fits. Windows names are UTF-16 and are taken as they stand.
+Text PathOnDisk(const Text& shown);
+
 // Whether `path` names a folder that exists.
 bool FolderExists(const Text& path);
+// The folder a file manager may be asked to show for `path`, a folder named
+// in a log: the path itself when it is an absolute local path of a folder
+// that exists (on POSIX found by PathOnDisk where the log's bytes were no
+// UTF-8, and then that folder's real name); on Windows also a network path (\\server\share\...) as
+// it stands, without asking the server, which is reached only when the user chooses to go there.
+// The empty text for everything else: relative paths, URLs, names that look like options, "~/",
+// device names, missing folders.
+Text FolderToOpen(const Text& path);
 
 // Writing. Each call that fails leaves a description for FileErrorText.
 
 // Creates a new file for writing; fails when anything exists under `path`.
-// The new file gets the permissions an ordinary new file gets.
+// Only its owner may read it until ReplaceFile gives it its permissions.
 FileHandle CreateFileForWriting(const Text& path);
 // Writes all `count` bytes; false when they could not all be written.
 bool WriteToFile(FileHandle file, const void* source, std::size_t count);
 // Brings the written bytes to the disk and closes the file; false when
 // either failed (the file is closed all the same).
 bool FinishWriting(FileHandle file);
-// Renames `from` to `to`, replacing a file `to` in one step.
+// The file that writing to `path` must replace: the file a symbolic link
+// points at (through any chain of links, whether it exists or not), else
+// `path` itself. A new file made beside it can take its place.
+Text FileBehindLinks(const Text& path);
+// Renames `from` to `to`, replacing a file `to` in one step. `from` gets the
+// permissions of the file it replaces, or those of an ordinary new file.
 bool ReplaceFile(const Text& from, const Text& to);
 // Removes the file; false when it could not be removed.
 bool RemoveFile(const Text& path);
@@ -51,5 +88,26 @@ bool RemoveFile(const Text& path);
 Text FileErrorText();
 // Whether the last failed call above failed because the name was in use.
 bool FileErrorIsNameInUse();
+
+// Why the last failed open or writing call failed, as far as the caller
+// tells these apart; Other is described by FileErrorText alone.
+// FolderTakesNoFile: a new file could not be made for lack of permission in
+// its folder, which replacing a file (even a writable one) needs.
+enum class FileError {
+    Other,
+    NotFound,
+    NoPermission,
+    IsFolder,
+    NotRegularFile,
+    InUse,
+    FolderTakesNoFile
+};
+inline constexpr const char16_t* kFolderTakesNoFileText =
+    u"Permission denied in the folder: the file is replaced through a new file beside it";
+FileError LastFileError();
+
+// Whether standard output (or, with `error`, standard error) is a terminal
+// or console, where text is shown to a person rather than kept.
+bool StandardStreamIsTerminal(bool error);
 
 } // namespace qk

@@ -1,6 +1,7 @@
 // The file layer over POSIX descriptors. Every call that can be interrupted
 // by a signal is tried again.
 #include "text/FileLayer.h"
+#include "text/Utf8.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <exception>
 #include <string>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -28,23 +30,77 @@ int Descriptor(FileHandle file) {
     return static_cast<int>(file);
 }
 
-// The error of the last failed writing call.
+// The error of the last failed call, and what the program makes of it.
 thread_local int lastError = 0;
+thread_local FileError lastKind = FileError::Other;
 
-bool Failed() {
+bool Failed(FileError kind = FileError::Other) {
     lastError = errno;
+    lastKind = kind;
+    if (kind == FileError::Other) {
+        if (lastError == ENOENT || lastError == ENOTDIR)
+            lastKind = FileError::NotFound;
+        else if (lastError == EACCES || lastError == EPERM)
+            lastKind = FileError::NoPermission;
+        else if (lastError == EISDIR)
+            lastKind = FileError::IsFolder;
+    }
     return false;
+}
+
+// A unit that stands for a byte that was no UTF-8 (see PathFromSystem).
+constexpr char16_t kFirstEscapedByte = 0xDC80;
+constexpr char16_t kLastEscapedByte = 0xDCFF;
+
+void AppendCodePoint(std::string& bytes, char32_t cp) {
+    if (cp < 0x80) {
+        bytes.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        bytes.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        bytes.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        bytes.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        bytes.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        bytes.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        bytes.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// The bytes of a path text: UTF-8, with each escaped byte as itself. False
+// for a lone surrogate that stands for no byte.
+bool EncodePath(std::u16string_view units, std::string& bytes) {
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const char16_t unit = units[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] <= 0xDFFF) {
+            AppendCodePoint(bytes, 0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+            ++i;
+        } else if (unit >= kFirstEscapedByte && unit <= kLastEscapedByte) {
+            bytes.push_back(static_cast<char>(unit - 0xDC00));
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            return false;
+        } else {
+            AppendCodePoint(bytes, unit);
+        }
+    }
+    return true;
 }
 
 // The path as the system takes it; false for a path no file can have.
 bool NativePath(const Text& path, std::string& bytes) {
+    bytes.clear();
+    bool encoded = false;
     try {
-        bytes = path.ToUtf8();
+        encoded = EncodePath(path.view(), bytes);
     } catch (const std::exception&) {
         errno = ENOMEM;
         return false;
     }
-    if (bytes.empty() || bytes.find('\0') != std::string::npos) {
+    if (!encoded || bytes.empty() || bytes.find('\0') != std::string::npos) {
         errno = ENOENT;
         return false;
     }
@@ -53,31 +109,80 @@ bool NativePath(const Text& path, std::string& bytes) {
 
 } // namespace
 
+Text PathFromSystem(std::string_view bytes) {
+    std::u16string units;
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (std::size_t i = 0; i < bytes.size();) {
+        const Utf8Decoded decoded = DecodeUtf8(s + i, bytes.size() - i);
+        // The decoder's stand-ins for bytes it could not read, told apart
+        // from a U+FFFD or "?" that is really there.
+        const bool replaced =
+            s[i] >= 0x80 && (decoded.codePoint == kInvalidUtf8Byte ||
+                             (decoded.codePoint == kReplacementCharacter &&
+                              bytes.compare(i, decoded.length, "\xEF\xBF\xBD") != 0));
+        if (replaced) {
+            units.push_back(static_cast<char16_t>(0xDC00 + s[i]));
+            ++i;
+        } else {
+            AppendUtf16(decoded.codePoint, [&](char16_t unit) { units.push_back(unit); });
+            i += decoded.length;
+        }
+    }
+    return Text(std::u16string_view(units));
+}
+
+std::string SystemArgumentBytes(std::u16string_view units) {
+    std::string bytes;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        char32_t cp = units[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] <= 0xDFFF)
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (units[++i] - 0xDC00);
+        AppendCodePoint(bytes, cp);
+    }
+    return bytes;
+}
+
+namespace {
+
+FileHandle RefusedOpen(int handle, FileError kind) {
+    const int error = errno;
+    ::close(handle);
+    errno = error;
+    Failed(kind);
+    return kNoFileHandle;
+}
+
+} // namespace
+
 FileHandle OpenFileForReading(const Text& path) {
     std::string bytes;
-    if (!NativePath(path, bytes)) return kNoFileHandle;
+    if (!NativePath(path, bytes)) {
+        Failed();
+        return kNoFileHandle;
+    }
 
     // Non-blocking, so that a FIFO or device never holds the open up; such
     // files are refused after fstat, and reads block again.
     const int handle = RetryInterrupted(
         [&] { return ::open(bytes.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY); });
-    if (handle < 0) return kNoFileHandle;
-    struct stat status;
-    const int flags = ::fcntl(handle, F_GETFL);
-    if (::fstat(handle, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0 ||
-        ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        ::close(handle);
+    if (handle < 0) {
+        Failed();
         return kNoFileHandle;
     }
+    struct stat status;
+    if (::fstat(handle, &status) != 0) return RefusedOpen(handle, FileError::Other);
+    if (S_ISDIR(status.st_mode)) return RefusedOpen(handle, FileError::IsFolder);
+    if (!S_ISREG(status.st_mode)) return RefusedOpen(handle, FileError::NotRegularFile);
+    const int flags = ::fcntl(handle, F_GETFL);
+    if (flags < 0 || ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return RefusedOpen(handle, FileError::Other);
     // POSIX has no share modes; an exclusive advisory lock is the nearest
     // thing: a second open of the same file by this reader (in this process
     // or another) fails while the first is open. A file system that cannot
     // lock at all does not stop the open.
     const int locked = RetryInterrupted([&] { return ::flock(handle, LOCK_EX | LOCK_NB); });
-    if (locked != 0 && errno == EWOULDBLOCK) {
-        ::close(handle);
-        return kNoFileHandle;
-    }
+    if (locked != 0 && errno == EWOULDBLOCK) return RefusedOpen(handle, FileError::InUse);
     return handle;
 }
 
@@ -111,19 +216,96 @@ bool FolderExists(const Text& path) {
            S_ISDIR(status.st_mode);
 }
 
+bool PathBytes(const Text& path, std::string& bytes) {
+    return NativePath(path, bytes);
+}
+
+namespace {
+
+// A name as a decoder showed it, with each run of stand-ins for bytes it
+// could not read (U+FFFD, "?") made one U+FFFD.
+std::u16string Shown(std::u16string_view name) {
+    std::u16string shown;
+    for (const char16_t unit : name) {
+        const bool standIn = unit == kReplacementCharacter || unit == kInvalidUtf8Byte;
+        if (standIn && !shown.empty() && shown.back() == kReplacementCharacter) continue;
+        shown.push_back(standIn ? kReplacementCharacter : unit);
+    }
+    return shown;
+}
+
+// The one entry of `folder` that shows as `name`; false when none or more.
+bool FindShownEntry(const std::string& folder, std::u16string_view name, std::string& entry) {
+    DIR* listing = ::opendir(folder.empty() ? "/" : folder.c_str());
+    if (!listing) return false;
+    const std::u16string wanted = Shown(name);
+    int found = 0;
+    while (const dirent* item = ::readdir(listing)) {
+        if (Shown(Text::FromUtf8(item->d_name).view()) != wanted) continue;
+        if (++found == 1) entry = item->d_name;
+    }
+    ::closedir(listing);
+    return found == 1;
+}
+
+} // namespace
+
+Text PathOnDisk(const Text& shown) {
+    std::string bytes;
+    struct stat status;
+    if (!NativePath(shown, bytes) || bytes[0] != '/' || ::lstat(bytes.c_str(), &status) == 0)
+        return shown;
+    const std::u16string_view units = shown.view();
+    if (units.find_first_of(u"\uFFFD?") == std::u16string_view::npos) return shown;
+    // Name by name from the root: a name that is not there as it stands is
+    // looked up among the names of its folder as they show.
+    std::string resolved;
+    for (std::size_t start = 1; start <= units.size();) {
+        std::size_t end = units.find(u'/', start);
+        if (end == std::u16string_view::npos) end = units.size();
+        const std::u16string_view name = units.substr(start, end - start);
+        std::string nameBytes, entry;
+        if (!name.empty()) {
+            if (!NativePath(Text(name), nameBytes)) return shown;
+            const std::string direct = resolved + "/" + nameBytes;
+            if (::lstat(direct.c_str(), &status) == 0)
+                resolved = direct;
+            else if (FindShownEntry(resolved, name, entry))
+                resolved += "/" + entry;
+            else
+                return shown;
+        }
+        if (end < units.size() && (end + 1 == units.size())) resolved += "/";
+        start = end + 1;
+    }
+    return PathFromSystem(resolved);
+}
+
+Text FolderToOpen(const Text& path) {
+    // Only an absolute path: anything else would be read against the
+    // viewer's working folder, or taken as a URL or an option.
+    if (path.empty() || path[0] != u'/') return Text();
+    // A name in a log that was no UTF-8 shows as U+FFFD or "?".
+    const Text folder = PathOnDisk(path);
+    return FolderExists(folder) ? folder : Text();
+}
+
 FileHandle CreateFileForWriting(const Text& path) {
     std::string bytes;
     if (!NativePath(path, bytes)) {
         Failed();
         return kNoFileHandle;
     }
-    constexpr mode_t kOrdinaryFile = 0666; // less the process's umask
+    constexpr mode_t kOwnerOnly = 0600;
     const int handle = RetryInterrupted([&] {
         return ::open(bytes.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
-                      kOrdinaryFile);
+                      kOwnerOnly);
     });
     if (handle < 0) {
         Failed();
+        // Writing replaces a file through a new one beside it: a folder that
+        // takes no new file is worth saying so, the file itself may be writable.
+        if (lastError == EACCES) lastKind = FileError::FolderTakesNoFile;
         return kNoFileHandle;
     }
     return handle;
@@ -151,9 +333,52 @@ bool FinishWriting(FileHandle file) {
     return done;
 }
 
+Text FileBehindLinks(const Text& path) {
+    std::string bytes;
+    if (!NativePath(path, bytes)) return path;
+    constexpr int kMostLinks = 40; // as many as the system follows
+    for (int link = 0; link < kMostLinks; ++link) {
+        struct stat status;
+        if (::lstat(bytes.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) break;
+        std::string target(static_cast<std::size_t>(status.st_size) + 256, '\0');
+        const ssize_t length = ::readlink(bytes.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) break;
+        target.resize(static_cast<std::size_t>(length));
+        if (target[0] != '/') {
+            const std::size_t slash = bytes.rfind('/');
+            target.insert(0,
+                          slash == std::string::npos ? std::string() : bytes.substr(0, slash + 1));
+        }
+        bytes = target;
+    }
+    return PathFromSystem(bytes);
+}
+
+namespace {
+
+// The permissions of an ordinary new file: all that the umask allows. The
+// umask can only be read by setting it; files are made on one thread only.
+mode_t OrdinaryFileMode() {
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
+
 bool ReplaceFile(const Text& from, const Text& to) {
     std::string source, target;
     if (!NativePath(from, source) || !NativePath(to, target)) return Failed();
+    struct stat old;
+    mode_t mode = OrdinaryFileMode();
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        mode = old.st_mode & 0777;
+        // The owner and group stay where the system allows it (the group
+        // of a shared file, mostly); the permission bits always.
+        if (::chown(source.c_str(), old.st_uid, old.st_gid) != 0)
+            (void)!::chown(source.c_str(), static_cast<uid_t>(-1), old.st_gid);
+    }
+    if (::chmod(source.c_str(), mode) != 0) return Failed();
     return std::rename(source.c_str(), target.c_str()) == 0 || Failed();
 }
 
@@ -164,11 +389,28 @@ bool RemoveFile(const Text& path) {
 }
 
 Text FileErrorText() {
-    return Text::FromUtf8(std::strerror(lastError));
+    switch (lastKind) {
+    case FileError::NotRegularFile:
+        return u"not a regular file";
+    case FileError::InUse:
+        return u"in use by another program";
+    case FileError::FolderTakesNoFile:
+        return kFolderTakesNoFileText;
+    default:
+        return Text::FromUtf8(std::strerror(lastError));
+    }
 }
 
 bool FileErrorIsNameInUse() {
-    return lastError == EEXIST;
+    return lastError == EEXIST && lastKind == FileError::Other;
+}
+
+FileError LastFileError() {
+    return lastKind;
+}
+
+bool StandardStreamIsTerminal(bool error) {
+    return ::isatty(error ? STDERR_FILENO : STDOUT_FILENO) == 1;
 }
 
 } // namespace qk

@@ -6,12 +6,12 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include "text/FileLayer.h"
+#include "text/Utf8.h"
 
 #include <windows.h>
 // <windows.h> names ReplaceFileW so; this file defines the program's own.
 #undef ReplaceFile
 
-#include <atomic>
 #include <string>
 
 namespace qk {
@@ -25,11 +25,31 @@ HANDLE ToHandle(FileHandle file) {
 // ReadFile and WriteFile take a 32-bit count.
 constexpr std::size_t kLargestRead = 1u << 30;
 
-// The error of the last failed writing call.
+// The error of the last failed call, and what the program makes of it.
 thread_local DWORD lastError = ERROR_SUCCESS;
+thread_local FileError lastKind = FileError::Other;
 
-bool Failed() {
+bool Failed(FileError kind = FileError::Other) {
     lastError = GetLastError();
+    lastKind = kind;
+    if (kind != FileError::Other) return false;
+    switch (lastError) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+        lastKind = FileError::NotFound;
+        break;
+    case ERROR_ACCESS_DENIED:
+        lastKind = FileError::NoPermission;
+        break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        lastKind = FileError::InUse;
+        break;
+    default:
+        break;
+    }
     return false;
 }
 
@@ -49,7 +69,59 @@ bool NativePath(const Text& path, std::wstring& name) {
     return true;
 }
 
+bool IsFolder(const std::wstring& name) {
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 } // namespace
+
+// Arguments are UTF-8 in which a lone surrogate is encoded like any other
+// unit (ED A0 80 to ED BF BF), so that every name the system can have
+// comes through.
+Text PathFromSystem(std::string_view bytes) {
+    std::u16string units;
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (std::size_t i = 0; i < bytes.size();) {
+        if (s[i] == 0xED && i + 2 < bytes.size() && s[i + 1] >= 0xA0 && s[i + 1] <= 0xBF &&
+            IsUtf8Continuation(s[i + 2])) {
+            units.push_back(
+                static_cast<char16_t>(0xD000 | ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F)));
+            i += 3;
+            continue;
+        }
+        const Utf8Decoded decoded = DecodeUtf8(s + i, bytes.size() - i);
+        AppendUtf16(decoded.codePoint, [&](char16_t unit) { units.push_back(unit); });
+        i += decoded.length;
+    }
+    return Text(std::u16string_view(units));
+}
+
+std::string SystemArgumentBytes(std::u16string_view units) {
+    std::string bytes;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        char32_t cp = units[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] <= 0xDFFF)
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (units[++i] - 0xDC00);
+        if (cp < 0x80) {
+            bytes.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            bytes.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            bytes.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            bytes.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            bytes.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            bytes.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            bytes.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return bytes;
+}
 
 // Share mode 0: nobody else can open the file while it is open here, and the
 // open fails while anybody else has it open. Only disk files: a pipe,
@@ -57,12 +129,22 @@ bool NativePath(const Text& path, std::wstring& name) {
 // cannot open without FILE_FLAG_BACKUP_SEMANTICS.
 FileHandle OpenFileForReading(const Text& path) {
     std::wstring name;
-    if (!NativePath(path, name)) return kNoFileHandle;
+    if (!NativePath(path, name)) {
+        Failed();
+        return kNoFileHandle;
+    }
     HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return kNoFileHandle;
+    if (handle == INVALID_HANDLE_VALUE) {
+        Failed();
+        // A folder cannot be opened so; the system calls that no access.
+        if (lastError == ERROR_ACCESS_DENIED && IsFolder(name)) lastKind = FileError::IsFolder;
+        return kNoFileHandle;
+    }
     if (GetFileType(handle) != FILE_TYPE_DISK) {
         CloseHandle(handle);
+        SetLastError(ERROR_BAD_FILE_TYPE);
+        Failed(FileError::NotRegularFile);
         return kNoFileHandle;
     }
     const auto file = reinterpret_cast<FileHandle>(handle);
@@ -100,61 +182,65 @@ bool FileProgress(FileHandle file, std::uint64_t& position, std::uint64_t& size)
     return true;
 }
 
+bool PathBytes(const Text& path, std::string& bytes) {
+    std::wstring name;
+    if (!NativePath(path, name)) return false;
+    bytes = SystemArgumentBytes(path.view());
+    return true;
+}
+
+Text PathOnDisk(const Text& shown) {
+    return shown;
+}
+
+bool FolderExists(const Text& path) {
+    std::wstring name;
+    return NativePath(path, name) && IsFolder(name);
+}
+
 namespace {
 
-bool IsFolder(const std::wstring& name) {
-    const DWORD attributes = GetFileAttributesW(name.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+bool IsSeparator(wchar_t unit) {
+    return unit == L'\\' || unit == L'/';
 }
 
-// A network path asks a server, which may take the network's whole timeout
-// (many seconds) to fail: such a path is asked on a thread of its own, and a
-// server that has not answered within this time counts as not there.
-constexpr DWORD kNetworkAnswerMilliseconds = 500;
-
-struct NetworkQuery {
-    std::wstring name;
-    bool folder = false;
-    std::atomic<int> owners{2}; // the asking thread and the waiting one
-};
-
-void ReleaseQuery(NetworkQuery* query) {
-    if (--query->owners == 0) delete query;
+// Whether `name` holds only units a file name may hold (and no ":").
+bool PlainNames(std::wstring_view name) {
+    for (const wchar_t unit : name)
+        if (unit < 32 || std::wstring_view(L"\"*?<>|:").find(unit) != std::wstring_view::npos)
+            return false;
+    return true;
 }
 
-DWORD WINAPI AskNetwork(void* argument) {
-    auto* query = static_cast<NetworkQuery*>(argument);
-    query->folder = IsFolder(query->name);
-    ReleaseQuery(query);
-    return 0;
+// \\server\share\...: both names there, neither "." nor "?" (the system's
+// device and long-path forms).
+bool IsNetworkPath(std::wstring_view name) {
+    if (name.size() < 5 || !IsSeparator(name[0]) || !IsSeparator(name[1])) return false;
+    const std::wstring_view rest = name.substr(2);
+    const std::size_t serverEnd = rest.find_first_of(L"\\/");
+    if (serverEnd == 0 || serverEnd == std::wstring_view::npos) return false;
+    const std::wstring_view server = rest.substr(0, serverEnd);
+    if (server == L"." || server == L"?") return false;
+    const std::wstring_view share = rest.substr(serverEnd + 1);
+    return !share.empty() && !IsSeparator(share[0]) && PlainNames(rest);
+}
+
+// X:\... with a drive letter.
+bool IsLocalAbsolutePath(std::wstring_view name) {
+    const bool drive = name.size() >= 3 && ((name[0] >= L'A' && name[0] <= L'Z') ||
+                                            (name[0] >= L'a' && name[0] <= L'z'));
+    return drive && name[1] == L':' && IsSeparator(name[2]) && PlainNames(name.substr(2));
 }
 
 } // namespace
 
-bool FolderExists(const Text& path) {
+// A network path is never asked here: the server named in a log could be
+// anybody's, and reaching it may hand it the user's credentials.
+Text FolderToOpen(const Text& path) {
     std::wstring name;
-    if (!NativePath(path, name)) return false;
-    const bool network = name.size() > 2 && (name[0] == L'\\' || name[0] == L'/') &&
-                         (name[1] == L'\\' || name[1] == L'/');
-    if (!network) return IsFolder(name);
-    NetworkQuery* query = nullptr;
-    try {
-        query = new NetworkQuery;
-        query->name = name;
-    } catch (...) {
-        delete query;
-        return false;
-    }
-    const HANDLE thread = CreateThread(nullptr, 0, AskNetwork, query, 0, nullptr);
-    if (!thread) {
-        delete query;
-        return IsFolder(name);
-    }
-    const bool answered = WaitForSingleObject(thread, kNetworkAnswerMilliseconds) == WAIT_OBJECT_0;
-    CloseHandle(thread);
-    const bool folder = answered && query->folder;
-    ReleaseQuery(query); // a late answer frees it itself
-    return folder;
+    if (!NativePath(path, name)) return Text();
+    if (IsNetworkPath(name)) return path;
+    return IsLocalAbsolutePath(name) && IsFolder(name) ? path : Text();
 }
 
 // CREATE_NEW fails when anything has the name; nobody else may open the file
@@ -169,6 +255,7 @@ FileHandle CreateFileForWriting(const Text& path) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         Failed();
+        if (lastError == ERROR_ACCESS_DENIED) lastKind = FileError::FolderTakesNoFile;
         return kNoFileHandle;
     }
     return reinterpret_cast<FileHandle>(handle);
@@ -196,12 +283,51 @@ bool FinishWriting(FileHandle file) {
     return done;
 }
 
+// A link is opened through to its file, whose final name the system knows.
+Text FileBehindLinks(const Text& path) {
+    std::wstring name;
+    if (!NativePath(path, name)) return path;
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return path;
+    const HANDLE file =
+        CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return path;
+    std::wstring final(32768, L'\0');
+    const DWORD length = GetFinalPathNameByHandleW(file, final.data(), DWORD(final.size()),
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    CloseHandle(file);
+    if (length == 0 || length >= final.size()) return path;
+    final.resize(length);
+    // \\?\C:\... and \\?\UNC\server\... in their ordinary spelling.
+    if (final.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        final.replace(0, 8, L"\\\\");
+    else if (final.rfind(L"\\\\?\\", 0) == 0)
+        final.erase(0, 4);
+    return Text(std::u16string_view(reinterpret_cast<const char16_t*>(final.data()), final.size()));
+}
+
+// An existing file is replaced by the system's own call, which keeps its
+// access rights; its attributes are given back as well, where that call
+// does not keep them.
 bool ReplaceFile(const Text& from, const Text& to) {
     std::wstring source, target;
     if (!NativePath(from, source) || !NativePath(to, target)) return Failed();
-    return MoveFileExW(source.c_str(), target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
-           Failed();
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return MoveFileExW(source.c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
+               Failed();
+    if (!ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                      nullptr, nullptr))
+        return Failed();
+    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD now = GetFileAttributesW(target.c_str());
+    if (now != INVALID_FILE_ATTRIBUTES && (now & kKept) != (attributes & kKept))
+        SetFileAttributesW(target.c_str(), (now & ~kKept) | (attributes & kKept));
+    return true;
 }
 
 bool RemoveFile(const Text& path) {
@@ -212,6 +338,8 @@ bool RemoveFile(const Text& path) {
 
 // The system's own one-line description, without the line end it carries.
 Text FileErrorText() {
+    if (lastKind == FileError::NotRegularFile) return u"not a regular file";
+    if (lastKind == FileError::FolderTakesNoFile) return kFolderTakesNoFileText;
     wchar_t* message = nullptr;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -235,6 +363,16 @@ Text FileErrorText() {
 
 bool FileErrorIsNameInUse() {
     return lastError == ERROR_FILE_EXISTS || lastError == ERROR_ALREADY_EXISTS;
+}
+
+FileError LastFileError() {
+    return lastKind;
+}
+
+bool StandardStreamIsTerminal(bool error) {
+    const HANDLE handle = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
 }
 
 } // namespace qk

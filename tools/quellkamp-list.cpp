@@ -1,20 +1,24 @@
 // quellkamp-list: the viewer's lists on the command line, for scripts and
 // exports.
 //
-//   quellkamp-list [--csv] [--count] [--sort COLUMN | --find TEXT | --same-name TEXT]... LOG
+//   quellkamp-list [--csv | --spreadsheet-csv] [--count]
+//                  [--sort COLUMN | --find TEXT | --same-name TEXT]... LOG
 //   quellkamp-list --help | --version
 //
 // Loads LOG as the viewer does, runs the actions in order as the viewer's
 // commands would, and prints the upper list (the records the find lets
 // through, in the list's order) or, when the last action is --same-name, the
-// lower list: one JSON object per line, or CSV with --csv. --count prints the
-// viewer's count label instead.
+// lower list: one JSON object per line, CSV of the stored texts with --csv,
+// or with --spreadsheet-csv the very bytes of the viewer's CSV export.
+// --count prints the viewer's count label instead. On a terminal, control
+// characters from the log are shown as visible stand-ins.
 #include "core/DuplicateRecord.h"
 #include "core/ExportFormats.h"
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
 #include "core/RecordTable.h"
 #include "records/RecordList.h"
+#include "text/FileLayer.h"
 #include "text/Text.h"
 
 #include <algorithm>
@@ -22,6 +26,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,9 +49,13 @@ constexpr int kExitCannotOpen = 1;
 constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
-    "usage: quellkamp-list [--csv] [--count] [--sort COLUMN | --find TEXT | --same-name TEXT]... "
-    "LOG\n"
+    "usage: quellkamp-list [--csv | --spreadsheet-csv] [--count]\n"
+    "                      [--sort COLUMN | --find TEXT | --same-name TEXT]... LOG\n"
     "       quellkamp-list --help | --version\n"
+    "  Prints the records as JSON Lines, or as CSV of the stored texts (--csv),\n"
+    "  or as the viewer's CSV export byte for byte (--spreadsheet-csv: a UTF-8\n"
+    "  byte-order mark, plain integer sizes, year-month-day dates, file names\n"
+    "  without the blank after the extension, formula cells made text).\n"
     "  COLUMN: path, name, size, date, time, user (or Pfad, Name, Byte, Datum, Zeit, User)\n";
 
 enum class ActionKind { Sort, Find, SameName };
@@ -57,7 +66,7 @@ struct Action {
 };
 
 struct Options {
-    bool csv = false;
+    ExportFormat format = ExportFormat::JsonLines;
     bool count = false;
     std::vector<Action> actions;
     std::string log;
@@ -71,9 +80,15 @@ std::optional<RecordField> ColumnNamed(std::string_view name) {
 }
 
 // Writes UTF-8 bytes to `stream`: unchanged to a file or pipe, so that the
-// output is the same bytes on every system; as whole Unicode text to a
-// Windows console, which would show the bytes in its own code page.
-bool Write(std::FILE* stream, std::string_view bytes) {
+// output is the same bytes on every system; to a terminal with its control
+// characters made visible, so that a log cannot drive it; as whole Unicode
+// text to a Windows console, which would show the bytes in its own code page.
+bool Write(std::FILE* stream, std::string_view raw) {
+    static const bool outTerminal = StandardStreamIsTerminal(false);
+    static const bool errTerminal = StandardStreamIsTerminal(true);
+    std::string shown;
+    if (stream == stderr ? errTerminal : outTerminal) shown = ForTerminal(raw);
+    const std::string_view bytes = shown.empty() ? raw : std::string_view(shown);
 #if defined(_WIN32)
     const HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
     DWORD mode = 0;
@@ -120,7 +135,9 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
         if (!onlyOperands && arg == "--") {
             onlyOperands = true;
         } else if (!onlyOperands && arg == "--csv") {
-            options.csv = true;
+            options.format = ExportFormat::Csv;
+        } else if (!onlyOperands && arg == "--spreadsheet-csv") {
+            options.format = ExportFormat::SpreadsheetCsv;
         } else if (!onlyOperands && arg == "--count") {
             options.count = true;
         } else if (!onlyOperands && (arg == "--help" || arg == "-h")) {
@@ -151,61 +168,55 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
     return std::nullopt;
 }
 
-// Why a log could not be opened, in a few words.
-#if defined(_WIN32)
-std::string OpenFailureReason(const std::string& path) {
-    const Text units = Text::FromUtf8(path);
-    const std::wstring name(units.begin(), units.end());
-    const DWORD attributes = GetFileAttributesW(name.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-                   ? "No such file or directory"
-                   : "cannot be read (error " + std::to_string(error) + ")";
-    }
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "is a directory";
-    const HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return GetLastError() == ERROR_SHARING_VIOLATION ? "in use by another program"
-                                                         : "Permission denied";
-    }
-    const DWORD type = GetFileType(file);
-    CloseHandle(file);
-    return type == FILE_TYPE_DISK ? "in use by another program" : "not a regular file";
-}
-#else
-std::string OpenFailureReason(const std::string& path) {
-    struct stat status {};
-    if (stat(path.c_str(), &status) != 0) return std::strerror(errno);
-    if (S_ISDIR(status.st_mode)) return "is a directory";
-    if (!S_ISREG(status.st_mode)) return "not a regular file";
-    if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        std::fclose(file);
+// Why the log could not be opened, from the failed open itself, in the same
+// words on every system.
+std::string OpenFailureReason() {
+    switch (LastFileError()) {
+    case FileError::NotFound:
+        return "No such file or directory";
+    case FileError::NoPermission:
+        return "Permission denied";
+    case FileError::IsFolder:
+        return "is a directory";
+    case FileError::NotRegularFile:
+        return "not a regular file";
+    case FileError::InUse:
         return "in use by another program";
+    default:
+        return FileErrorText().ToUtf8();
     }
-    return std::strerror(errno);
 }
-#endif
 
 int CannotOpen(const std::string& path) {
-    Write(stderr, "quellkamp-list: cannot open '" + path + "': " + OpenFailureReason(path) + "\n");
+    Write(stderr, "quellkamp-list: cannot open '" + path + "': " + OpenFailureReason() + "\n");
     return kExitCannotOpen;
+}
+
+// A log that could not be held (or counted) whole: nothing of it is printed.
+int NoMemory(const std::string& path) {
+    std::fprintf(stderr, "quellkamp-list: cannot load '%s': not enough memory for the whole log\n",
+                 path.c_str());
+    return kExitCannotOpen;
+}
+
+int LoadFailure(LoadResult result, const std::string& path) {
+    return result == LoadResult::OutOfMemory ? NoMemory(path) : CannotOpen(path);
 }
 
 // Prints the records of `list` that pass `include`.
 // Prints the records that `each` hands to its callback, in order.
-template <typename Each> bool PrintRecords(bool csv, Each each) {
-    const bool written = WriteRecords(csv ? ExportFormat::Csv : ExportFormat::JsonLines, each,
-                                      [](std::string_view bytes) { return Write(stdout, bytes); });
+template <typename Each> bool PrintRecords(ExportFormat format, Each each) {
+    const bool written =
+        WriteRecords(format, each, [](std::string_view bytes) { return Write(stdout, bytes); });
     return written && std::fflush(stdout) == 0;
 }
 
-int Run(int argc, char** argv) {
+int RunActions(int argc, char** argv) {
     Options options;
     if (const auto status = ParseArguments(argc, argv, options)) return *status;
 
-    const Text log = Text::FromUtf8(options.log);
+    // By the bytes given: a name that is no UTF-8 opens all the same.
+    const Text log = PathFromSystem(options.log);
     if (options.count) {
         // Only the last find decides the count; sorts and name matches leave
         // it alone. Counting needs no records to be kept.
@@ -218,10 +229,9 @@ int Run(int argc, char** argv) {
             }
         }
         std::int64_t listed = 0, total = 0;
-        if (!CountDuplicateLog(log, found ? findText.view() : std::u16string_view(), listed,
-                               total)) {
-            return CannotOpen(options.log);
-        }
+        const LoadResult counted =
+            CountDuplicateLog(log, found ? findText.view() : std::u16string_view(), listed, total);
+        if (counted != LoadResult::Loaded) return LoadFailure(counted, options.log);
         const std::string text = CountLabelText(listed, total).ToUtf8() + "\n";
         if (!Write(stdout, text) || std::fflush(stdout) != 0) {
             std::fprintf(stderr, "quellkamp-list: cannot write the output: %s\n",
@@ -231,7 +241,8 @@ int Run(int argc, char** argv) {
         return kExitSuccess;
     }
 
-    if (!ReadDuplicateLog(log)) return CannotOpen(options.log);
+    if (const LoadResult loaded = ReadDuplicateLog(log, nullptr); loaded != LoadResult::Loaded)
+        return LoadFailure(loaded, options.log);
     for (const Action& action : options.actions) {
         switch (action.kind) {
         case ActionKind::Sort:
@@ -249,13 +260,13 @@ int Run(int argc, char** argv) {
 
     bool written;
     if (!options.actions.empty() && options.actions.back().kind == ActionKind::SameName) {
-        written = PrintRecords(options.csv, [](auto print) {
+        written = PrintRecords(options.format, [](auto print) {
             ResetCursor(NameMatches.list);
             while (NextRecord(NameMatches.list))
                 print(*CurrentDuplicate(NameMatches));
         });
     } else {
-        written = PrintRecords(options.csv, [](auto print) {
+        written = PrintRecords(options.format, [](auto print) {
             for (const std::uint32_t index : AllRecords.order)
                 if (AllRecords.shown[index]) print(RecordAt(AllRecords, index));
         });
@@ -265,6 +276,17 @@ int Run(int argc, char** argv) {
         return kExitCannotOpen;
     }
     return kExitSuccess;
+}
+
+// Memory that runs out after loading (a sort, the output) ends the run with
+// a word, not with a crash.
+int Run(int argc, char** argv) {
+    try {
+        return RunActions(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("quellkamp-list: not enough memory to finish\n", stderr);
+        return kExitCannotOpen;
+    }
 }
 
 } // namespace
@@ -282,7 +304,7 @@ int main() {
     for (int i = 0; i < count; ++i) {
         const std::u16string_view units(reinterpret_cast<const char16_t*>(wide[i]),
                                         std::char_traits<wchar_t>::length(wide[i]));
-        arguments.push_back(qk::Text(units).ToUtf8());
+        arguments.push_back(qk::SystemArgumentBytes(units));
     }
     LocalFree(wide);
     std::vector<char*> argv;

@@ -8,6 +8,7 @@
 
 #include "text/Text.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -70,6 +71,19 @@ class RowSource {
   public:
     virtual ~RowSource() = default;
     virtual std::u16string_view CellText(std::uint32_t item, int column) const = 0;
+    // A column whose texts many items share can say so, and a search then
+    // looks at each distinct text once: the number of distinct texts (0 for
+    // a column that is not shared), the text with an id, and the ids of the
+    // texts of `count` items.
+    virtual std::uint32_t SharedTextCount(int /*column*/) const { return 0; }
+    virtual std::u16string_view SharedText(int /*column*/, std::uint32_t /*id*/) const {
+        return {};
+    }
+    virtual void SharedTextIds(int /*column*/, const std::uint32_t* /*items*/, std::size_t count,
+                               std::uint32_t* ids) const {
+        for (std::size_t i = 0; i < count; ++i)
+            ids[i] = 0;
+    }
 };
 // Replaces the rows of a list by rows that show the items `rows` of `source`
 // (row r shows item rows[r]); the texts are read only for the rows on

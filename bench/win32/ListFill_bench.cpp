@@ -5,7 +5,7 @@
 //   tests/ui/win32/with_display.sh scripts/wine-run build-windows/bench/win32/list_fill_bench.exe
 #include "text/Text.h"
 #include "ui/Controls.h"
-#include "ui/MainWindow.h"
+#include "app/MainWindow.h"
 #include "ui/UiSupport.h"
 #include "ui/win32/UiInternal.h"
 

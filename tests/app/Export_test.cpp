@@ -1,19 +1,24 @@
 // Export to...: the viewer writes the upper list as shown, answering its
 // save dialog through the dialog's own widgets; the file must hold the same
-// bytes quellkamp-list prints after the same actions (CSV with a byte-order
-// mark in front), and a failed or cancelled export must leave the folder as
-// it was.
+// bytes quellkamp-list prints after the same actions (CSV: with
+// --spreadsheet-csv), and a failed or cancelled export must leave the folder
+// as it was.
 #include "tests/app/ViewerScript.h"
 #include "tests/tools/ListerProcess.h"
 
 #include "app/ExportCommand.h"
+#include "app/LoadProgress.h"
+#include "core/ExportFormats.h"
 
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -146,12 +151,11 @@ TEST_F(Export, WritesTheUpperListAsTheListerPrintsIt) {
 
         const bool json = c.file.ends_with("jsonl") || c.file.ends_with("JSONL");
         std::vector<std::string> args = c.listerActions;
-        if (!json) args.insert(args.begin(), "--csv");
+        if (!json) args.insert(args.begin(), "--spreadsheet-csv");
         args.push_back(log_);
         const lister::Result printed = lister::RunLister(dir_ / "..", args);
         ASSERT_EQ(printed.status, 0) << printed.err;
-        const std::string expected = (json ? "" : "\xEF\xBB\xBF") + printed.out;
-        EXPECT_EQ(lister::ReadWhole(dir_ / c.file), expected);
+        EXPECT_EQ(lister::ReadWhole(dir_ / c.file), printed.out);
         EXPECT_EQ(OtherFiles(), std::vector<std::string>{c.file}); // no temporary left
         fs::remove(dir_ / c.file);
     }
@@ -225,6 +229,89 @@ TEST_F(Export, FailedWriteKeepsTheEarlierFile) {
     EXPECT_EQ(OtherFiles(), std::vector<std::string>{"dubletten.csv"});
 }
 
+// The progress window that is up, if any.
+QProgressDialog* ShownProgressWindow() {
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->isVisible() && qobject_cast<QProgressDialog*>(top))
+            return static_cast<QProgressDialog*>(top);
+    return nullptr;
+}
+
+// A long export shows the progress window; its Cancel keeps the earlier
+// file and leaves no temporary one, and a finished export needs no word.
+TEST_F(Export, LongExportShowsProgressAndCancelKeepsTheEarlierFile) {
+    {
+        std::ofstream out(log_, std::ios::binary);
+        for (int i = 0; i < 300'000; ++i)
+            out << "D:\\Werk\\teil" << i % 977 << ".par 12KB 01.02.2017 13:05 cad01\r\n";
+    }
+    const fs::path target = dir_ / "dubletten.csv";
+    progressWindowDelay = std::chrono::milliseconds(0);
+    for (const bool cancel : {true, false}) {
+        SCOPED_TRACE(cancel);
+        std::ofstream(target, std::ios::binary) << "alt";
+        bool sawProgress = false;
+        EXPECT_EQ(RunWithScript({
+                      AnswerFileDialog(log_),
+                      WhenMainWindowShown([] {}),
+                      ClickExport(),
+                      AnswerSaveDialog(dir_, 0, ""),
+                      AnswerBox(QMessageBox::Yes),
+                      [&] {
+                          QProgressDialog* window = ShownProgressWindow();
+                          if (!window) return false;
+                          sawProgress = true;
+                          EXPECT_EQ(window->windowTitle(), QStringLiteral("dubletten.csv"));
+                          EXPECT_EQ(window->labelText().toStdString(), target.string());
+                          if (cancel) window->findChild<QPushButton*>()->click();
+                          return true;
+                      },
+                      [] { return !ShownProgressWindow(); },
+                      WhenMainWindowShown([] { EXPECT_EQ(Modal("QMessageBox"), nullptr); }),
+                      Do(Close),
+                  }),
+                  0);
+        EXPECT_TRUE(sawProgress);
+        const std::string written = lister::ReadWhole(target);
+        if (cancel) {
+            EXPECT_EQ(written, "alt");
+        } else {
+            EXPECT_TRUE(written.starts_with("\xEF\xBB\xBFPfad,")) << written.substr(0, 20);
+            EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 300'001);
+        }
+        EXPECT_EQ(OtherFiles(), std::vector<std::string>{"dubletten.csv"});
+    }
+    progressWindowDelay = std::chrono::milliseconds(500);
+}
+
+// Exporting to a link writes the file it points at; the file written over
+// keeps its permissions.
+TEST_F(Export, WritesThroughLinksAndKeepsPermissions) {
+    const fs::path target = dir_ / "ziel.csv", link = dir_ / "link.csv";
+    const struct {
+        fs::path chosen;
+        fs::perms mode;
+    } cases[] = {
+        {link, fs::perms::owner_read | fs::perms::owner_write},
+        {target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read},
+    };
+    fs::create_symlink("ziel.csv", link);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chosen.string());
+        std::ofstream(target, std::ios::binary | std::ios::trunc) << "alt";
+        fs::permissions(target, c.mode);
+        EXPECT_EQ(
+            ExportShownRecords(Text(c.chosen.u16string()), ExportFormat::Csv, nullptr).problem,
+            Text());
+        EXPECT_TRUE(fs::is_symlink(link));
+        EXPECT_NE(lister::ReadWhole(target), "alt"); // written through the link
+        EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, c.mode);
+        std::vector<std::string> names = OtherFiles();
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"link.csv", "ziel.csv"}));
+    }
+}
+
 TEST(ExportNames, ProposedFileAndFormat) {
     const struct {
         std::u16string log, proposed;
@@ -243,9 +330,11 @@ TEST(ExportNames, ProposedFileAndFormat) {
         std::int32_t pattern;
         ExportFormat format;
     } formats[] = {
-        {u"a.csv", 2, ExportFormat::Csv},       {u"a.JsonL", 1, ExportFormat::JsonLines},
-        {u"a", 2, ExportFormat::JsonLines},     {u"a", 1, ExportFormat::Csv},
-        {u"a.jsonl.txt", 0, ExportFormat::Csv},
+        {u"a.csv", 2, ExportFormat::SpreadsheetCsv},
+        {u"a.JsonL", 1, ExportFormat::JsonLines},
+        {u"a", 2, ExportFormat::JsonLines},
+        {u"a", 1, ExportFormat::SpreadsheetCsv},
+        {u"a.jsonl.txt", 0, ExportFormat::SpreadsheetCsv},
     };
     for (const auto& f : formats)
         EXPECT_EQ(ExportFormatFor(Text(f.file), f.pattern), f.format);

@@ -5,9 +5,11 @@
 
 #include <QClipboard>
 #include <QMenu>
+#include <QMessageBox>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -65,7 +67,7 @@ TEST(RowActions, CopyMenuEnterAndFind) {
         // Ctrl+C: the row, tab-separated, the size without its blanks.
         Do([] { Key(RecordListView, Qt::Key_C, Qt::ControlModifier); }),
         Do([&] {
-            EXPECT_EQ(Clipboard(), folder + "\tteil.par \t1.263.616\t2018.09.16\t07:36\tcad01");
+            EXPECT_EQ(Clipboard(), folder + "\tteil.par\t1.263.616\t2018.09.16\t07:36\tcad01");
             // A right click on the row opens its menu; the folder exists.
             ui::ListView* view = ui::ListOf(RecordListView);
             QTest::mouseClick(view->viewport(), Qt::RightButton, Qt::NoModifier,
@@ -92,7 +94,7 @@ TEST(RowActions, CopyMenuEnterAndFind) {
         }),
         AnswerMenu({true, true, false}, 1),
         Do([] {
-            EXPECT_EQ(Clipboard(), "K:\\Werk\\\tdeckel.dft \t78.848\t2016.03.03\t10:10\tJürgen");
+            EXPECT_EQ(Clipboard(), "K:\\Werk\\\tdeckel.dft\t78.848\t2016.03.03\t10:10\tJürgen");
             // Enter in the lower list changes nothing.
             Key(MatchListView, Qt::Key_Return);
             Key(MatchListView, Qt::Key_F, Qt::ControlModifier);
@@ -106,6 +108,48 @@ TEST(RowActions, CopyMenuEnterAndFind) {
         Do(Close),
     });
     EXPECT_EQ(code, 0);
+    fs::remove_all(dir);
+}
+
+// Open folder with no file manager to be had says so; a folder named like an
+// option (relative, so never opened) leaves the item greyed out.
+TEST(RowActions, OpenFolderWithoutFileManagerSaysSo) {
+    const fs::path dir = fs::temp_directory_path() / ("quellkamp-open-" + std::to_string(getpid()));
+    fs::create_directories(dir / "-rf");
+    const std::string folder = dir.string() + "/";
+    const std::string log = (dir / "dubletten.txt").string();
+    std::ofstream(log, std::ios::binary) << folder << "teil.par 1 16.09.2018 07:36 cad01\r\n"
+                                         << "-rf/teil.par 2 16.09.2018 07:36 cad01\r\n";
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    const std::string cwd = fs::current_path().string();
+    fs::current_path(dir); // where "-rf/" would be found if it were looked up
+    setenv("PATH", "/nonexistent", 1);
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/qk-bus", 1);
+    std::string message;
+    const int code = RunWithScript({
+        AnswerFileDialog(log),
+        WhenMainWindowShown([] { ClickRow(RecordListView, 1); }),
+        Do([] { Key(RecordListView, Qt::Key_Menu); }),
+        AnswerMenu({true, true, false}, 1),
+        Do([] {
+            ClickRow(RecordListView, 0);
+            Key(RecordListView, Qt::Key_Menu);
+        }),
+        AnswerMenu({true, true, true}, 2),
+        [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) return false;
+            message = box->windowTitle().toStdString() + ": " + box->text().toStdString();
+            box->button(QMessageBox::Ok)->click();
+            return true;
+        },
+        Do(Close),
+    });
+    setenv("PATH", path.c_str(), 1);
+    fs::current_path(cwd);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(message, "Information: Konnte Ordner nicht öffnen: " + folder +
+                           "\nKein Dateimanager hat ihn geöffnet.");
     fs::remove_all(dir);
 }
 

@@ -6,7 +6,7 @@
 
 #include "app/MainRoutine.h"
 #include "ui/Controls.h"
-#include "ui/MainWindow.h"
+#include "app/MainWindow.h"
 #include "ui/qt/ListModel.h"
 #include "ui/qt/UiInternal.h"
 

@@ -41,6 +41,13 @@ class Viewer : public testing::Test {
     }
     void TearDown() override { fs::remove_all(dir_); }
 
+    // A copy of the log under a name that is no UTF-8.
+    std::string Latin() {
+        const std::string latin = (dir_ / "latin\xE4.txt").string();
+        fs::copy_file(log_, latin, fs::copy_options::overwrite_existing);
+        return latin;
+    }
+
     fs::path dir_;
     std::string log_;
 };
@@ -211,6 +218,16 @@ TEST_F(Viewer, UnopenableLogShowsTheMessageThenEmptyLists) {
     EXPECT_EQ(code, 0);
 }
 
+// The dialog shows such a name with U+FFFD; the file it stands for opens.
+TEST_F(Viewer, DialogOpensALogWhoseNameIsNoUtf8) {
+    const int code = RunWithScript({
+        AnswerFileDialog(Latin()),
+        WhenMainWindowShown([] { EXPECT_EQ(ControlText(CountLabel), "5/5"); }),
+        Do(Close),
+    });
+    EXPECT_EQ(code, 0);
+}
+
 TEST_F(Viewer, LogOnTheCommandLineLoadsWithoutTheDialog) {
     struct Case {
         const char* label;
@@ -222,6 +239,7 @@ TEST_F(Viewer, LogOnTheCommandLineLoadsWithoutTheDialog) {
         {"a log named like an option", {"--", log_}, true},
         {"a log that cannot be opened", {(dir_ / "fehlt.txt").string()}, false},
         {"a folder", {dir_.string()}, false},
+        {"a log whose name is no UTF-8", {Latin()}, true},
     };
     for (const Case& c : cases) {
         std::vector<Step> steps;

@@ -5,7 +5,8 @@
 # of the export dialog, close through the window manager, and check the exit
 # code. Then: the dialog cancelled by Escape; a click that follows two
 # keystrokes at once on a log of a million lines; closing after the window was
-# minimised and restored; a named display that cannot be reached.
+# minimised and restored; a log named like a toolkit option after "--"; a
+# named display that cannot be reached.
 #
 #   real_window_test.sh VIEWER EXAMPLES_DIR SCREENSHOT [GENLOG]
 set -euo pipefail
@@ -31,18 +32,8 @@ fail() {
     exit 1
 }
 
-# A free display number.
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-export DISPLAY=":$display"
-Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
+. "$(dirname "$0")/../display.sh"
+start_display 99
 sleep 1
 
 # Waits up to $2 seconds for a visible window named exactly $1; prints its id.
@@ -220,8 +211,28 @@ for round in 1 2 3; do
     close_viewer "round $round after minimise and restore"
 done
 
+# --- After "--" nothing reaches the toolkit ----------------------------------
+# A log named like a toolkit option is loaded, and the layout is not mirrored:
+# the window looks as it does for the same log under an ordinary name.
+cp "$log" "$work/-reverse"
+cp "$log" "$work/plain.txt"
+for name in plain.txt -reverse; do
+    (cd "$work" && exec "$viewer" -- "$name") >"$work/viewer-dashes.log" 2>&1 &
+    viewer_pid=$!
+    pids+=($viewer_pid)
+    main=$(wait_for_window "Quellkamp" 30) || fail "no main window for -- $name"
+    sleep 1
+    import -window "$main" "$work/window-$name.png"
+    close_viewer "-- $name"
+done
+differing=$(compare -metric AE -fuzz 10% "$work/window-plain.txt.png" "$work/window--reverse.png" \
+    null: 2>&1 || true)
+pixels=$(convert "$work/window-plain.txt.png" -format '%[fx:w*h]' info:)
+[ "${differing%% *}" -lt $((pixels / 100)) ] ||
+    fail "after --, -reverse changed the window ($differing of $pixels pixels differ)"
+
 # --- A named display that cannot be reached ----------------------------------
-unreachable=":$((display + 37))"
+unreachable=":$((${DISPLAY#:} + 37))"
 set +e
 DISPLAY="$unreachable" "$viewer" >"$work/unreachable.out" 2>"$work/unreachable.err"
 exit_code=$?
@@ -231,4 +242,4 @@ set -e
     fail "an unreachable display gave: $(cat "$work/unreachable.err")"
 [ ! -s "$work/unreachable.out" ] || fail "an unreachable display wrote to standard output"
 
-echo "real window: 6 passed, 0 failed"
+echo "real window: 7 passed, 0 failed"

@@ -132,13 +132,13 @@ TEST_F(LoadedLog, CountingAgreesWithLoadingAndFinding) {
     for (const char16_t* find : finds) {
         const std::int64_t expected = MarkRecordsByFindText(find);
         std::int64_t listed = -1, total = -1;
-        ASSERT_TRUE(CountDuplicateLog(path, find, listed, total));
+        ASSERT_EQ(CountDuplicateLog(path, find, listed, total), LoadResult::Loaded);
         EXPECT_EQ(total, TableCount(AllRecords));
         EXPECT_EQ(listed, expected) << Text(find).ToUtf8();
     }
     std::int64_t listed = -1, total = -1;
     fs::remove(path_);
-    EXPECT_FALSE(CountDuplicateLog(path, u"x", listed, total));
+    EXPECT_EQ(CountDuplicateLog(path, u"x", listed, total), LoadResult::CannotOpen);
 }
 
 // A visit that walks again, here over a shorter list, gets a buffer of its
@@ -173,16 +173,20 @@ namespace {
 // Loading tells how far it has come every 16384 lines and stops when told
 // to: a cancelled load leaves both lists empty and the file closed.
 TEST_F(LoadedLog, ProgressIsReportedAndCancelStopsLoading) {
-    // Reports come after each block of some 2 MB the loading thread parsed.
+    // Reports come after each block of some 2 MB the loading thread parsed,
+    // and on while the other thread puts the last blocks together: a Cancel
+    // once the whole file is read still stops it.
+    enum Cancel { Never, AtOnce, WhenAllRead };
     const struct {
         int lines;
-        bool cancel;
+        Cancel cancel;
         LoadResult result;
         std::int64_t records;
     } cases[] = {
-        {100, false, LoadResult::Loaded, 100},
-        {150000, false, LoadResult::Loaded, 150000},
-        {150000, true, LoadResult::Cancelled, 0},
+        {100, Never, LoadResult::Loaded, 100},
+        {150000, Never, LoadResult::Loaded, 150000},
+        {150000, AtOnce, LoadResult::Cancelled, 0},
+        {150000, WhenAllRead, LoadResult::Cancelled, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lines);
@@ -191,11 +195,11 @@ TEST_F(LoadedLog, ProgressIsReportedAndCancelStopsLoading) {
             log += "D:\\A\\teil" + std::to_string(i) + ".par 12KB 01.02.2017 13:05 cad\r\n";
         std::ofstream(path_, std::ios::binary | std::ios::trunc) << log;
         std::vector<std::pair<std::uint64_t, std::uint64_t>> reports;
-        const LoadResult result = ReadDuplicateLog(Text::FromUtf8(path_.string()),
-                                                   [&](std::uint64_t read, std::uint64_t size) {
-                                                       reports.emplace_back(read, size);
-                                                       return !c.cancel;
-                                                   });
+        const LoadResult result = ReadDuplicateLog(
+            Text::FromUtf8(path_.string()), [&](std::uint64_t read, std::uint64_t size) {
+                reports.emplace_back(read, size);
+                return c.cancel == Never || (c.cancel == WhenAllRead && read < size);
+            });
         EXPECT_EQ(result, c.result);
         for (std::size_t i = 0; i < reports.size(); ++i) {
             EXPECT_EQ(reports[i].second, log.size());

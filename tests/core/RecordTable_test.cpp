@@ -102,7 +102,8 @@ TEST_F(RecordTableTest, BlockLoadingGivesWhatLineByLineLoadingGives) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", block " +
                          std::to_string(c.blockBytes) + ", threads " + std::to_string(c.threads));
             RecordTable table;
-            ASSERT_TRUE(LoadLogTable(path, table, {c.blockBytes, c.threads, seed % 2 == 0}));
+            ASSERT_EQ(LoadLogTable(path, table, {c.blockBytes, c.threads, seed % 2 == 0}),
+                      LoadResult::Loaded);
             ASSERT_EQ(TableCount(table), expected.size());
             for (std::uint32_t i = 0; i < expected.size(); ++i)
                 ASSERT_TRUE(SameFields(RecordAt(table, i), expected[i])) << "record " << i;
@@ -113,7 +114,8 @@ TEST_F(RecordTableTest, BlockLoadingGivesWhatLineByLineLoadingGives) {
             for (const char16_t* find : {u"1", u"jörg", u"Spann", u"x/y", u"\\", u"|", u"rg\t",
                                          u"\U0001F600", u"\uFFFD", u"a\\"}) {
                 std::int64_t listed = -1, total = -1;
-                ASSERT_TRUE(CountLogRecords(path, find, listed, total, {c.blockBytes, c.threads}));
+                ASSERT_EQ(CountLogRecords(path, find, listed, total, {c.blockBytes, c.threads}),
+                          LoadResult::Loaded);
                 EXPECT_EQ(total, static_cast<std::int64_t>(expected.size()));
                 EXPECT_EQ(listed, MarkByFindText(table, find)) << Text(find).ToUtf8();
             }
@@ -121,7 +123,7 @@ TEST_F(RecordTableTest, BlockLoadingGivesWhatLineByLineLoadingGives) {
     }
     RecordTable table;
     fs::remove(path_);
-    EXPECT_FALSE(LoadLogTable(Text::FromUtf8(path_.string()), table));
+    EXPECT_EQ(LoadLogTable(Text::FromUtf8(path_.string()), table), LoadResult::CannotOpen);
     EXPECT_EQ(TableCount(table), 0u);
 }
 
@@ -142,7 +144,7 @@ TEST_F(RecordTableTest, EdgesOfTheFile) {
     for (const auto& c : cases) {
         for (const std::size_t block : {std::size_t{1}, std::size_t{3}, std::size_t{1} << 20}) {
             RecordTable table;
-            ASSERT_TRUE(LoadLogTable(Write(c.content), table, {block, 2, false}));
+            ASSERT_EQ(LoadLogTable(Write(c.content), table, {block, 2, false}), LoadResult::Loaded);
             EXPECT_EQ(TableCount(table), c.records) << c.content << " block " << block;
         }
     }
@@ -150,7 +152,7 @@ TEST_F(RecordTableTest, EdgesOfTheFile) {
 
 TEST_F(RecordTableTest, NarrowedFindsMarkAsFullFinds) {
     RecordTable table;
-    ASSERT_TRUE(LoadLogTable(Write(RandomLog(11, 3000)), table, {512, 2, false}));
+    ASSERT_EQ(LoadLogTable(Write(RandomLog(11, 3000)), table, {512, 2, false}), LoadResult::Loaded);
     ASSERT_GT(TableCount(table), 500u);
     // Typing, deleting, extending at either end, texts found in shared and
     // in own fields, and an empty text in between.
@@ -175,7 +177,7 @@ TEST_F(RecordTableTest, RankSortsAreTheStableSort) {
     const Text path = Write(RandomLog(5, 2000));
     for (const bool calledOff : {false, true}) {
         RecordTable table;
-        ASSERT_TRUE(LoadLogTable(path, table, {4096, 2, true}));
+        ASSERT_EQ(LoadLogTable(path, table, {4096, 2, true}), LoadResult::Loaded);
         if (calledOff) CallOffRankWork(table);
         std::vector<std::uint32_t> expected = table.order;
         const int fields[] = {1, 3, 3, 0, 2, 5, 4, 1, 2};
@@ -193,7 +195,7 @@ TEST_F(RecordTableTest, RankSortsAreTheStableSort) {
 
 TEST_F(RecordTableTest, NameLookupAndListedRowsFollowTheListOrder) {
     RecordTable table;
-    ASSERT_TRUE(LoadLogTable(Write(RandomLog(3, 2000)), table, {4096, 2, false}));
+    ASSERT_EQ(LoadLogTable(Write(RandomLog(3, 2000)), table, {4096, 2, false}), LoadResult::Loaded);
     // Listed rows after a find, after a sort (its last pass collects them),
     // and asked twice.
     std::vector<std::uint32_t> rows, expected;

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The Windows zip checked: exactly the two programs and the read-me in one
-# folder, both programs 64-bit Windows executables (the viewer without a
+# The Windows zip checked: exactly the two programs, the read-me and the
+# licence in one folder, both programs 64-bit Windows executables (the viewer without a
 # console window), every DLL they need either part of Windows or in the zip,
-# and the read-me with Windows line ends.
+# and the texts with Windows line ends.
 #
 #   windows_zip_test.sh ZIP
 set -euo pipefail
@@ -17,7 +17,8 @@ fail() {
 }
 
 unzip -Z1 "$zip" | sort >"$work/files"
-printf '%s\n' "$folder/" "$folder/README.txt" "$folder/quellkamp-list.exe" "$folder/quellkamp.exe" |
+printf '%s\n' "$folder/" "$folder/LICENSE.txt" "$folder/README.txt" "$folder/quellkamp-list.exe" \
+    "$folder/quellkamp.exe" |
     sort >"$work/expected"
 diff -u "$work/expected" "$work/files" || fail "the zip holds other files than expected"
 unzip -q "$zip" -d "$work"
@@ -41,5 +42,10 @@ done
 readme="$dir/README.txt"
 grep -q "^Quellkamp [0-9][0-9.]* for Windows"$'\r'"\$" "$readme" || fail "README.txt lacks its title line"
 ! grep -q '@VERSION@' "$readme" || fail "README.txt has no version"
-[ "$(grep -c $'\r$' "$readme")" = "$(wc -l <"$readme")" ] || fail "README.txt has lines without CR LF"
+for text in "$readme" "$dir/LICENSE.txt"; do
+    [ "$(grep -c $'\r$' "$text")" = "$(wc -l <"$text")" ] || fail "$(basename "$text") has lines without CR LF"
+done
+# The licence as in the source tree.
+[ "$(tr -d '\r' <"$dir/LICENSE.txt")" = "$(cat "$(dirname "$0")/../../LICENSE")" ] ||
+    fail "LICENSE.txt is not the project's licence"
 echo "windows zip: ok ($(basename "$zip"))"

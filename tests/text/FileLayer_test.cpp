@@ -8,6 +8,13 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+// <windows.h> names ReplaceFileW so; the file layer has its own.
+#undef ReplaceFile
+#endif
 
 namespace qk {
 namespace {
@@ -104,6 +111,116 @@ TEST_F(FileLayer, FolderExists) {
     EXPECT_FALSE(FolderExists(Text()));
     // A server that does not answer (asked on a thread of its own on Windows).
     EXPECT_FALSE(FolderExists(u"\\\\qk-no-such-server\\share\\"));
+}
+
+// A folder named in a log is offered to a file manager only as an absolute
+// local folder; a network path is judged by its form, never by asking.
+TEST_F(FileLayer, FolderToOpenRefusesHostilePaths) {
+    const Text here = PathText(folder_);
+    const Text absent = PathText(folder_ / "fehlt");
+    const struct {
+        Text path;
+        bool opens;
+    } cases[] = {
+        {here, true},
+        {absent, false},
+        {u"", false},
+        {u"Werk/", false},
+        {u"-rf/", false},
+        {u"--help/", false},
+        {u"~/", false},
+        {u"http://127.0.0.1:8765/", false},
+        {u"file:///etc/", false},
+        {u"../", false},
+#if defined(_WIN32)
+        {u"\\\\qk-no-such-server\\share\\", true}, // not asked: the server does not exist
+        {u"//qk-no-such-server/share/Werk/", true},
+        {u"\\\\qk-no-such-server\\", false},
+        {u"\\\\.\\pipe\\x\\", false},
+        {u"\\\\?\\C:\\", false},
+        {u"C:Windows\\", false},
+        {u"\\Windows\\", false},
+#else
+        {u"\\\\qk-no-such-server\\share\\", false},
+#endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.ToUtf8());
+        EXPECT_EQ(FolderToOpen(c.path), c.opens ? c.path : Text());
+    }
+}
+
+#if !defined(_WIN32)
+// A folder whose name is no UTF-8 shows in a log (and in a dialog) with
+// U+FFFD or "?" for its bytes; it is found by the one name that shows alike.
+TEST_F(FileLayer, FolderNamesThatAreNoUtf8AreFoundAsTheyShow) {
+    const std::string root = folder_.string();
+    for (const char* name : {"latin\xE4", "x\xB0y", "amb\xE4", "amb\xF6"})
+        fs::create_directory(root + "/" + name);
+    const std::u16string base(PathText(folder_).view());
+    const struct {
+        std::u16string shown;
+        std::string found; // empty: not to be opened
+    } cases[] = {
+        {base + u"/latin\uFFFD/", root + "/latin\xE4/"},
+        {base + u"/latin\uFFFD", root + "/latin\xE4"},
+        {base + u"/x?y/", root + "/x\xB0y/"},
+        {base + u"/amb\uFFFD/", ""}, // two fit: neither is guessed
+        {base + u"/fehlt\uFFFD/", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Text(c.shown).ToUtf8());
+        EXPECT_EQ(FolderToOpen(Text(c.shown)), c.found.empty() ? Text() : PathFromSystem(c.found));
+    }
+    const std::string latin = root + "/latin\xE4/";
+    std::string bytes;
+    EXPECT_TRUE(PathBytes(PathFromSystem(latin), bytes));
+    EXPECT_EQ(bytes, latin);
+}
+#endif
+
+// Replacing a file through a link replaces the file it points at, with the
+// permissions that file had (on Windows its attributes); the link stays.
+TEST_F(FileLayer, ReplacingWritesThroughLinksAndKeepsPermissions) {
+    const fs::path target = folder_ / u"ziel\u00fc.csv";
+    std::ofstream(target) << "old";
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+#if defined(_WIN32)
+    // Wine keeps attributes only where the file system has extended ones.
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    const bool attributesHold = GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_HIDDEN;
+#endif
+    const fs::path link = folder_ / "link.csv";
+    const fs::path chain = folder_ / "chain.csv";
+    std::error_code linked;
+    fs::create_symlink(target.filename(), link, linked);
+    if (!linked) fs::create_symlink(link, chain, linked);
+#if !defined(_WIN32)
+    ASSERT_FALSE(linked) << linked.message();
+#endif
+    std::vector<fs::path> paths = {target};
+    if (!linked) paths = {link, chain, target};
+    for (const fs::path& path : paths) {
+        SCOPED_TRACE(path.string());
+        const Text behind = FileBehindLinks(PathText(path));
+        EXPECT_TRUE(fs::equivalent(fs::path(behind.view()), target));
+        const Text temporary(std::u16string(behind.view()) + u".part");
+        const FileHandle file = CreateFileForWriting(temporary);
+        ASSERT_NE(file, kNoFileHandle);
+        const std::string bytes = "new " + path.filename().string();
+        EXPECT_TRUE(WriteToFile(file, bytes.data(), bytes.size()));
+        EXPECT_TRUE(FinishWriting(file));
+        EXPECT_TRUE(ReplaceFile(temporary, behind));
+        EXPECT_EQ(Contents(target), bytes);
+        EXPECT_TRUE(linked || fs::is_symlink(link));
+#if defined(_WIN32)
+        EXPECT_TRUE(!attributesHold ||
+                    (GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_HIDDEN));
+#else
+        EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
+#endif
+    }
 }
 
 TEST_F(FileLayer, ProgressOfReading) {

@@ -5,6 +5,11 @@
 
 #include <unistd.h> // getpid
 
+#if !defined(_WIN32)
+#include <pty.h>
+#include <sys/wait.h>
+#endif
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -209,5 +214,110 @@ TEST_F(QuellkampList, UnopenableLogGivesStatusOneNamingTheFile) {
         EXPECT_EQ(result.out, "");
     }
 }
+
+// A log is opened by the bytes its name has, UTF-8 or not; a failure is
+// told as the open itself failed.
+TEST_F(QuellkampList, LogNamesThatAreNoUtf8) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows names are UTF-16";
+#else
+    const struct {
+        const char* name;
+        bool exists;
+        std::string out, err;
+    } cases[] = {
+        {"latin\xE4.txt", true, "4/4\n", ""},
+        {"\xFF\xFE", true, "4/4\n", ""},
+        {"\xEF\xBF\xBD.txt", true, "4/4\n", ""}, // a real U+FFFD
+        {"latin\xF6.txt", false, "", "No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = (dir_ / c.name).string();
+        if (c.exists) fs::copy_file(log_, path, fs::copy_options::overwrite_existing);
+        const lister::Result result = Run({"--count", path});
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.status, c.exists ? 0 : 1);
+        EXPECT_EQ(result.err,
+                  c.exists ? "" : "quellkamp-list: cannot open '" + path + "': " + c.err + "\n");
+    }
+#endif
+}
+
+// The spreadsheet CSV against the stored forms of --csv, line by line: the
+// viewer's export writes these very bytes.
+TEST_F(QuellkampList, SpreadsheetCsvComputesAndNeverRunsACell) {
+    const struct {
+        const char* line;
+        const char* spreadsheet; // after the byte-order mark and the heading
+        const char* stored;      // --csv
+    } cases[] = {
+        {"D:\\A\\halter.par   1.234,5KB  16.09.2018 07:36 cad01",
+         "D:\\A\\,halter.par,1263616,2018-09-16,07:36,cad01",
+         "D:\\A\\,halter.par ,    1.263.616,2018.09.16,07:36,cad01"},
+        {"=1+1\\x.par 5 1.2.2019 08:00 @SUM(A1)",
+         "\"'=1+1\\\",x.par,5,2019-02-01,08:00,\"'@SUM(A1)\"",
+         "=1+1\\,x.par ,            5,2019.2.1,08:00,@SUM(A1)"},
+        {"=HYPERLINK(\"http://h/\"&A1)\\y.asm 1 01.01.2019 a b",
+         "\"'=HYPERLINK(\"\"http://h/\"\"&A1)\\\",y.asm,1,2019-01-01,a,b",
+         "\"=HYPERLINK(\"\"http://h/\"\"&A1)\\\",y.asm ,            1,2019.01.01,a,b"},
+        {"D:\\+a\\-b.dft 12345678901 16.09.18 -1 +x",
+         "D:\\+a\\,\"'-b.dft\",12345678901,18.09.16,-1,\"'+x\"",
+         "D:\\+a\\,-b.dft ,12.345.678.901,18.09.16,-1,+x"},
+        {"D:\\t.psm 5 32.13.2019 08:00 \tb", "D:\\,t.psm,5,2019.13.32,08:00,\"'\tb\"",
+         "D:\\,t.psm ,            5,2019.13.32,08:00,\tb"},
+        {"D:\\e.asm", "D:\\,e.asm,0,..,,", "D:\\,e.asm,            0,..,,"},
+    };
+    const std::string heading = "Pfad,Name,Byte,Datum,Zeit,User\r\n";
+    for (const auto& c : cases) {
+        std::ofstream(log_, std::ios::binary) << c.line << "\r\n";
+        const lister::Result spreadsheet = Run({"--spreadsheet-csv", log_});
+        EXPECT_EQ(spreadsheet.out, "\xEF\xBB\xBF" + heading + c.spreadsheet + "\r\n") << c.line;
+        EXPECT_EQ(Run({"--csv", log_}).out, heading + c.stored + "\r\n") << c.line;
+    }
+}
+
+#if !defined(_WIN32)
+// What the lister writes to a terminal: no byte of a log drives it. To a
+// file the same output keeps the bytes.
+TEST_F(QuellkampList, ShowsControlCharactersOnATerminal) {
+    std::ofstream(log_, std::ios::binary)
+        << "D:\\a\x1B]0;T\x07\\b.par 5 01.02.2003 \x1B[2J \xC2\x9B"
+           "1m\x7F\r\n";
+    const std::vector<std::vector<std::string>> cases = {
+        {"--csv"}, {"--spreadsheet-csv"}, {}, {"--same-name", "b.par "}};
+    for (std::vector<std::string> args : cases) {
+        args.push_back(log_);
+        std::vector<char*> argv{const_cast<char*>(QK_LIST_PROGRAM)};
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        int terminal = -1;
+        const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        std::string shown;
+        char buffer[4096];
+        for (ssize_t got; (got = read(terminal, buffer, sizeof buffer)) > 0;)
+            shown.append(buffer, std::size_t(got));
+        close(terminal);
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_EQ(WEXITSTATUS(status), 0) << args[0];
+        EXPECT_NE(shown.find("b.par"), std::string::npos) << args[0];
+        EXPECT_EQ(shown.find_first_of("\x1B\x07\x7F"), std::string::npos) << args[0];
+        EXPECT_EQ(shown.find("\xC2\x9B"), std::string::npos) << args[0];
+        // JSON has escaped ESC already; the CSVs show it as U+241B.
+        const bool csv = args[0].ends_with("csv");
+        EXPECT_EQ(shown.find("\xE2\x90\x9B]0;T") != std::string::npos, csv) << args[0];
+        if (args[0] == "--csv") {
+            EXPECT_NE(Run(args).out.find("\x1B]0;T\x07"), std::string::npos);
+        }
+    }
+}
+#endif
 
 } // namespace

@@ -16,6 +16,7 @@ cases=(
     "count|--count dubletten.txt"
     "find_sort_json|--find Flansch --sort Byte dubletten.txt"
     "same_name_csv|--csv --same-name Flansch-19359.psm dubletten.txt"
+    "spreadsheet_csv|--spreadsheet-csv --find Flansch --sort Byte dubletten.txt"
     "umlaut_argument|--find Spannbügel --sort Datum dubletten.txt"
     "missing_log|fehlt.txt"
     "bad_column|--sort Farbe dubletten.txt"

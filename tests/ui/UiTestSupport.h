@@ -5,7 +5,7 @@
 #include "text/Text.h"
 #include "ui/Controls.h"
 #include "ui/Events.h"
-#include "ui/MainWindow.h"
+#include "app/MainWindow.h"
 #include "ui/qt/UiInternal.h"
 
 #include <QApplication>

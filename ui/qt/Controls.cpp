@@ -2,6 +2,7 @@
 // kinds of control and the operations on them.
 #include "ui/Controls.h"
 #include "ui/Events.h"
+#include "ui/common/WindowRules.h"
 #include "ui/qt/ListModel.h"
 #include "ui/qt/UiInternal.h"
 
@@ -129,18 +130,15 @@ ListModel* ModelOf(std::int64_t control) {
     return list ? list->Model() : nullptr;
 }
 
-// A text label shows its whole text: one wider than the label grows to the
-// left, its right edge staying where it was placed, and shrinks back when
-// the text fits again.
+// A text label shows its whole text (the growing label's rule).
 void FitLabel(const ControlRecord& record) {
     auto* label = static_cast<QLabel*>(record.widget);
     int needed = 0;
     for (const QString& line : label->text().split(QLatin1Char('\n')))
         needed = std::max(needed, label->fontMetrics().horizontalAdvance(line));
     needed += label->contentsMargins().left() + label->contentsMargins().right();
-    const int right = record.placedX + record.placedWidth;
-    const int left = needed > record.placedWidth ? std::max(0, right - needed) : record.placedX;
-    label->setGeometry(left, label->y(), right - left, label->height());
+    const LabelSpan span = GrownLabel(record.placedX, record.placedWidth, needed);
+    label->setGeometry(span.x, label->y(), span.width, label->height());
 }
 
 } // namespace

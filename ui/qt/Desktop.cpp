@@ -2,6 +2,7 @@
 // focus on Qt; and the keys a list reports beyond the mouse: Ctrl+C, Enter
 // and the menu key.
 #include "ui/Desktop.h"
+#include "text/FileLayer.h"
 #include "ui/Events.h"
 #include "ui/qt/ListModel.h"
 #include "ui/qt/UiInternal.h"
@@ -12,13 +13,26 @@
 #include <QCursor>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
 #include <QShortcut>
-#include <QUrl>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace qk {
 namespace ui {
@@ -129,26 +143,97 @@ bool CopyToClipboard(const Text& text) {
     return true;
 }
 
-bool ShowInFileManager(const Text& folder, const Text& file) {
-    const QString folderPath = QDir::fromNativeSeparators(ui::ToQString(folder));
-    // The desktop's file manager through its standard interface: it opens
-    // the folder with the file selected.
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected()) {
-        const bool oneFile = !file.empty();
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.FileManager1"),
-            QStringLiteral("/org/freedesktop/FileManager1"),
-            QStringLiteral("org.freedesktop.FileManager1"),
-            oneFile ? QStringLiteral("ShowItems") : QStringLiteral("ShowFolders"));
-        const QString shown = oneFile ? QDir(folderPath).filePath(ui::ToQString(file)) : folderPath;
-        call << QStringList{QUrl::fromLocalFile(shown).toString(QUrl::FullyEncoded)} << QString();
-        constexpr int kReplyMilliseconds = 3000;
-        const QDBusMessage reply = bus.call(call, QDBus::Block, kReplyMilliseconds);
-        if (reply.type() == QDBusMessage::ReplyMessage) return true;
+namespace {
+
+// A file URI of a local path's bytes: everything but letters, digits, "/"
+// and "-._~" percent-encoded, so that any name comes through.
+QString FileUri(const std::string& bytes) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string uri = "file://";
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+            (byte >= '0' && byte <= '9') || std::strchr("/-._~", byte) != nullptr) {
+            uri.push_back(c);
+        } else {
+            uri.push_back('%');
+            uri.push_back(kHex[byte >> 4]);
+            uri.push_back(kHex[byte & 15]);
+        }
     }
-    // Otherwise whatever opens folders on this desktop.
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {folderPath});
+    return QString::fromLatin1(uri.data(), qsizetype(uri.size()));
+}
+
+bool AskFileManagerOverBus(const QString& call, const QString& uri) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return false;
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
+                                       QStringLiteral("/org/freedesktop/FileManager1"),
+                                       QStringLiteral("org.freedesktop.FileManager1"), call);
+    message << QStringList{uri} << QString();
+    constexpr int kReplyMilliseconds = 3000;
+    return bus.call(message, QDBus::Block, kReplyMilliseconds).type() == QDBusMessage::ReplyMessage;
+}
+
+// Runs xdg-open on the folder's own bytes (a QProcess would pass them
+// through QString). It counts as started unless it cannot be run or ends
+// with a failure within a moment; a file manager it keeps in its
+// foreground is waited for by a thread of its own.
+bool RunXdgOpen(const std::string& folder) {
+    std::string program = "xdg-open";
+    std::string argument = folder;
+    char* argv[] = {program.data(), argument.data(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) != 0) return false;
+    struct Outcome {
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+        int status = 0;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    try {
+        std::thread([pid, outcome] {
+            int status = 0;
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            const std::lock_guard<std::mutex> lock(outcome->mutex);
+            outcome->done = true;
+            outcome->status = status;
+            outcome->ended.notify_all();
+        }).detach();
+    } catch (...) {
+        return true; // it runs; nobody waits for it
+    }
+    constexpr auto kMoment = std::chrono::milliseconds(2000);
+    std::unique_lock<std::mutex> lock(outcome->mutex);
+    outcome->ended.wait_for(lock, kMoment, [&] { return outcome->done; });
+    return !outcome->done || (WIFEXITED(outcome->status) && WEXITSTATUS(outcome->status) == 0);
+}
+
+} // namespace
+
+bool ShowInFileManager(const Text& folder, const Text& file) {
+    // Only an absolute local folder that exists, whatever the caller checked.
+    std::string folderBytes, fileBytes;
+    const Text target = FolderToOpen(folder);
+    if (target.empty() || !PathBytes(target, folderBytes)) return false;
+    if (folderBytes.back() != '/') folderBytes.push_back('/');
+    // The file is selected when it is a plain name of a file there.
+    struct stat status;
+    const bool oneFile = !file.empty() && PathBytes(file, fileBytes) &&
+                         fileBytes.find('/') == std::string::npos && fileBytes != "." &&
+                         fileBytes != ".." &&
+                         ::stat((folderBytes + fileBytes).c_str(), &status) == 0;
+    // The desktop's file manager through its standard interface, else
+    // whatever opens folders on this desktop.
+    if (oneFile &&
+        AskFileManagerOverBus(QStringLiteral("ShowItems"), FileUri(folderBytes + fileBytes)))
+        return true;
+    if (!oneFile && AskFileManagerOverBus(QStringLiteral("ShowFolders"), FileUri(folderBytes)))
+        return true;
+    return RunXdgOpen(folderBytes);
 }
 
 void AddKeyShortcut(std::int64_t window, std::int64_t item, const Text& keys) {

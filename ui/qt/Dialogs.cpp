@@ -1,6 +1,7 @@
 // The open-file dialog and the message box, on Qt's own dialogs so that
 // they behave alike everywhere.
 #include "ui/Dialogs.h"
+#include "text/FileLayer.h"
 #include "ui/qt/UiInternal.h"
 
 #include <QApplication>
@@ -172,8 +173,10 @@ Text ChooseFileToOpen(const Text& title, const Text& defaultFile, const Text& pa
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return {};
     chosenPattern = std::int32_t(filters.indexOf(dialog.selectedNameFilter()) + 1);
-    // The whole path, however long.
-    return ui::FromQString(QDir::toNativeSeparators(QFileInfo(files.first()).absoluteFilePath()));
+    // The whole path, however long; a name that is no UTF-8, which Qt shows
+    // with U+FFFD, as the file's own.
+    return PathOnDisk(
+        ui::FromQString(QDir::toNativeSeparators(QFileInfo(files.first()).absoluteFilePath())));
 }
 
 int ShowMessage(const Text& title, const Text& text) {

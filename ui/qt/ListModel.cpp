@@ -3,6 +3,7 @@
 #include "text/Scan.h"
 #include "ui/Controls.h"
 #include "ui/Events.h"
+#include "ui/common/ListRules.h"
 #include "ui/qt/UiInternal.h"
 
 #include <QApplication>
@@ -21,22 +22,10 @@
 
 namespace qk::ui {
 
-namespace {
-
-// Rows beyond this count cannot be told to the view, which counts in int.
-constexpr std::int64_t kMaxRows = INT_MAX - 1;
-
-// Whether the units hold a line feed.
-bool HasLineFeed(std::u16string_view units) {
-    return FindUnit(units, 0, u'\n') != std::u16string_view::npos;
-}
-
-} // namespace
-
 // ---------------------------------------------------------------- model
 
 int ListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(shownRows_);
+    return parent.isValid() ? 0 : int(shown_.count);
 }
 
 int ListModel::columnCount(const QModelIndex& parent) const {
@@ -44,10 +33,9 @@ int ListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= Rows() || index.column() >= stride_) return {};
+    if (!index.isValid() || index.row() >= Rows() || index.column() >= rows_.Columns()) return {};
     if (role == Qt::DisplayRole) {
-        if (!source_) return ToQString(*CellSlot(index.row(), index.column()));
-        const std::u16string_view units = SourceCell(index.row(), index.column());
+        const std::u16string_view units = rows_.CellView(index.row(), index.column());
         return QString(reinterpret_cast<const QChar*>(units.data()), qsizetype(units.size()));
     }
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
@@ -67,30 +55,14 @@ Qt::ItemFlags ListModel::flags(const QModelIndex& index) const {
 }
 
 int ListModel::InsertColumn(int index, const Text& heading) {
-    StoreSourceRows();
     Flush();
     const int columns = Columns();
     if (index < 0 || index > columns) index = columns;
-    // Every stored row gets the new cell: the chunks are rebuilt with the
-    // wider stride before the view is told.
-    std::vector<std::unique_ptr<Text[]>> widened;
-    const std::int64_t stride = stride_ + 1;
-    try {
-        widened.reserve(chunks_.size());
-        for (std::size_t i = 0; i < chunks_.size(); ++i)
-            widened.push_back(std::make_unique<Text[]>(std::size_t(kChunkRows * stride)));
-    } catch (const std::bad_alloc&) {
-        return -1;
-    }
-    for (std::size_t c = 0; c < chunks_.size(); ++c)
-        for (std::int64_t r = 0; r < kChunkRows; ++r)
-            for (std::int64_t k = 0; k < stride_; ++k)
-                widened[c][std::size_t(r * stride + (k < index ? k : k + 1))] =
-                    std::move(chunks_[c][std::size_t(r * stride_ + k)]);
+    // Every stored row gets the new cell before the view is told.
+    if (!rows_.InsertColumn(index)) return -1;
+    ForgetLostRows();
     beginInsertColumns(QModelIndex(), index, index);
     headings_.insert(headings_.begin() + index, heading);
-    chunks_ = std::move(widened);
-    stride_ = stride;
     endInsertColumns();
     return index;
 }
@@ -106,137 +78,54 @@ Text ListModel::Heading(int column) const {
     return headings_[std::size_t(column)];
 }
 
-bool ListModel::ReserveRow() {
-    if (rows_ >= kMaxRows || stride_ == 0) return false;
-    if (std::size_t(rows_ / kChunkRows) < chunks_.size()) return true;
-    try {
-        chunks_.push_back(std::make_unique<Text[]>(std::size_t(kChunkRows * stride_)));
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
-}
-
-void ListModel::FillCells(std::int64_t row, int column, const Text& text) {
-    if (column < 0 || column >= stride_) return;
-    // The common case: one cell, sharing the caller's text. Record texts are
-    // known to hold no line feed, so a fill never reads them.
-    if (text.KnownWithoutLineFeed() || !HasLineFeed(text.view())) {
-        Text* slot = CellSlot(row, column);
-        if (slot->empty())
-            new (slot) Text(text); // nothing to release in an empty cell
-        else
-            *slot = text;
-        return;
-    }
-    const std::u16string_view units = text.view();
-    // Cut at every line feed; a text ending in a line feed therefore also
-    // empties the cell after its last piece.
-    std::size_t start = 0;
-    for (int c = column; c < stride_; ++c) {
-        const std::size_t end = units.find(u'\n', start);
-        const std::u16string_view piece =
-            units.substr(start, end == std::u16string_view::npos ? units.npos : end - start);
-        *CellSlot(row, c) = Text(piece);
-        if (end == std::u16string_view::npos) break;
-        start = end + 1;
-    }
-}
-
 bool ListModel::AddRow(std::int64_t position, const Text& text) {
-    StoreSourceRows();
-    if (!ReserveRow()) return false;
-    if (position < 0 || position >= rows_) {
+    const std::int64_t before = Rows();
+    if (position < 0 || position >= before) {
         // Appended rows wait for the next flush, so that filling a list
         // costs one announcement however many rows it gets.
-        FillCells(rows_, 0, text);
-        ++rows_;
+        if (!rows_.AddRow(-1, text)) return false;
+        ForgetLostRows();
         ScheduleFlush();
         return true;
     }
     Flush();
+    if (!rows_.AddRow(position, text)) return false;
+    ForgetLostRows();
     beginInsertRows(QModelIndex(), int(position), int(position));
-    for (std::int64_t r = rows_; r > position; --r)
-        for (int c = 0; c < stride_; ++c)
-            *CellSlot(r, c) = std::move(*CellSlot(r - 1, c));
-    for (int c = 0; c < stride_; ++c)
-        *CellSlot(position, c) = Text();
-    FillCells(position, 0, text);
-    ++rows_;
-    shownRows_ = rows_;
+    shown_.count = Rows();
     endInsertRows();
     return true;
 }
 
 void ListModel::SetCells(std::int64_t row, int column, const Text& text) {
-    if (row < 0 || row >= Rows() || column < 0 || column >= stride_) return;
-    StoreSourceRows();
-    if (row >= rows_) return; // not stored for want of memory
-    FillCells(row, column, text);
-    if (row < shownRows_) {
-        if (dirtyFirst_ < 0 || row < dirtyFirst_) dirtyFirst_ = row;
-        if (row > dirtyLast_) dirtyLast_ = row;
-        ScheduleFlush();
-    }
+    if (row < 0 || row >= Rows()) return;
+    rows_.SetCells(row, column, text);
+    ForgetLostRows();
+    shown_.Changed(row);
+    if (shown_.changedFirst >= 0) ScheduleFlush();
 }
 
-Text ListModel::Cell(std::int64_t row, int column) const {
-    if (row < 0 || row >= Rows() || column < 0 || column >= stride_) return {};
-    if (source_) return Text(SourceCell(row, column));
-    return *CellSlot(row, column);
+void ListModel::ForgetLostRows() {
+    if (Rows() >= shown_.count) return;
+    beginResetModel();
+    shown_.Forget();
+    shown_.count = Rows();
+    endResetModel();
 }
 
 void ListModel::ShowRows(const RowSource* source, std::vector<std::uint32_t> rows) {
     beginResetModel();
-    chunks_.clear();
-    rows_ = 0;
-    dirtyFirst_ = dirtyLast_ = -1;
-    source_ = source;
-    sourceRows_ = std::move(rows);
-    if (!source_ || stride_ == 0) {
-        source_ = nullptr;
-        sourceRows_.clear();
-    }
-    if (std::int64_t(sourceRows_.size()) > kMaxRows) sourceRows_.resize(std::size_t(kMaxRows));
-    shownRows_ = Rows();
+    rows_.ShowSource(source, std::move(rows));
+    shown_.Forget();
+    shown_.count = Rows();
     endResetModel();
-}
-
-void ListModel::StoreSourceRows() {
-    if (!source_) return;
-    const RowSource* source = source_;
-    std::vector<std::uint32_t> rows = std::move(sourceRows_);
-    source_ = nullptr;
-    sourceRows_.clear();
-    // The view already shows these rows: they are stored without a word to it.
-    for (const std::uint32_t item : rows) {
-        if (!ReserveRow()) break;
-        for (int c = 0; c < stride_; ++c)
-            *CellSlot(rows_, c) = Text(source->CellText(item, c));
-        ++rows_;
-    }
-    if (rows_ < shownRows_) {
-        beginResetModel(); // rows lost for want of memory
-        shownRows_ = rows_;
-        endResetModel();
-    }
 }
 
 void ListModel::Clear() {
     beginResetModel();
-    source_ = nullptr;
-    sourceRows_ = {};
-    chunks_.clear();
-    rows_ = 0;
-    shownRows_ = 0;
-    dirtyFirst_ = dirtyLast_ = -1;
+    rows_.Clear();
+    shown_.Forget();
     endResetModel();
-}
-
-std::size_t ListModel::StorageBytes() const {
-    return chunks_.capacity() * sizeof(chunks_[0]) +
-           sourceRows_.capacity() * sizeof(sourceRows_[0]) +
-           chunks_.size() * std::size_t(kChunkRows * stride_) * sizeof(Text);
 }
 
 void ListModel::ScheduleFlush() {
@@ -248,14 +137,14 @@ void ListModel::ScheduleFlush() {
 
 void ListModel::Flush() {
     flushScheduled_ = false;
-    if (rows_ > shownRows_) {
-        beginInsertRows(QModelIndex(), int(shownRows_), int(rows_ - 1));
-        shownRows_ = rows_;
+    if (Rows() > shown_.count) {
+        beginInsertRows(QModelIndex(), int(shown_.count), int(Rows() - 1));
+        shown_.count = Rows();
         endInsertRows();
     }
-    if (dirtyFirst_ >= 0) {
-        const std::int64_t first = dirtyFirst_, last = dirtyLast_;
-        dirtyFirst_ = dirtyLast_ = -1;
+    if (shown_.changedFirst >= 0) {
+        const std::int64_t first = shown_.changedFirst, last = shown_.changedLast;
+        shown_.changedFirst = shown_.changedLast = -1;
         emit dataChanged(index(int(first), 0), index(int(last), Columns() - 1));
     }
 }
@@ -284,6 +173,7 @@ class RowDelegate final : public QStyledItemDelegate {
 ListView::ListView(std::int64_t control, std::int64_t window, std::uint32_t flags, QWidget* parent)
     : QTableView(parent), model_(new ListModel), control_(control), window_(window) {
     model_->setParent(this);
+    keyClock_.start();
     setModel(model_);
     setItemDelegate(new RowDelegate(this));
     gridLines_ = (flags & kListGridLines) != 0;
@@ -319,12 +209,10 @@ ListView::ListView(std::int64_t control, std::int64_t window, std::uint32_t flag
 
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected, const QItemSelection& deselected) {
-                if (!selected.isEmpty()) {
-                    lastSelected_ = selected.first().top();
+                const bool now = !selected.isEmpty();
+                if (SelectionChangeNotification(lastSelected_, now ? selected.first().top() : -1,
+                                                now, !deselected.isEmpty(), false))
                     Post(kSelectionOrTextChanged);
-                } else if (!deselected.isEmpty()) {
-                    Post(kSelectionOrTextChanged);
-                }
             });
 }
 
@@ -344,16 +232,10 @@ void ListView::Post(std::int64_t type) {
     if (control_ >= 0) PostEvent(ControlEvent, control_, window_, type);
 }
 
-// A click that leaves no row selected reports the lost selection once; a
-// left click reports itself only when a row is selected after it.
 void ListView::ClickNotification(std::int64_t type) {
-    const std::int64_t row = SelectedRow();
-    if (row < 0 && lastSelected_ != -1) {
-        lastSelected_ = -1;
-        Post(kSelectionOrTextChanged);
-    }
-    if (type == kLeftClick && row < 0) return;
-    Post(type);
+    const ClickEvents events = ui::ClickNotification(lastSelected_, SelectedRow(), type);
+    if (events.selectionLost) Post(kSelectionOrTextChanged);
+    if (events.click) Post(type);
 }
 
 void ListView::mousePressEvent(QMouseEvent* event) {
@@ -464,11 +346,20 @@ QModelIndex ListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modi
 
 // Type-ahead matches the first column, whichever column was clicked last.
 void ListView::keyboardSearch(const QString& search) {
+    if (search.isEmpty() || model_->Rows() == 0) return;
+    const std::u16string_view key(reinterpret_cast<const char16_t*>(search.utf16()),
+                                  std::size_t(search.size()));
+    const TypeAheadSearch wanted =
+        AddTypedKey(typed_, key, keyClock_.elapsed(), QApplication::keyboardInputInterval());
     const QModelIndex current = currentIndex();
-    if (current.isValid() && current.column() != 0)
-        selectionModel()->setCurrentIndex(model_->index(current.row(), 0),
-                                          QItemSelectionModel::NoUpdate);
-    QTableView::keyboardSearch(search);
+    std::int64_t start = current.isValid() ? current.row() : 0;
+    if (wanted.afterCurrent && current.isValid()) ++start;
+    const std::int64_t row = typeAhead_.Find(model_->Stored(), start, wanted.prefix);
+    if (row < 0) return;
+    const QModelIndex found = model_->index(int(row), 0);
+    selectionModel()->setCurrentIndex(found, QItemSelectionModel::ClearAndSelect |
+                                                 QItemSelectionModel::Rows);
+    scrollTo(found);
 }
 
 void ListView::paintEvent(QPaintEvent* event) {

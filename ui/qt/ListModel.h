@@ -5,81 +5,59 @@
 
 #include "text/Text.h"
 #include "ui/Controls.h"
+#include "ui/common/ListRows.h"
+#include "ui/common/TypeAhead.h"
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QTableView>
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 namespace qk::ui {
 
-// Rows are stored in chunks of kChunkRows rows, each chunk one array of
-// rows x columns texts, so appending never moves the rows already stored and
-// a row costs one text per column. Appended rows and changed cells are
-// announced to the view in one batch when the layer returns to the event
-// loop (Flush).
+// The model of a list: the layer's own rows (ListRows), with appended rows
+// and changed cells announced to the view in one batch when the layer
+// returns to the event loop (Flush).
 class ListModel final : public QAbstractTableModel {
   public:
-    static constexpr std::int64_t kChunkRows = 4096;
-
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // Returns the index the column got (clamped to the column count).
+    // Returns the index the column got (clamped to the column count), -1
+    // without memory.
     int InsertColumn(int index, const Text& heading);
     void SetHeading(int column, const Text& heading);
     Text Heading(int column) const;
-    // Appends for position -1 or beyond the last row; fills the cells from
-    // column 0 on, split at line feeds. False when no memory was left.
+    // As ListRows::AddRow and ListRows::SetCells, told to the view.
     bool AddRow(std::int64_t position, const Text& text);
-    // Sets the cells from `column` on, split at line feeds; nothing for a
-    // row or column that does not exist.
     void SetCells(std::int64_t row, int column, const Text& text);
-    Text Cell(std::int64_t row, int column) const;
+    Text Cell(std::int64_t row, int column) const { return rows_.Cell(row, column); }
     void Clear();
     // Shows the items `rows` of `source` instead of stored rows.
     void ShowRows(const RowSource* source, std::vector<std::uint32_t> rows);
-    std::int64_t Rows() const { return source_ ? std::int64_t(sourceRows_.size()) : rows_; }
+    std::int64_t Rows() const { return rows_.Rows(); }
     int Columns() const { return int(headings_.size()); }
-    std::size_t StorageBytes() const;
+    const ListRows& Stored() const { return rows_; }
+    std::size_t StorageBytes() const { return rows_.StorageBytes(); }
 
     // Announces pending rows and changed cells to the view.
     void Flush();
 
   private:
-    Text* CellSlot(std::int64_t row, int column) {
-        return &chunks_[std::size_t(row / kChunkRows)]
-                       [std::size_t((row % kChunkRows) * stride_ + column)];
-    }
-    const Text* CellSlot(std::int64_t row, int column) const {
-        return &chunks_[std::size_t(row / kChunkRows)]
-                       [std::size_t((row % kChunkRows) * stride_ + column)];
-    }
-    bool ReserveRow();
-    void FillCells(std::int64_t row, int column, const Text& text);
     void ScheduleFlush();
-    std::u16string_view SourceCell(std::int64_t row, int column) const {
-        return source_->CellText(sourceRows_[std::size_t(row)], column);
-    }
-    // Turns rows read from a source into stored rows, before they change.
-    void StoreSourceRows();
+    // Rows lost for want of memory while source rows became stored ones.
+    void ForgetLostRows();
 
     std::vector<Text> headings_;
-    std::vector<std::unique_ptr<Text[]>> chunks_;
-    std::int64_t stride_ = 0;      // columns per stored row
-    std::int64_t rows_ = 0;        // rows stored
-    std::int64_t shownRows_ = 0;   // rows the view knows of
-    std::int64_t dirtyFirst_ = -1; // changed rows the view knows of
-    std::int64_t dirtyLast_ = -1;
+    ListRows rows_;
+    ShownRows shown_; // what the view knows of
     bool flushScheduled_ = false;
-    const RowSource* source_ = nullptr; // rows read from here when set
-    std::vector<std::uint32_t> sourceRows_;
 };
 
 class ListView final : public QTableView {
@@ -118,6 +96,9 @@ class ListView final : public QTableView {
     std::int64_t control_;
     std::int64_t window_;
     std::int64_t lastSelected_ = 0; // the last selected row record
+    TypedKeys typed_;
+    QElapsedTimer keyClock_;
+    TypeAhead typeAhead_;
     int rowHeight_ = 0;
     bool gridLines_ = false;
     bool skipRelease_ = false; // the release that ends a double click or a drag

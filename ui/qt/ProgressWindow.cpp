@@ -1,5 +1,6 @@
 // The progress window on Qt's progress dialog.
 #include "ui/Progress.h"
+#include "ui/common/WindowRules.h"
 #include "ui/qt/UiInternal.h"
 
 #include <QApplication>
@@ -11,15 +12,13 @@ namespace qk {
 namespace {
 
 std::unique_ptr<QProgressDialog> progressWindow;
-// The bar counts in steps of a thousandth, whatever the sizes.
-constexpr int kSteps = 1000;
 
 } // namespace
 
 bool OpenProgressWindow(const Text& title, const Text& text) {
     if (!qApp) return false;
-    progressWindow =
-        std::make_unique<QProgressDialog>(ui::ToQString(text), QStringLiteral("Cancel"), 0, kSteps);
+    progressWindow = std::make_unique<QProgressDialog>(
+        ui::ToQString(text), QStringLiteral("Cancel"), 0, ui::kProgressSteps);
     progressWindow->setWindowTitle(ui::ToQString(title));
     progressWindow->setMinimumDuration(0); // the caller decides when it is worth showing
     progressWindow->setAutoReset(false);
@@ -32,8 +31,7 @@ bool OpenProgressWindow(const Text& title, const Text& text) {
 
 bool UpdateProgressWindow(std::uint64_t done, std::uint64_t total) {
     if (!progressWindow) return true;
-    const std::uint64_t step = total == 0 || done >= total ? kSteps : done * kSteps / total;
-    progressWindow->setValue(static_cast<int>(step));
+    progressWindow->setValue(ui::ProgressStep(done, total));
     QApplication::processEvents();
     return !progressWindow->wasCanceled();
 }

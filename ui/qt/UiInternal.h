@@ -4,6 +4,7 @@
 #pragma once
 
 #include "text/Text.h"
+#include "ui/common/EventQueue.h"
 
 #include <QString>
 
@@ -66,12 +67,6 @@ WindowRecord* FindWindow(std::int64_t window);
 // The window number of a top-level widget of the layer, -1 for any other.
 std::int64_t WindowNumberOf(const QWidget* widget);
 
-// Event queue (EventQueue.cpp).
-void PostEvent(std::int64_t number, std::int64_t source, std::int64_t window, std::int64_t type);
-void RemoveControlEvents(std::int64_t control, std::int64_t window);
-void RemoveWindowEvents(std::int64_t window);
-void RemoveSizeEvents(std::int64_t window);
-void ClearEvents();
 // The event filters of the layer: installed at start, removed before the
 // application object goes.
 void InstallEventSupport();
@@ -84,20 +79,6 @@ bool HeldInputWaiting();
 // key and the context menu after a right click (Desktop.cpp).
 void InstallListKeys();
 
-// While one of these lives, posted events are dropped: the program's own
-// changes to its controls never come back as events. The count lives in the
-// event state, under the queue's lock.
-void RaiseSuppression();
-void LowerSuppression();
-
-class SuppressEvents {
-  public:
-    SuppressEvents() { RaiseSuppression(); }
-    ~SuppressEvents() { LowerSuppression(); }
-    SuppressEvents(const SuppressEvents&) = delete;
-    SuppressEvents& operator=(const SuppressEvents&) = delete;
-};
-
 // Announces the rows and cells changed since the last return to the event
 // loop to the views of every list.
 void FlushLists();
@@ -107,12 +88,6 @@ void CloseAllWindows();
 // Empties the ControlRegistry once the windows are gone (Controls.cpp).
 void ForgetAllControls();
 
-// Test hooks: whether an event waits, and taking one without ever blocking
-// (false when none waits; then the current event is left alone).
-bool HasWaitingEvent();
-bool TakeWaitingEvent(std::int64_t& number);
-// The number of waiting events.
-std::size_t WaitingEventCount();
 // The list view of a list control, for tests and the benchmark.
 ListView* ListOf(std::int64_t control);
 // Bytes the row storage of a list holds (without the texts themselves).

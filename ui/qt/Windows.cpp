@@ -2,6 +2,7 @@
 // top-level window and its keyboard focus handling.
 #include "ui/Controls.h"
 #include "ui/Events.h"
+#include "ui/common/WindowRules.h"
 #include "ui/qt/UiInternal.h"
 
 #include <QAbstractButton>
@@ -52,23 +53,16 @@ class WindowWidget final : public QWidget {
     void resizeEvent(QResizeEvent* event) override {
         QWidget::resizeEvent(event);
         if (!Created() || (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))) return;
-        RemoveSizeEvents(number_);
-        PostEvent(SizeEvent, 0, number_, 0);
+        Post(SizeEventsOf(SizeState::Normal, SizeState::Normal));
     }
     void changeEvent(QEvent* event) override {
         QWidget::changeEvent(event);
         if (event->type() != QEvent::WindowStateChange || !Created()) return;
-        const Qt::WindowStates old = static_cast<QWindowStateChangeEvent*>(event)->oldState();
-        if (windowState() & Qt::WindowMinimized) {
-            PostEvent(MinimizeEvent, 0, number_, 0);
-        } else if (windowState() & Qt::WindowMaximized) {
-            PostEvent(MaximizeEvent, 0, number_, 0);
-            PostEvent(SizeEvent, 0, number_, 0);
-        } else if (old & (Qt::WindowMinimized | Qt::WindowMaximized)) {
-            PostEvent(RestoreEvent, 0, number_, 0);
-            RemoveSizeEvents(number_);
-            PostEvent(SizeEvent, 0, number_, 0);
-        }
+        const SizeState before = StateOf(static_cast<QWindowStateChangeEvent*>(event)->oldState());
+        const SizeState now = StateOf(windowState());
+        // A plain resize is told by resizeEvent.
+        if (now != SizeState::Normal || before != SizeState::Normal)
+            Post(SizeEventsOf(before, now));
     }
     void mouseReleaseEvent(QMouseEvent* event) override {
         if (event->button() == Qt::LeftButton) PostEvent(LeftClickEvent, 0, number_, 0);
@@ -79,6 +73,16 @@ class WindowWidget final : public QWidget {
     }
 
   private:
+    static SizeState StateOf(Qt::WindowStates states) {
+        if (states & Qt::WindowMinimized) return SizeState::Minimized;
+        if (states & Qt::WindowMaximized) return SizeState::Maximized;
+        return SizeState::Normal;
+    }
+    void Post(const SizeChange& change) {
+        if (change.removeWaitingSizes) RemoveSizeEvents(number_);
+        for (const std::int64_t event : change.events)
+            PostEvent(event, 0, number_, 0);
+    }
     bool Created() const {
         const WindowRecord* record = FindWindow(number_);
         return record && record->created;
@@ -108,19 +112,14 @@ void MoveFocus(QWidget* window, bool forward) {
             widget->property(kTabStop).toBool())
             stops.push_back(widget);
     }
-    if (stops.empty()) return;
     QWidget* focus = QApplication::focusWidget();
     while (focus && focus->parentWidget() != window)
         focus = focus->parentWidget();
     const auto at = std::find(stops.begin(), stops.end(), focus);
-    QWidget* next = nullptr;
-    if (at == stops.end())
-        next = forward ? stops.front() : stops.back();
-    else if (forward)
-        next = at + 1 == stops.end() ? stops.front() : *(at + 1);
-    else
-        next = at == stops.begin() ? stops.back() : *(at - 1);
-    next->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    const int next =
+        NextTabStop(int(stops.size()), at == stops.end() ? -1 : int(at - stops.begin()), forward);
+    if (next >= 0)
+        stops[std::size_t(next)]->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
 }
 
 bool IsArrow(int key) {
@@ -163,24 +162,26 @@ void WaitForFrame(QWidget* widget) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-void Centre(QWidget* widget, std::uint32_t flags, QWidget* active) {
+void Centre(QWidget* widget, const WindowStyle& style, QWidget* active) {
     const QMargins frame =
         widget->windowHandle() ? widget->windowHandle()->frameMargins() : QMargins();
     const int outerWidth = widget->width() + frame.left() + frame.right();
     const int outerHeight = widget->height() + frame.top() + frame.bottom();
-    if (flags & kWindowCentreOnScreen) {
+    Rect placed;
+    if (style.centreOnScreen) {
         const QScreen* screen = QGuiApplication::primaryScreen();
         if (!screen) return;
         const QRect whole = screen->geometry(); // the whole screen, not the work area
-        const int usedWidth = std::min(outerWidth, whole.width());
-        const int usedHeight = std::min(outerHeight, whole.height());
-        widget->move(whole.x() + (whole.width() - usedWidth) / 2,
-                     whole.y() + (whole.height() - usedHeight) / 2);
+        placed = CentredOnScreen(outerWidth, outerHeight,
+                                 {whole.x(), whole.y(), whole.width(), whole.height()});
     } else if (active) {
         const QRect reference = active->frameGeometry();
-        widget->move(std::max(0, reference.x() + (reference.width() - outerWidth) / 2),
-                     std::max(0, reference.y() + (reference.height() - outerHeight) / 2));
+        placed = CentredOn(outerWidth, outerHeight,
+                           {reference.x(), reference.y(), reference.width(), reference.height()});
+    } else {
+        return;
     }
+    widget->move(placed.x, placed.y);
 }
 
 void DestroyWindow(std::int64_t number) {
@@ -190,29 +191,6 @@ void DestroyWindow(std::int64_t number) {
     QWidget* widget = record->widget;
     delete widget; // the destroyed handlers forget the window and its controls
     if (table.currentWindow == number) table.currentWindow = -1;
-}
-
-// The style OpenWindow works with: its flags with the title bar added when
-// nothing else is asked for and the tool window's bits applied.
-struct WindowStyle {
-    std::uint32_t bits;
-    bool invisible;
-    bool tool;
-};
-
-WindowStyle StyleOf(std::uint32_t flags) {
-    std::uint32_t bits = flags & ~kWindowNotCurrent;
-    if ((bits & ~(kWindowCentreOnScreen | kWindowCentreOnActive | kWindowInvisible)) == 0)
-        bits |= kWindowTitleBar;
-    const bool invisible = bits & kWindowInvisible;
-    bits &= ~kWindowInvisible;
-    const bool tool = bits & kWindowToolWindow;
-    if (tool) {
-        bits &= ~(kWindowMinimizeBox | kWindowMaximizeBox | kWindowShowMaximized |
-                  kWindowShowMinimized);
-        bits |= kWindowTitleBar;
-    }
-    return {bits, invisible, tool};
 }
 
 Qt::WindowFlags QtFlagsOf(const WindowStyle& style) {
@@ -260,11 +238,11 @@ void ShowWindow(QWidget* widget, const WindowStyle& style) {
     // After the first activation no control has the focus: the window keeps
     // it itself until the user moves it.
     widget->setFocus();
-    if (style.bits & kWindowShowNoActivate) widget->setAttribute(Qt::WA_ShowWithoutActivating);
+    if (style.showNoActivate) widget->setAttribute(Qt::WA_ShowWithoutActivating);
     if (style.invisible) return;
-    if (style.bits & kWindowShowMaximized)
+    if (style.showMaximized)
         widget->showMaximized();
-    else if (style.bits & kWindowShowMinimized)
+    else if (style.showMinimized)
         widget->showMinimized();
     else
         widget->show();
@@ -290,13 +268,24 @@ QString guiFontFamily;
 
 } // namespace
 
+// On a display whose pixels are scaled (QT_SCALE_FACTOR, a high-resolution
+// screen) the text must scale with the positions: a font with only bitmaps
+// would keep its 11-pixel glyphs and spread them apart, so only a font with
+// outlines is taken there.
+bool DisplayScaled() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen && screen->devicePixelRatio() != 1.0;
+}
+
 void LoadDefaultGuiFont() {
     if (!guiFontFamily.isEmpty()) return;
+    const bool scaled = DisplayScaled();
     for (const char* file : kGuiFontFiles) {
         const int id = QFontDatabase::addApplicationFont(QString::fromLatin1(file));
         if (id < 0) continue;
         const QStringList families = QFontDatabase::applicationFontFamilies(id);
         if (families.isEmpty()) continue;
+        if (scaled && !QFontDatabase::isSmoothlyScalable(families.first())) continue;
         guiFontFamily = families.first();
         return;
     }
@@ -362,8 +351,7 @@ Handle OpenWindow(std::int64_t window, int x, int y, int width, int height, cons
     widget->move(x, y);
     TakeWindowNumber(window, widget);
     ShowWindow(widget, style);
-    if (style.bits & (kWindowCentreOnScreen | kWindowCentreOnActive))
-        Centre(widget, style.bits, active);
+    if (style.centreOnScreen || style.centreOnActive) Centre(widget, style, active);
     if (!(flags & kWindowNotCurrent)) table.currentWindow = window;
     if (WindowRecord* made = FindWindow(window)) made->created = true;
     return reinterpret_cast<Handle>(widget);

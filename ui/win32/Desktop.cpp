@@ -1,6 +1,7 @@
 // Context menus, the clipboard, Explorer, keyboard shortcuts, focus and
 // accessible names on Win32.
 #include "ui/Desktop.h"
+#include "text/FileLayer.h"
 #include "ui/win32/UiInternal.h"
 
 #include <commctrl.h>
@@ -132,9 +133,14 @@ bool CopyToClipboard(const Text& text) {
 
 // Explorer opens the folder with the file selected; a file that is not
 // there (or a shell that cannot select) leaves the folder opened plainly.
+// Only now, the user having chosen it, may a network folder's server be
+// reached.
 bool ShowInFileManager(const Text& folder, const Text& file) {
-    std::wstring folderName = ui::Wide(folder);
-    if (folderName.empty()) return false;
+    if (FolderToOpen(folder).empty()) return false;
+    const std::wstring folderName = ui::Wide(folder);
+    const DWORD attributes = GetFileAttributesW(folderName.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
     if (!file.empty()) {
         std::wstring path = folderName;
         if (path.back() != L'\\' && path.back() != L'/') path += L'\\';
@@ -146,9 +152,22 @@ bool ShowInFileManager(const Text& folder, const Text& file) {
             if (SUCCEEDED(shown)) return true;
         }
     }
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(nullptr, L"open", folderName.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    return result > 32;
+    // Opened as a folder: the folder class, else the verb only folders have,
+    // else plainly (it was a folder a moment ago).
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_CLASSNAME | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpClass = L"Folder";
+    info.lpVerb = L"open";
+    info.lpFile = folderName.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExW(&info)) return true;
+    for (const wchar_t* verb : {L"explore", L"open"}) {
+        const auto result = reinterpret_cast<INT_PTR>(
+            ShellExecuteW(nullptr, verb, folderName.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        if (result > 32) return true;
+    }
+    return false;
 }
 
 void AddKeyShortcut(std::int64_t window, std::int64_t item, const Text& keys) {

@@ -2,59 +2,11 @@
 #include "ui/Events.h"
 #include "ui/win32/UiInternal.h"
 
-#include <algorithm>
-#include <deque>
-#include <mutex>
-
 namespace qk {
 
 namespace ui {
 
 namespace {
-
-struct EventRecord {
-    std::int64_t number;
-    std::int64_t source;
-    std::int64_t window;
-    std::int64_t type;
-};
-
-// Event numbers below this one merge with an identical waiting tail record.
-constexpr std::int64_t kMergeLimit = 65536;
-
-struct EventState {
-    std::mutex lock;
-    std::deque<EventRecord> queue; // the tail is queue.back() while untaken
-    EventRecord current{0, 0, 0, -1};
-};
-
-EventState& State() {
-    static EventState state;
-    return state;
-}
-
-template <typename Matches> void RemoveEvents(Matches matches) {
-    EventState& state = State();
-    std::lock_guard guard(state.lock);
-    state.queue.erase(std::remove_if(state.queue.begin(), state.queue.end(), matches),
-                      state.queue.end());
-}
-
-bool TakeHead(std::int64_t& number) {
-    EventState& state = State();
-    std::lock_guard guard(state.lock);
-    if (state.queue.empty()) return false;
-    state.current = state.queue.front();
-    state.queue.pop_front();
-    number = state.current.number;
-    return true;
-}
-
-void MarkCurrentEmpty() {
-    EventState& state = State();
-    state.current.number = 0;
-    state.current.type = -1;
-}
 
 // A window-system message whose number is also an event number must not be
 // taken for that event.
@@ -62,65 +14,35 @@ bool IsEventNumber(std::int64_t number) {
     return number >= ControlEvent && number <= SizeEvent;
 }
 
+bool IsModifier(WPARAM key) {
+    return key == VK_CONTROL || key == VK_SHIFT || key == VK_MENU || key == VK_LCONTROL ||
+           key == VK_RCONTROL || key == VK_LSHIFT || key == VK_RSHIFT || key == VK_LMENU ||
+           key == VK_RMENU;
+}
+
+// A key pressed while Ctrl, Shift or Alt is held (the modifier's own press
+// among them).
+bool WithModifierHeld(const MSG& message) {
+    if (message.message != WM_KEYDOWN && message.message != WM_SYSKEYDOWN) return false;
+    return IsModifier(message.wParam) || GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_SHIFT) < 0 ||
+           GetKeyState(VK_MENU) < 0;
+}
+
+// The keyboard is in use: focus rectangles and keyboard underlines are
+// shown from now on.
+void ShowFocusCues(HWND window) {
+    SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL),
+                 0);
+}
+
 } // namespace
-
-void PostEventUnsuppressed(std::int64_t number, std::int64_t source, std::int64_t window,
-                           std::int64_t type) {
-    EventState& state = State();
-    std::lock_guard guard(state.lock);
-    if (!state.queue.empty() && number < kMergeLimit) {
-        const EventRecord& tail = state.queue.back();
-        if (tail.number == number && tail.source == source && tail.window == window &&
-            tail.type == type)
-            return;
-    }
-    state.queue.push_back({number, source, window, type});
-}
-
-void PostEvent(std::int64_t number, std::int64_t source, std::int64_t window, std::int64_t type) {
-    if (suppressedEvents > 0) return;
-    PostEventUnsuppressed(number, source, window, type);
-}
-
-void RemoveControlEvents(std::int64_t control, std::int64_t window) {
-    RemoveEvents([&](const EventRecord& r) {
-        return r.number == ControlEvent && r.source == control && r.window == window;
-    });
-}
-
-void RemoveWindowEvents(std::int64_t window) {
-    RemoveEvents([&](const EventRecord& r) { return r.window == window; });
-}
-
-void RemoveSizeEvents(std::int64_t window) {
-    RemoveEvents([&](const EventRecord& r) { return r.number == SizeEvent && r.window == window; });
-}
-
-void ClearEvents() {
-    EventState& state = State();
-    std::lock_guard guard(state.lock);
-    state.queue.clear();
-    suppressedEvents = 0;
-}
-
-bool HasWaitingEvent() {
-    EventState& state = State();
-    std::lock_guard guard(state.lock);
-    return !state.queue.empty();
-}
-
-std::size_t WaitingEventCount() {
-    EventState& state = State();
-    std::lock_guard guard(state.lock);
-    return state.queue.size();
-}
 
 void HandleMessage(MSG& message) {
     const HWND active = GetActiveWindow();
     const HACCEL shortcuts = ShortcutsOf(active);
+    if (shortcuts && WithModifierHeld(message)) ShowFocusCues(active);
     if (shortcuts && TranslateAcceleratorW(active, shortcuts, &message)) {
-        // The keyboard is in use: focus rectangles are shown from now on.
-        SendMessageW(active, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+        ShowFocusCues(active);
         return;
     }
     TranslateMessage(&message);
@@ -132,12 +54,6 @@ bool HandleWaitingMessage() {
     if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return false;
     if (message.message != WM_QUIT) HandleMessage(message);
     return true;
-}
-
-bool TakeWaitingEvent(std::int64_t& number) {
-    if (!HasWaitingEvent()) return false;
-    MarkCurrentEmpty();
-    return TakeHead(number);
 }
 
 } // namespace ui
@@ -157,14 +73,6 @@ std::int64_t WaitForEvent() {
     if (got < 0) return 0;
     ui::HandleMessage(message);
     return ui::IsEventNumber(message.message) ? 0 : std::int64_t(message.message);
-}
-
-std::int64_t EventSource() {
-    return ui::State().current.source;
-}
-
-std::int64_t EventType() {
-    return ui::State().current.type;
 }
 
 } // namespace qk

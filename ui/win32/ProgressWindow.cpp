@@ -9,8 +9,6 @@ namespace qk {
 namespace {
 
 constexpr wchar_t kProgressClass[] = L"QuellkampProgress";
-// The bar counts in steps of a thousandth, whatever the sizes.
-constexpr int kSteps = 1000;
 // The layout at 96 DPI.
 constexpr int kWidth = 360;
 constexpr int kHeight = 108;
@@ -47,7 +45,7 @@ HWND Child(const wchar_t* className, const std::wstring& text, DWORD style, int 
                         ui::Scale(y), ui::Scale(width), ui::Scale(height), parent,
                         reinterpret_cast<HMENU>(static_cast<std::intptr_t>(id)),
                         GetModuleHandleW(nullptr), nullptr);
-    if (child) SendMessageW(child, WM_SETFONT, WPARAM(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+    if (child) SendMessageW(child, WM_SETFONT, WPARAM(ui::GuiFont()), TRUE);
     return child;
 }
 
@@ -102,7 +100,7 @@ bool OpenProgressWindow(const Text& title, const Text& text) {
         CloseProgressWindow();
         return false;
     }
-    SendMessageW(progress.bar, PBM_SETRANGE32, 0, kSteps);
+    SendMessageW(progress.bar, PBM_SETRANGE32, 0, ui::kProgressSteps);
     ShowWindow(progress.window, SW_SHOWNORMAL);
     SetFocus(cancel);
     UpdateWindow(progress.window);
@@ -112,8 +110,7 @@ bool OpenProgressWindow(const Text& title, const Text& text) {
 
 bool UpdateProgressWindow(std::uint64_t done, std::uint64_t total) {
     if (!progress.window) return true;
-    const std::uint64_t step = total == 0 || done >= total ? kSteps : done * kSteps / total;
-    SendMessageW(progress.bar, PBM_SETPOS, WPARAM(step), 0);
+    SendMessageW(progress.bar, PBM_SETPOS, WPARAM(ui::ProgressStep(done, total)), 0);
     HandleWaitingMessages();
     return !progress.cancelled;
 }

@@ -5,6 +5,10 @@
 
 #include "text/Text.h"
 #include "ui/Controls.h"
+#include "ui/common/EventQueue.h"
+#include "ui/common/ListRows.h"
+#include "ui/common/TypeAhead.h"
+#include "ui/common/WindowRules.h"
 
 #include <windows.h>
 
@@ -25,59 +29,11 @@ inline Text FromWide(const wchar_t* units, std::size_t length) {
 
 enum class ControlKind { None, List, OptionButton, PushButton, TextLabel, TextField };
 
-// The rows of a list, kept by the layer itself: the list control asks for
-// the texts it shows (owner data), so a fill costs no call per cell. Rows are
-// stored in chunks of kChunkRows rows of `columns` texts each, so appending
-// never moves the rows already stored.
-class ListRows {
-  public:
-    static constexpr std::int64_t kChunkRows = 4096;
-
-    std::int64_t Rows() const { return source_ ? std::int64_t(sourceRows_.size()) : rows_; }
-    int Columns() const { return int(stride_); }
-    // Every stored row gets an empty cell at `index`. False without memory.
-    bool InsertColumn(int index);
-    // Appends for position -1 or beyond the last row; fills the cells from
-    // column 0 on, split at line feeds. False when no memory was left.
-    bool AddRow(std::int64_t position, const Text& text);
-    // Nothing for a row or column that does not exist.
-    void SetCells(std::int64_t row, int column, const Text& text);
-    Text Cell(std::int64_t row, int column) const;
-    const Text* CellOrNull(std::int64_t row, int column) const;
-    // The text of a cell, stored or read from the source; empty when missing.
-    std::u16string_view CellView(std::int64_t row, int column) const;
-    void Clear();
-    // Shows the items `rows` of `source` instead of stored rows.
-    void ShowSource(const RowSource* source, std::vector<std::uint32_t> rows);
-    std::size_t StorageBytes() const;
-
-  private:
-    Text* Slot(std::int64_t row, int column) {
-        return &chunks_[std::size_t(row / kChunkRows)]
-                       [std::size_t((row % kChunkRows) * stride_ + column)];
-    }
-    const Text* Slot(std::int64_t row, int column) const {
-        return &chunks_[std::size_t(row / kChunkRows)]
-                       [std::size_t((row % kChunkRows) * stride_ + column)];
-    }
-    bool ReserveRow();
-    void FillCells(std::int64_t row, int column, const Text& text);
-    // Turns rows read from a source into stored rows, before they change.
-    void StoreSourceRows();
-
-    std::vector<std::unique_ptr<Text[]>> chunks_;
-    std::int64_t stride_ = 0;
-    std::int64_t rows_ = 0;
-    const RowSource* source_ = nullptr; // rows read from here when set
-    std::vector<std::uint32_t> sourceRows_;
-};
-
 struct ListState {
     ListRows rows;
-    std::int64_t shownRows = 0;     // rows the list control knows of
-    std::int64_t lastSelected = 0;  // the last selected row record
-    std::int64_t changedFirst = -1; // rows whose cells changed since the last flush
-    std::int64_t changedLast = -1;
+    ShownRows shown;               // what the list control knows of
+    std::int64_t lastSelected = 0; // the last selected row record
+    TypeAhead typeAhead;
 };
 
 struct ControlRecord {
@@ -86,6 +42,9 @@ struct ControlRecord {
     std::int64_t window = -1;
     WNDPROC original = nullptr;      // the class's own procedure, behind the layer's hook
     std::unique_ptr<ListState> list; // for ControlKind::List
+    bool tabStop = false;            // Tab stops here (the style bit moves among options)
+    int placedX = 0;                 // where the control was made, in pixels of the
+    int placedWidth = 0;             // display: a label wider than this grows left
 };
 
 struct WindowRecord {
@@ -94,31 +53,47 @@ struct WindowRecord {
     HWND focusMemory = nullptr; // the control that had the focus at the last deactivation
     bool created = false;       // OpenWindow has finished: moves and sizes become events
     bool optionRun = false;     // the control made last was an option button
-    bool minimized = false;
-    bool maximized = false;
+    SizeState sizeState = SizeState::Normal;
     std::wstring className;
 };
+
+// Numbers above this one are refused, so that a stray number cannot make
+// the tables huge.
+constexpr std::int64_t kMaxNumber = 1 << 20;
 
 // Table look-ups; null when the number is unused or out of range.
 ControlRecord* FindControl(std::int64_t control);
 WindowRecord* FindWindow(std::int64_t window);
 // The number of a window of the layer, -1 for any other.
 std::int64_t WindowNumberOf(HWND hwnd);
+// The control record of a control window, null for any other window.
+ControlRecord* ControlOf(HWND hwnd);
+// The window new controls go into, -1 for none (Windows.cpp).
+std::int64_t CurrentWindow();
+
+// Controls (Controls.cpp): creating one in the current window under a
+// number (replacing the control that had it; 0 when the platform refuses),
+// posting a ControlEvent of one, and forgetting them all once the windows
+// are gone.
+Handle MakeControl(std::int64_t number, ControlKind kind, const wchar_t* className, DWORD style,
+                   DWORD extendedStyle, const Text& text, int x, int y, int width, int height);
+void PostFromControl(const ControlRecord& record, std::int64_t type);
+void ForEachList(void (*visit)(HWND, ListState&));
+void ForgetAllControls();
+// The 8-point GUI font at the display's resolution, made once.
+HFONT GuiFont();
+void ReleaseGuiFont();
+
+// Lists (Lists.cpp): their notifications, their keys (true when taken) and
+// a click on them.
+LRESULT ListNotification(ControlRecord& record, NMHDR& header);
+bool ListKey(ControlRecord& record, UINT message, WPARAM key);
+void ListClick(ControlRecord& record, std::int64_t type);
 
 // Pixels at 96 DPI to pixels of the display.
 int Scale(int pixels);
 void SetDisplayDpi(int dpi);
 
-// Event queue (EventQueue.cpp).
-void PostEvent(std::int64_t number, std::int64_t source, std::int64_t window, std::int64_t type);
-// Appends even while events are suppressed: for events handed over from
-// another thread.
-void PostEventUnsuppressed(std::int64_t number, std::int64_t source, std::int64_t window,
-                           std::int64_t type);
-void RemoveControlEvents(std::int64_t control, std::int64_t window);
-void RemoveWindowEvents(std::int64_t window);
-void RemoveSizeEvents(std::int64_t window);
-void ClearEvents();
 // Applies the active window's shortcuts to a fetched message, or translates
 // and dispatches it.
 void HandleMessage(MSG& message);
@@ -127,16 +102,6 @@ void HandleMessage(MSG& message);
 bool HandleWaitingMessage();
 // The shortcut table of the active window, if it is one of the layer's.
 HACCEL ShortcutsOf(HWND window);
-
-inline int suppressedEvents = 0; // SuppressEvents: dropped while above 0
-
-class SuppressEvents {
-  public:
-    SuppressEvents() { ++suppressedEvents; }
-    ~SuppressEvents() { --suppressedEvents; }
-    SuppressEvents(const SuppressEvents&) = delete;
-    SuppressEvents& operator=(const SuppressEvents&) = delete;
-};
 
 // Tells every list control the rows appended and the cells changed since the
 // last return to the event loop.
@@ -155,11 +120,6 @@ bool AnnotateName(HWND hwnd, const std::wstring& name);
 // the process when none of the program's is open.
 HWND WakeWindow();
 
-// Test hooks: whether an event waits, and taking one without ever blocking
-// (false when none waits; then the current event is left alone).
-bool HasWaitingEvent();
-bool TakeWaitingEvent(std::int64_t& number);
-std::size_t WaitingEventCount();
 // The list state of a list control, for tests.
 ListState* ListOf(std::int64_t control);
 HWND ControlHandle(std::int64_t control);

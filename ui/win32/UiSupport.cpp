@@ -68,6 +68,7 @@ HWND ui::WakeWindow() {
 
 void EndUserInterface() {
     ui::CloseAllWindows();
+    ui::ReleaseGuiFont();
     if (wakeWindow) {
         DestroyWindow(wakeWindow);
         wakeWindow = nullptr;

@@ -60,7 +60,12 @@ TEST(Win32Controls, MainWindowControlsHaveTheirClassesStylesAndPlaces) {
         EXPECT_EQ(style & e.absent, 0u);
         EXPECT_EQ(DWORD(GetWindowLongW(hwnd, GWL_EXSTYLE)) & e.extended, e.extended);
         EXPECT_EQ(GetWindowLongPtrW(hwnd, GWLP_ID), e.control);
-        EXPECT_EQ(HFONT(SendMessageW(hwnd, WM_GETFONT, 0, 0)), GetStockObject(DEFAULT_GUI_FONT));
+        // The stock GUI font's face, 8 points at the display's resolution.
+        LOGFONTW font{}, stock{};
+        GetObjectW(HFONT(SendMessageW(hwnd, WM_GETFONT, 0, 0)), sizeof font, &font);
+        GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof stock, &stock);
+        EXPECT_EQ(std::wstring(font.lfFaceName), std::wstring(stock.lfFaceName));
+        EXPECT_EQ(font.lfHeight, -ui::Scale(11));
         RECT place;
         GetWindowRect(hwnd, &place);
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
@@ -179,6 +184,43 @@ TEST(Win32Controls, ControlTexts) {
     SetControlText(CountLabel, u"3/10");
     EXPECT_EQ(GetControlText(CountLabel), Text(u"3/10"));
     EXPECT_EQ(GetControlText(RecordListView), Text()); // no row selected
+}
+
+} // namespace
+} // namespace qk::test
+
+namespace qk::test {
+namespace {
+
+// The count label keeps its right edge and grows to the left until the
+// whole text fits, and shrinks back.
+TEST(Win32Controls, CountLabelGrowsToTheLeftToShowItsWholeText) {
+    ASSERT_NE(BuildMainWindow(), nullptr);
+    const HWND window = ui::WindowHandle(MainWindow);
+    const auto place = [&] {
+        RECT rect;
+        GetWindowRect(Hwnd(CountLabel), &rect);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    };
+    const auto textWidth = [&](const wchar_t* text) {
+        const HDC dc = GetDC(Hwnd(CountLabel));
+        SelectObject(dc, HGDIOBJ(SendMessageW(Hwnd(CountLabel), WM_GETFONT, 0, 0)));
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text, int(wcslen(text)), &size);
+        ReleaseDC(Hwnd(CountLabel), dc);
+        return int(size.cx);
+    };
+    for (const wchar_t* text : {L"1000000/1000000", L"10000000/10000000"}) {
+        SetControlText(CountLabel, Text(std::u16string_view(reinterpret_cast<const char16_t*>(text),
+                                                            wcslen(text))));
+        const RECT grown = place();
+        EXPECT_EQ(grown.right, ui::Scale(800)) << "the right edge stays";
+        EXPECT_GE(grown.right - grown.left, textWidth(text));
+    }
+    SetControlText(CountLabel, u"5/5");
+    EXPECT_EQ(place().left, ui::Scale(720));
+    EXPECT_EQ(place().right, ui::Scale(800));
 }
 
 } // namespace

@@ -132,6 +132,14 @@ TEST(Win32FileManager, OpensTheFolder) {
     }
     EXPECT_TRUE(shown);
     fs::remove_all(folder);
+    // Nothing but an absolute folder reaches the shell; a network folder
+    // whose server is not there fails when chosen.
+    for (const Text& hostile : {Text(u"Werk\\"), Text(u"-rf\\"), Text(u"http://127.0.0.1:8765/"),
+                                Text(u"file:///C:/windows/"), Text(u"C:\\windows\\notepad.exe\\"),
+                                Text(folderText), Text(u"\\\\qk-no-such-server\\share\\")}) {
+        SCOPED_TRACE(hostile.ToUtf8());
+        EXPECT_FALSE(ShowInFileManager(hostile, u""));
+    }
 }
 
 // The menu's keys are typed while it runs: a disabled item cannot be chosen.

@@ -143,6 +143,76 @@ TEST_F(Win32Events, TabAndShiftTabFollowTheCreationOrderAndWrap) {
     EnableWindow(Hwnd(ExportButton), TRUE);
 }
 
+// The platform's radio button takes the tab-stop style from the others of
+// its group when one is chosen; each option stays a stop of its own.
+TEST_F(Win32Events, EveryOptionStaysATabStopAfterOneIsChosen) {
+    Click(Hwnd(3), POINT{8, 10});
+    ASSERT_EQ(SendMessageW(Hwnd(3), BM_GETCHECK, 0, 0), BST_CHECKED);
+    SetFocus(Hwnd(RecordListView));
+    for (std::int64_t expected : {1, 2, 3, 4, 5, 6, 8, 9, 11, 0}) {
+        KeyPress(VK_TAB);
+        EXPECT_EQ(FocusedControl(), expected);
+    }
+    KeyPress(VK_TAB, true);
+    EXPECT_EQ(FocusedControl(), 11);
+}
+
+// Typed letters select the next row whose path starts with them.
+TEST_F(Win32Events, TypingInAListSelectsTheNextRowStartingWithIt) {
+    ClearRows(RecordListView);
+    for (const char16_t* path : {u"alpha\\", u"beta\\", u"bravo\\", u"Beta2\\", u"zulu\\"})
+        AddRow(RecordListView, -1, path);
+    Settle();
+    ClickList(RowPoint(RecordListView, 0));
+    ASSERT_EQ(SelectedRow(RecordListView), 0);
+    struct Step {
+        const wchar_t* typed;
+        bool pauseFirst; // a new search
+        std::int64_t selected;
+    };
+    const Step steps[] = {
+        {L"b", true, 1}, {L"r", false, 2}, {L"b", true, 3},
+        {L"z", true, 4}, {L"a", true, 0},  {L"q", true, 0}, // no row: the selection stays
+    };
+    for (const Step& step : steps) {
+        if (step.pauseFirst) Sleep(1200);
+        Type(step.typed);
+        EXPECT_EQ(SelectedRow(RecordListView), step.selected) << step.typed;
+    }
+}
+
+// The focus cue requests sent to windows of this thread.
+std::vector<WPARAM> cueRequests;
+LRESULT CALLBACK WatchCueRequests(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && sent->message == WM_CHANGEUISTATE) cueRequests.push_back(sent->wParam);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// While Ctrl or Shift is held the keyboard is in use: the focus cues come
+// on before any shortcut fires.
+TEST_F(Win32Events, HoldingAModifierShowsTheFocusCues) {
+    const HHOOK hook =
+        SetWindowsHookExW(WH_CALLWNDPROC, WatchCueRequests, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    for (WORD key : {VK_SHIFT, VK_CONTROL}) {
+        cueRequests.clear();
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        Send(input);
+        Settle();
+        const bool shown = std::any_of(cueRequests.begin(), cueRequests.end(), [](WPARAM w) {
+            return LOWORD(w) == UIS_CLEAR && (HIWORD(w) & UISF_HIDEFOCUS);
+        });
+        EXPECT_TRUE(shown) << key;
+        input.ki.dwFlags = KEYEVENTF_KEYUP;
+        Send(input);
+        Settle();
+    }
+    UnhookWindowsHookEx(hook);
+}
+
 TEST_F(Win32Events, ShiftTabWithoutFocusGoesToTheLastStop) {
     EXPECT_EQ(FocusedControl(), -1);
     KeyPress(VK_TAB, true);

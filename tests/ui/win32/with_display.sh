@@ -11,17 +11,8 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-display=120
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-export DISPLAY=":$display"
-Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || { echo "with_display: Xvfb did not start" >&2; exit 1; }
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
+. "$(dirname "$0")/../../display.sh"
+start_display 120
 sleep 0.5
 status=0
 "$@" || status=$?

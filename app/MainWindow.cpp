@@ -1,4 +1,4 @@
-#include "ui/MainWindow.h"
+#include "app/MainWindow.h"
 
 #include "core/DuplicateRecord.h"
 #include "ui/Controls.h"

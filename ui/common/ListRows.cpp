@@ -1,4 +1,4 @@
-#include "ui/win32/UiInternal.h"
+#include "ui/common/ListRows.h"
 
 #include "text/Scan.h"
 
@@ -34,6 +34,7 @@ bool ListRows::InsertColumn(int index) {
                     std::move(chunks_[c][std::size_t(r * stride_ + k)]);
     chunks_ = std::move(widened);
     stride_ = stride;
+    ++generation_;
     return true;
 }
 
@@ -87,6 +88,7 @@ bool ListRows::AddRow(std::int64_t position, const Text& text) {
         *Slot(position, c) = Text();
     FillCells(position, 0, text);
     ++rows_;
+    ++generation_;
     return true;
 }
 
@@ -95,11 +97,7 @@ void ListRows::SetCells(std::int64_t row, int column, const Text& text) {
     StoreSourceRows();
     if (row >= rows_) return; // not stored for want of memory
     FillCells(row, column, text);
-}
-
-const Text* ListRows::CellOrNull(std::int64_t row, int column) const {
-    if (source_ || row < 0 || row >= rows_ || column < 0 || column >= stride_) return nullptr;
-    return Slot(row, column);
+    if (column == 0) ++generation_;
 }
 
 std::u16string_view ListRows::CellView(std::int64_t row, int column) const {
@@ -109,12 +107,13 @@ std::u16string_view ListRows::CellView(std::int64_t row, int column) const {
 }
 
 Text ListRows::Cell(std::int64_t row, int column) const {
+    if (row < 0 || row >= Rows() || column < 0 || column >= stride_) return {};
     if (source_) return Text(CellView(row, column));
-    const Text* cell = CellOrNull(row, column);
-    return cell ? *cell : Text();
+    return *Slot(row, column);
 }
 
 void ListRows::Clear() {
+    ++generation_;
     chunks_.clear();
     rows_ = 0;
     source_ = nullptr;

@@ -1,0 +1,244 @@
+#include "ui/Controls.h"
+#include "ui/Events.h"
+#include "ui/common/ListRules.h"
+#include "ui/common/TypeAhead.h"
+#include "ui/common/WindowRules.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace qk::ui {
+namespace {
+
+// ------------------------------------------------------------ type-ahead
+
+// Items whose first column is one of a few shared paths; counts what the
+// search asked for.
+class SharedPaths final : public RowSource {
+  public:
+    std::vector<std::u16string> paths;
+    std::vector<std::uint32_t> pathOf; // by item
+    mutable std::size_t idsAsked = 0;
+    std::u16string_view CellText(std::uint32_t item, int column) const override {
+        return column == 0 ? std::u16string_view(paths[pathOf[item]]) : u"x";
+    }
+    std::uint32_t SharedTextCount(int column) const override {
+        return column == 0 ? std::uint32_t(paths.size()) : 0;
+    }
+    std::u16string_view SharedText(int, std::uint32_t id) const override { return paths[id]; }
+    void SharedTextIds(int, const std::uint32_t* items, std::size_t count,
+                       std::uint32_t* ids) const override {
+        idsAsked += count;
+        for (std::size_t i = 0; i < count; ++i)
+            ids[i] = pathOf[items[i]];
+    }
+};
+
+struct FindCase {
+    const char* label;
+    std::int64_t start;
+    const char16_t* prefix;
+    std::int64_t found;
+};
+
+// Rows (items in list order): 0 D:\A, 1 e:\b, 2 D:\Ä, 3 K:\c, 4 d:\a\x
+const std::vector<std::u16string> kPaths = {u"D:\\A\\", u"e:\\b\\", u"D:\\Ä\\", u"K:\\c\\",
+                                            u"d:\\a\\x\\"};
+const FindCase kFinds[] = {
+    {"from the start row itself", 0, u"d", 0},
+    {"the next match after start", 1, u"d", 2},
+    {"wraps past the last row", 3, u"e", 1},
+    {"case is ignored beyond ASCII", 0, u"d:\\ä", 2},
+    {"longer prefix narrows", 0, u"d:\\a\\x", 4},
+    {"no row starts with it", 0, u"q", -1},
+    {"prefix longer than every text", 0, u"d:\\a\\x\\y\\z", -1},
+    {"a start out of range is row 0", 99, u"k", 3},
+};
+
+void Fill(ListRows& rows, const std::vector<std::u16string>& paths) {
+    rows.InsertColumn(0);
+    for (const std::u16string& path : paths)
+        rows.AddRow(-1, Text(path));
+}
+
+TEST(TypeAhead, FindsTheSameRowsStoredAndFromASharedSource) {
+    SharedPaths source;
+    source.paths = kPaths;
+    // The items are listed in reverse, so list order differs from item order.
+    for (std::uint32_t i = 0; i < kPaths.size(); ++i)
+        source.pathOf.push_back(std::uint32_t(kPaths.size() - 1 - i));
+    std::vector<std::uint32_t> items;
+    for (std::uint32_t i = 0; i < kPaths.size(); ++i)
+        items.push_back(std::uint32_t(kPaths.size() - 1 - i));
+    ListRows fromSource, stored;
+    fromSource.InsertColumn(0);
+    fromSource.ShowSource(&source, items);
+    Fill(stored, kPaths);
+    TypeAhead sourceSearch, storedSearch;
+    for (const FindCase& c : kFinds) {
+        EXPECT_EQ(sourceSearch.Find(fromSource, c.start, c.prefix), c.found) << c.label;
+        EXPECT_EQ(storedSearch.Find(stored, c.start, c.prefix), c.found) << c.label;
+    }
+}
+
+TEST(TypeAhead, AsksTheSourceForEachRowsIdOnceUntilTheRowsChange) {
+    SharedPaths source;
+    source.paths = {u"a", u"b"};
+    std::vector<std::uint32_t> items(10000);
+    for (std::uint32_t i = 0; i < items.size(); ++i)
+        source.pathOf.push_back(i == 9999 ? 1 : 0);
+    for (std::uint32_t i = 0; i < items.size(); ++i)
+        items[i] = i;
+    ListRows rows;
+    rows.InsertColumn(0);
+    rows.ShowSource(&source, items);
+    TypeAhead search;
+    EXPECT_EQ(search.Find(rows, 0, u"a"), 0);
+    EXPECT_EQ(source.idsAsked, 4096u) << "only the chunk walked";
+    EXPECT_EQ(search.Find(rows, 0, u"b"), 9999);
+    EXPECT_EQ(search.Find(rows, 5, u"b"), 9999);
+    EXPECT_EQ(source.idsAsked, 10000u);
+    source.pathOf[3] = 1;
+    rows.ShowSource(&source, items); // new rows: what was learnt is dropped
+    EXPECT_EQ(search.Find(rows, 0, u"b"), 3);
+}
+
+struct KeyCase {
+    const char* label;
+    std::vector<std::pair<const char16_t*, std::int64_t>> keys; // text, time
+    const char16_t* prefix;
+    bool afterCurrent;
+};
+
+TEST(TypeAhead, TypedKeysMakeTheSearch) {
+    const KeyCase cases[] = {
+        {"first key starts after the current row", {{u"k", 0}}, u"k", true},
+        {"quick keys extend from the current row", {{u"k", 0}, {u":", 100}}, u"k:", false},
+        {"a pause starts anew", {{u"k", 0}, {u"d", 2000}}, u"d", true},
+        {"one letter again steps on", {{u"d", 0}, {u"d", 100}, {u"d", 200}}, u"d", true},
+    };
+    for (const KeyCase& c : cases) {
+        TypedKeys keys;
+        TypeAheadSearch search{};
+        for (const auto& [text, time] : c.keys)
+            search = AddTypedKey(keys, text, time, 1000);
+        EXPECT_EQ(std::u16string(search.prefix), std::u16string(c.prefix)) << c.label;
+        EXPECT_EQ(search.afterCurrent, c.afterCurrent) << c.label;
+    }
+}
+
+// ------------------------------------------------------------ list clicks
+
+TEST(ListRules, ClicksAndSelectionChanges) {
+    struct Case {
+        const char* label;
+        std::int64_t recorded, selected, type;
+        bool lost, click;
+        std::int64_t recordedAfter;
+    };
+    const Case cases[] = {
+        {"left click with a row", 2, 2, kLeftClick, false, true, 2},
+        {"left click on empty space, initial record", 0, -1, kLeftClick, true, false, -1},
+        {"second click on empty space", -1, -1, kLeftClick, false, false, -1},
+        {"right click without a row still reports", -1, -1, kRightClick, false, true, -1},
+        {"right click on empty space loses the selection", 4, -1, kRightClick, true, true, -1},
+    };
+    for (const Case& c : cases) {
+        std::int64_t recorded = c.recorded;
+        const ClickEvents events = ClickNotification(recorded, c.selected, c.type);
+        EXPECT_EQ(events.selectionLost, c.lost) << c.label;
+        EXPECT_EQ(events.click, c.click) << c.label;
+        EXPECT_EQ(recorded, c.recordedAfter) << c.label;
+    }
+    std::int64_t recorded = 0;
+    EXPECT_TRUE(SelectionChangeNotification(recorded, 7, true, false, false));
+    EXPECT_EQ(recorded, 7);
+    EXPECT_TRUE(SelectionChangeNotification(recorded, 7, false, true, false));
+    EXPECT_TRUE(SelectionChangeNotification(recorded, 3, false, false, true));
+    EXPECT_FALSE(SelectionChangeNotification(recorded, 3, false, false, false));
+    EXPECT_EQ(recorded, 7);
+}
+
+// ------------------------------------------------------------ windows
+
+TEST(WindowRules, StylesOfOpenWindowFlags) {
+    struct Case {
+        std::uint32_t flags, bits;
+        bool tool, centred, invisible;
+    };
+    const Case cases[] = {
+        // The main window: title bar, system menu, centred.
+        {0x00C80001, 0x00C80000, false, true, false},
+        {0, kWindowTitleBar, false, false, false},
+        {kWindowInvisible | kWindowCentreOnScreen, kWindowTitleBar, false, true, true},
+        {kWindowToolWindow | kWindowMinimizeBox | kWindowShowMaximized, kWindowTitleBar, true,
+         false, false},
+        {kWindowNotCurrent | kWindowSizingBorder, kWindowSizingBorder, false, false, false},
+    };
+    for (const Case& c : cases) {
+        const WindowStyle style = StyleOf(c.flags);
+        EXPECT_EQ(style.bits, c.bits) << std::hex << c.flags;
+        EXPECT_EQ(style.tool, c.tool) << std::hex << c.flags;
+        EXPECT_EQ(style.centreOnScreen, c.centred) << std::hex << c.flags;
+        EXPECT_EQ(style.invisible, c.invisible) << std::hex << c.flags;
+    }
+    EXPECT_FALSE(StyleOf(kWindowToolWindow | kWindowShowMaximized).showMaximized);
+}
+
+TEST(WindowRules, TabStopCycle) {
+    // The main window's ten stops: 0, 1-6, 8, 9, 11.
+    struct Case {
+        int focused;
+        bool forward;
+        int next;
+    };
+    const Case cases[] = {{-1, true, 0}, {-1, false, 9}, {0, false, 9},
+                          {9, true, 0},  {1, true, 2},   {2, false, 1}};
+    for (const Case& c : cases)
+        EXPECT_EQ(NextTabStop(10, c.focused, c.forward), c.next) << c.focused << c.forward;
+    EXPECT_EQ(NextTabStop(0, -1, true), -1);
+}
+
+TEST(WindowRules, GrowingLabelAndCentring) {
+    // The count label at 720, 80 wide: "1000000/1000000" needs 87 pixels.
+    EXPECT_EQ(GrownLabel(720, 80, 87).x, 713);
+    EXPECT_EQ(GrownLabel(720, 80, 87).width, 87);
+    EXPECT_EQ(GrownLabel(720, 80, 30).x, 720);
+    EXPECT_EQ(GrownLabel(720, 80, 30).width, 80);
+    EXPECT_EQ(GrownLabel(10, 60, 500).x, 0) << "never beyond the window's left edge";
+    EXPECT_EQ(GrownLabel(10, 60, 500).width, 70);
+    EXPECT_EQ(CentredOnScreen(956, 629, {0, 0, 1280, 1024}).x, 162);
+    EXPECT_EQ(CentredOnScreen(2000, 629, {0, 0, 1280, 1024}).x, 0);
+    EXPECT_EQ(CentredOn(400, 300, {-100, 10, 200, 100}).x, 0);
+}
+
+TEST(WindowRules, SizeChangesToEvents) {
+    struct Case {
+        SizeState before, now;
+        std::vector<std::int64_t> events;
+        bool removes;
+    };
+    const Case cases[] = {
+        {SizeState::Normal, SizeState::Minimized, {MinimizeEvent}, false},
+        {SizeState::Normal, SizeState::Maximized, {MaximizeEvent, SizeEvent}, false},
+        {SizeState::Minimized, SizeState::Normal, {RestoreEvent, SizeEvent}, true},
+        {SizeState::Normal, SizeState::Normal, {SizeEvent}, true},
+    };
+    for (const Case& c : cases) {
+        const SizeChange change = SizeEventsOf(c.before, c.now);
+        EXPECT_EQ(change.events, c.events);
+        EXPECT_EQ(change.removeWaitingSizes, c.removes);
+    }
+}
+
+TEST(WindowRules, ProgressSteps) {
+    EXPECT_EQ(ProgressStep(0, 0), kProgressSteps);
+    EXPECT_EQ(ProgressStep(1, 3), 333);
+    EXPECT_EQ(ProgressStep(5, 3), kProgressSteps);
+    EXPECT_EQ(ProgressStep(UINT64_MAX / 2, UINT64_MAX), 500) << "no overflow";
+}
+
+} // namespace
+} // namespace qk::ui
