@@ -52,24 +52,6 @@ bool Failed(FileError kind = FileError::Other) {
 constexpr char16_t kFirstEscapedByte = 0xDC80;
 constexpr char16_t kLastEscapedByte = 0xDCFF;
 
-void AppendCodePoint(std::string& bytes, char32_t cp) {
-    if (cp < 0x80) {
-        bytes.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        bytes.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        bytes.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        bytes.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        bytes.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        bytes.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        bytes.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 // The bytes of a path text: UTF-8, with each escaped byte as itself. False
 // for a lone surrogate that stands for no byte.
 bool EncodePath(std::u16string_view units, std::string& bytes) {
@@ -77,14 +59,14 @@ bool EncodePath(std::u16string_view units, std::string& bytes) {
         const char16_t unit = units[i];
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
             units[i + 1] <= 0xDFFF) {
-            AppendCodePoint(bytes, 0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+            AppendUtf8(bytes, 0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00));
             ++i;
         } else if (unit >= kFirstEscapedByte && unit <= kLastEscapedByte) {
             bytes.push_back(static_cast<char>(unit - 0xDC00));
         } else if (unit >= 0xD800 && unit <= 0xDFFF) {
             return false;
         } else {
-            AppendCodePoint(bytes, unit);
+            AppendUtf8(bytes, unit);
         }
     }
     return true;
@@ -138,7 +120,7 @@ std::string SystemArgumentBytes(std::u16string_view units) {
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
             units[i + 1] <= 0xDFFF)
             cp = 0x10000 + ((cp - 0xD800) << 10) + (units[++i] - 0xDC00);
-        AppendCodePoint(bytes, cp);
+        AppendUtf8(bytes, cp);
     }
     return bytes;
 }

@@ -104,21 +104,7 @@ std::string SystemArgumentBytes(std::u16string_view units) {
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
             units[i + 1] <= 0xDFFF)
             cp = 0x10000 + ((cp - 0xD800) << 10) + (units[++i] - 0xDC00);
-        if (cp < 0x80) {
-            bytes.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            bytes.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            bytes.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            bytes.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            bytes.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            bytes.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            bytes.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
+        AppendUtf8(bytes, cp);
     }
     return bytes;
 }

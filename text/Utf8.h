@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace qk {
 
@@ -75,6 +76,25 @@ template <typename Append> void AppendUtf16(char32_t codePoint, Append append) {
         append(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
     } else {
         append(static_cast<char16_t>(codePoint));
+    }
+}
+
+// Appends `cp` to `bytes` as UTF-8 (one to four bytes).
+inline void AppendUtf8(std::string& bytes, char32_t cp) {
+    if (cp < 0x80) {
+        bytes.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        bytes.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        bytes.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        bytes.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        bytes.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        bytes.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        bytes.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
 }
 
