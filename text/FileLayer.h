@@ -6,6 +6,7 @@
 #pragma once
 
 #include "text/Text.h"
+#include "text/Utf8.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -41,7 +42,17 @@ bool FileProgress(FileHandle file, std::uint64_t& position, std::uint64_t& size)
 Text PathFromSystem(std::string_view bytes);
 // A Windows argument in the bytes PathFromSystem takes: UTF-8, with a lone
 // surrogate encoded like any other unit, so that no name is lost.
-std::string SystemArgumentBytes(std::u16string_view units);
+inline std::string SystemArgumentBytes(std::u16string_view units) {
+    std::string bytes;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        char32_t cp = units[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] <= 0xDFFF)
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (units[++i] - 0xDC00);
+        AppendUtf8(bytes, cp);
+    }
+    return bytes;
+}
 
 // The bytes under which the system knows `path` (UTF-8 on Windows); false
 // for a text no path can be.

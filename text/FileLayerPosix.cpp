@@ -113,18 +113,6 @@ Text PathFromSystem(std::string_view bytes) {
     return Text(std::u16string_view(units));
 }
 
-std::string SystemArgumentBytes(std::u16string_view units) {
-    std::string bytes;
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        char32_t cp = units[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-            units[i + 1] <= 0xDFFF)
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (units[++i] - 0xDC00);
-        AppendUtf8(bytes, cp);
-    }
-    return bytes;
-}
-
 namespace {
 
 FileHandle RefusedOpen(int handle, FileError kind) {
