@@ -5,6 +5,9 @@
 #include "core/DuplicateRecord.h"
 #include "tests/app/ViewerScript.h"
 
+#include <QColor>
+#include <QImage>
+#include <QPainter>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -48,6 +51,16 @@ std::string BigLog() {
         EXPECT_TRUE(WriteLogFile(log, kLines, 7));
     }
     return log;
+}
+
+// Qt blends large areas on painting threads of its own and waits for them; a
+// thread that cannot be started under the limit would leave the progress
+// bar's painting waiting for ever. One large translucent fill just before the
+// limit starts those threads, and idle they stay for half a minute.
+void StartPaintingThreads() {
+    QImage image(2048, 2048, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    painter.fillRect(image.rect(), QColor(10, 20, 30, 100));
 }
 
 std::string ReadAll(const std::string& path) {
@@ -122,6 +135,7 @@ TEST(MemoryLimit, ViewerSaysSoAndShowsNoRecords) {
         const int code = RunWithScript(
             {[log] {
                  if (!Modal("QFileDialog")) return false;
+                 StartPaintingThreads();
                  LimitAddressSpace(AddressSpaceNow() + (std::size_t{48} << 20));
                  return AnswerFileDialog(log)();
              },
