@@ -3,18 +3,28 @@
 # processes its clean-up ends); its `fail`, if it has one, reports a display
 # that does not start.
 #
-#   start_display FIRST   # exports DISPLAY=:N, the first free N from FIRST
+#   start_display   # exports DISPLAY=:N, a display number Xvfb found free
 
 start_display() {
-    local number=$1
-    while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; do
-        number=$((number + 1))
+    # Xvfb picks a free display itself (-displayfd), so that two tests
+    # starting at once never race for the same number.
+    local number=""
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display-number" \
+        >"$work/xvfb.log" 2>&1 &
+    pids+=($!)
+    local xvfb=$!
+    for _ in $(seq 300); do
+        number=$(head -n 1 "$work/display-number" 2>/dev/null || true)
+        [ -n "$number" ] || ! kill -0 "$xvfb" 2>/dev/null && break
+        sleep 0.1
     done
     export DISPLAY=":$number"
-    Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    pids+=($!)
-    for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-    if ! xdpyinfo >/dev/null 2>&1; then
+    for _ in $(seq 300); do
+        [ -n "$number" ] || break
+        xdpyinfo >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    if [ -z "$number" ] || ! xdpyinfo >/dev/null 2>&1; then
         local message="Xvfb did not start: $(cat "$work/xvfb.log")"
         if declare -F fail >/dev/null; then fail "$message"; fi
         echo "$message" >&2

@@ -30,7 +30,7 @@ fail() {
 }
 
 . "$(dirname "$0")/../display.sh"
-start_display 120
+start_display
 /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/atspi.log" 2>&1 &
 pids+=($!)
 sleep 1

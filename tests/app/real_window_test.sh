@@ -33,7 +33,7 @@ fail() {
 }
 
 . "$(dirname "$0")/../display.sh"
-start_display 99
+start_display
 sleep 1
 
 # Waits up to $2 seconds for a visible window named exactly $1; prints its id.

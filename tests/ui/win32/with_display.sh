@@ -12,7 +12,7 @@ cleanup() {
 }
 trap cleanup EXIT
 . "$(dirname "$0")/../../display.sh"
-start_display 120
+start_display
 sleep 0.5
 status=0
 "$@" || status=$?
