@@ -121,7 +121,8 @@ std::int64_t TypeAhead::FindFrom(const ListRows& rows, std::int64_t start, std::
 // asked once per set of rows.
 bool TypeAhead::AnyRowMatches(const ListRows& rows) {
     if (present_.empty()) {
-        present_.assign(matching_.size(), 0);
+        // As many as the source has now, should it have grown since.
+        present_.assign(std::max<std::size_t>(matching_.size(), source_->SharedTextCount(0)), 0);
         source_->MarkSharedTextIds(0, rows.SourceItems().data(), std::size_t(rows.Rows()),
                                    present_.data());
     }
