@@ -25,7 +25,15 @@ DelayedProgressWindow::~DelayedProgressWindow() {
 
 bool DelayedProgressWindow::operator()(std::uint64_t done, std::uint64_t total) {
     if (!shown_) {
-        if (std::chrono::steady_clock::now() - started_ < progressWindowDelay) return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - started_ < progressWindowDelay) {
+            // Until then the windows still repaint.
+            if (now - repainted_ >= kRepaintEvery) {
+                repainted_ = now;
+                RepaintWindows();
+            }
+            return true;
+        }
         shown_ = true;
         // A window that cannot be shown does not stop the task. It is titled
         // by the file, so that it is not taken for the main window.

@@ -15,7 +15,8 @@ inline std::chrono::milliseconds progressWindowDelay{500};
 // The progress of a long task on `path`: asked now and then how far the
 // task has come, it opens the progress window once the task has taken
 // progressWindowDelay (titled with the file's name, showing its path) and
-// answers false once the user cancelled. The window goes with it.
+// answers false once the user cancelled. Until the window opens, the other
+// windows repaint while the task runs. The window goes with it.
 class DelayedProgressWindow {
   public:
     explicit DelayedProgressWindow(const Text& path);
@@ -25,8 +26,10 @@ class DelayedProgressWindow {
     bool operator()(std::uint64_t done, std::uint64_t total);
 
   private:
+    static constexpr std::chrono::milliseconds kRepaintEvery{20};
     Text path_;
     std::chrono::steady_clock::time_point started_;
+    std::chrono::steady_clock::time_point repainted_;
     bool shown_ = false;
 };
 

@@ -11,6 +11,7 @@
 #include "ui/Controls.h"
 #include "ui/Dialogs.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -50,32 +51,87 @@ class RecordRows final : public RowSource {
     }
     void SharedTextIds(int column, const std::uint32_t* items, std::size_t count,
                        std::uint32_t* ids) const override {
-        const std::vector<std::uint32_t>& paths = PathIds();
-        for (std::size_t i = 0; i < count; ++i)
-            ids[i] = column == kPathColumn && items[i] < paths.size() ? paths[items[i]] : 0;
+        const RecordTable& table = AllRecords;
+        if (column != kPathColumn || !Indexed(table)) {
+            std::fill(ids, ids + count, 0);
+            return;
+        }
+        const std::vector<RecordSegment>& segments = table.segments;
+        const std::uint32_t total = TableCount(table);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint32_t item = items[i];
+            if (item >= total) {
+                ids[i] = 0;
+                continue;
+            }
+            std::size_t k = segmentAt_[item / kStep];
+            while (k + 1 < segments.size() && segments[k + 1].first <= item)
+                ++k;
+            ids[i] = segments[k].ids[kSharedPaths][item - segments[k].first];
+        }
+    }
+    // The rows of the upper list are the listed records: which paths they
+    // have is one pass over the records in storage order.
+    void MarkSharedTextIds(int column, const std::uint32_t* items, std::size_t count,
+                           std::uint8_t* present) const override {
+        const RecordTable& table = AllRecords;
+        if (column != kPathColumn || items != listedItems_ || count != listedCount_ ||
+            std::int64_t(count) != table.shownCount || table.shown.size() != TableCount(table)) {
+            RowSource::MarkSharedTextIds(column, items, count, present);
+            return;
+        }
+        const std::uint32_t paths = table.shared[kSharedPaths].size();
+        for (const RecordSegment& segment : table.segments) {
+            const std::uint8_t* shown = table.shown.data() + segment.first;
+            const std::vector<std::uint32_t>& ids = segment.ids[kSharedPaths];
+            for (std::size_t k = 0; k < ids.size(); ++k)
+                if (ids[k] < paths) present[ids[k]] |= shown[k];
+        }
+    }
+    // The items the upper list was last filled with, the listed records.
+    void Listed(const std::vector<std::uint32_t>& items) {
+        listedItems_ = items.data();
+        listedCount_ = items.size();
+    }
+
+    // The table is about to be replaced: nothing learnt of it holds.
+    void Forget() {
+        segmentAt_.clear();
+        indexedCount_ = 0;
+        indexedSegments_ = 0;
+        indexedFirst_ = nullptr;
+        listedItems_ = nullptr;
+        listedCount_ = 0;
     }
 
   private:
-    // The path id of every record by storage index, laid out once per load
-    // from the segments, so that a row's id is one read.
-    const std::vector<std::uint32_t>& PathIds() const {
-        const RecordTable& table = AllRecords;
-        const void* first = table.segments.empty() ? nullptr : table.segments.front().ids[0].data();
-        if (pathIds_.size() != TableCount(table) || pathIdsSegments_ != table.segments.size() ||
-            pathIdsFirst_ != first) {
-            pathIds_.clear();
-            pathIds_.reserve(TableCount(table));
-            for (const RecordSegment& segment : table.segments)
-                pathIds_.insert(pathIds_.end(), segment.ids[kSharedPaths].begin(),
-                                segment.ids[kSharedPaths].end());
-            pathIdsSegments_ = table.segments.size();
-            pathIdsFirst_ = first;
+    // Storage indices step by kStep through segmentAt_, which holds the
+    // segment of each step's first index: a row's path id is found without
+    // a search, and without a copy of every id.
+    static constexpr std::uint32_t kStep = 1024;
+    bool Indexed(const RecordTable& table) const {
+        const void* first = table.segments.empty() ? nullptr : &table.segments.front();
+        if (indexedCount_ != TableCount(table) || indexedSegments_ != table.segments.size() ||
+            indexedFirst_ != first) {
+            segmentAt_.clear();
+            std::size_t k = 0;
+            for (std::uint32_t index = 0; index < TableCount(table); index += kStep) {
+                while (k + 1 < table.segments.size() && table.segments[k + 1].first <= index)
+                    ++k;
+                segmentAt_.push_back(std::uint32_t(k));
+            }
+            indexedCount_ = TableCount(table);
+            indexedSegments_ = table.segments.size();
+            indexedFirst_ = first;
         }
-        return pathIds_;
+        return !table.segments.empty();
     }
-    mutable std::vector<std::uint32_t> pathIds_;
-    mutable std::size_t pathIdsSegments_ = 0;
-    mutable const void* pathIdsFirst_ = nullptr;
+    mutable std::vector<std::uint32_t> segmentAt_;
+    mutable std::uint32_t indexedCount_ = 0;
+    mutable std::size_t indexedSegments_ = 0;
+    mutable const void* indexedFirst_ = nullptr;
+    const std::uint32_t* listedItems_ = nullptr;
+    std::size_t listedCount_ = 0;
 };
 
 RecordRows gRecordRows;
@@ -132,6 +188,7 @@ bool LoadDuplicateLog(const Text& given) {
     RememberLoadedLog(path);
     gLoadedLog = path;
     gFindApplied = false;
+    gRecordRows.Forget();
     switch (ReadLogShowingProgress(path)) {
     case LoadResult::Cancelled:
         return false; // as if no file had been chosen
@@ -155,9 +212,14 @@ bool LoadDuplicateLog(const Text& given) {
 
 void FillRecordListView() {
     static std::vector<std::uint32_t> rows;
-    ListedRecords(AllRecords, rows);
+    const RecordTable& table = AllRecords;
+    if (!table.listedAfterSortHolds && table.shownCount == std::int64_t(table.order.size()))
+        rows.assign(table.order.begin(), table.order.end()); // every record is listed
+    else
+        ListedRecords(AllRecords, rows);
     if (RowCount(RecordListView) == 0) {
         // One index per listed record; the list reads the texts it shows.
+        gRecordRows.Listed(rows);
         ShowRows(RecordListView, &gRecordRows, std::move(rows));
         rows = {};
         return;

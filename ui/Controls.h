@@ -84,6 +84,20 @@ class RowSource {
         for (std::size_t i = 0; i < count; ++i)
             ids[i] = 0;
     }
+    // Sets present[id] to 1 for the id of every one of `count` items
+    // (`present` holds SharedTextCount bytes). A source may know a quicker
+    // way than asking each item's id.
+    virtual void MarkSharedTextIds(int column, const std::uint32_t* items, std::size_t count,
+                                   std::uint8_t* present) const {
+        const std::uint32_t texts = SharedTextCount(column);
+        std::uint32_t ids[1024];
+        for (std::size_t done = 0; done < count; done += 1024) {
+            const std::size_t n = count - done < 1024 ? count - done : 1024;
+            SharedTextIds(column, items + done, n, ids);
+            for (std::size_t i = 0; i < n; ++i)
+                if (ids[i] < texts) present[ids[i]] = 1;
+        }
+    }
 };
 // Replaces the rows of a list by rows that show the items `rows` of `source`
 // (row r shows item rows[r]); the texts are read only for the rows on

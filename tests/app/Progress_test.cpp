@@ -7,6 +7,7 @@
 
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace qk {
@@ -86,6 +88,42 @@ TEST(Progress, ShownForLongLoadsOnlyAndCancelEndsTheProgram) {
     }
     progressWindowDelay = std::chrono::milliseconds(500);
     fs::remove(log);
+}
+
+// Counts the paints of a widget.
+class PaintCounter : public QObject {
+  public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+// Before its progress window opens, a task lets the windows repaint; timers
+// wait for the event loop.
+TEST(Progress, WindowsRepaintBeforeTheProgressWindowOpens) {
+    QWidget window;
+    window.resize(100, 100);
+    window.show();
+    QApplication::processEvents();
+    PaintCounter counter(&window);
+    bool timerRan = false;
+    QTimer::singleShot(1, [&] { timerRan = true; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    window.update();
+    ProgressWatcher watcher;
+    {
+        DelayedProgressWindow progress(Text(u"/tmp/ausgabe.csv"));
+        EXPECT_TRUE(progress(0, 10));
+    }
+    EXPECT_GT(counter.paints, 0);
+    EXPECT_FALSE(timerRan);
+    EXPECT_TRUE(watcher.shown.empty());
+    QApplication::processEvents();
 }
 
 } // namespace

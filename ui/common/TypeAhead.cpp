@@ -37,10 +37,12 @@ bool TypeAhead::Holds(const ListRows& rows) const {
 void TypeAhead::Reset(const ListRows& rows) {
     source_ = rows.Source();
     generation_ = rows.Generation();
-    rowIds_.clear();
+    rowIds_.reset();
+    rowIdCount_ = 0;
     fetched_.clear();
     matching_.clear();
     matched_.clear();
+    present_.clear();
     lastPrefixHolds_ = false;
     if (!source_) return;
     const std::uint32_t texts = source_->SharedTextCount(0);
@@ -48,7 +50,9 @@ void TypeAhead::Reset(const ListRows& rows) {
         source_ = nullptr; // searched cell by cell
         return;
     }
-    rowIds_.resize(std::size_t(rows.Rows()));
+    // Left unwritten: only the chunks a search walks are ever filled.
+    rowIdCount_ = std::size_t(rows.Rows());
+    rowIds_ = std::make_unique_for_overwrite<std::uint32_t[]>(rowIdCount_);
     fetched_.assign(std::size_t((rows.Rows() + kChunk - 1) / kChunk), 0);
     matching_.assign(texts, 0);
 }
@@ -81,7 +85,7 @@ bool TypeAhead::MarkMatches(std::u16string_view prefix) {
 }
 
 const std::uint32_t* TypeAhead::ChunkIds(const ListRows& rows, std::int64_t chunk) {
-    std::uint32_t* ids = rowIds_.data() + chunk * kChunk;
+    std::uint32_t* ids = rowIds_.get() + chunk * kChunk;
     if (!fetched_[std::size_t(chunk)]) {
         const std::int64_t first = chunk * kChunk;
         const std::int64_t count = std::min(kChunk, rows.Rows() - first);
@@ -105,6 +109,27 @@ std::int64_t TypeAhead::FindInRange(const ListRows& rows, std::int64_t from, std
     return -1;
 }
 
+std::int64_t TypeAhead::FindFrom(const ListRows& rows, std::int64_t start, std::int64_t limit) {
+    const std::int64_t count = rows.Rows();
+    limit = std::min(limit, count);
+    const std::int64_t found = FindInRange(rows, start, std::min(count, start + limit));
+    if (found >= 0 || start + limit <= count) return found;
+    return FindInRange(rows, 0, start + limit - count);
+}
+
+// Whether any row has one of the marked ids. What ids the rows hold is
+// asked once per set of rows.
+bool TypeAhead::AnyRowMatches(const ListRows& rows) {
+    if (present_.empty()) {
+        // As many as the source has now, should it have grown since.
+        present_.assign(std::max<std::size_t>(matching_.size(), source_->SharedTextCount(0)), 0);
+        source_->MarkSharedTextIds(0, rows.SourceItems().data(), std::size_t(rows.Rows()),
+                                   present_.data());
+    }
+    return std::any_of(matched_.begin(), matched_.end(),
+                       [&](std::uint32_t id) { return present_[id] != 0; });
+}
+
 std::int64_t TypeAhead::Find(const ListRows& rows, std::int64_t start, std::u16string_view prefix) {
     const std::int64_t count = rows.Rows();
     if (count == 0 || prefix.empty()) return -1;
@@ -118,13 +143,15 @@ std::int64_t TypeAhead::Find(const ListRows& rows, std::int64_t start, std::u16s
         return -1;
     }
     if (!MarkMatches(prefix)) return -1;
-    const std::int64_t found = FindInRange(rows, start, count);
-    return found >= 0 ? found : FindInRange(rows, 0, start);
+    // Where the letters start many rows, the next one is near.
+    const std::int64_t near = FindFrom(rows, start, kNearRows);
+    if (near >= 0 || count <= kNearRows || !AnyRowMatches(rows)) return near;
+    return FindFrom(rows, (start + kNearRows) % count, count - kNearRows);
 }
 
 std::size_t TypeAhead::StorageBytes() const {
-    return rowIds_.capacity() * sizeof(rowIds_[0]) + fetched_.capacity() + matching_.capacity() +
-           matched_.capacity() * sizeof(matched_[0]);
+    return rowIdCount_ * sizeof(std::uint32_t) + fetched_.capacity() + matching_.capacity() +
+           matched_.capacity() * sizeof(matched_[0]) + present_.capacity();
 }
 
 } // namespace qk::ui

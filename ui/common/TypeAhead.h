@@ -5,6 +5,7 @@
 #include "ui/common/ListRows.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,7 +39,9 @@ TypeAheadSearch AddTypedKey(TypedKeys& keys, std::u16string_view key, std::int64
 // whose first column is shared are searched by text id: each distinct text
 // is looked at once per search, and the rows' ids, fetched from the source
 // a chunk at a time as a search first walks over them, are kept until the
-// rows change.
+// rows change. A search that finds nothing near its start first asks which
+// ids the rows hold at all, so that letters only other rows start with are
+// answered without walking every row.
 class TypeAhead {
   public:
     // The first row at or after `start`, wrapping past the last row to row
@@ -48,18 +51,26 @@ class TypeAhead {
 
   private:
     static constexpr std::int64_t kChunk = 4096;
+    // Rows walked before the search asks whether any row can match.
+    static constexpr std::int64_t kNearRows = 16 * kChunk;
     bool Holds(const ListRows& rows) const;
     void Reset(const ListRows& rows);
     bool MarkMatches(std::u16string_view prefix);
+    bool AnyRowMatches(const ListRows& rows);
+    // The first matching row of the `limit` rows from `start` on, wrapping.
+    std::int64_t FindFrom(const ListRows& rows, std::int64_t start, std::int64_t limit);
     std::int64_t FindInRange(const ListRows& rows, std::int64_t from, std::int64_t to);
     const std::uint32_t* ChunkIds(const ListRows& rows, std::int64_t chunk);
 
     const RowSource* source_ = nullptr;
     std::uint64_t generation_ = 0;
-    std::vector<std::uint32_t> rowIds_;  // by row, the id of its first column's text
+    // By row, the id of its first column's text; filled a chunk at a time.
+    std::unique_ptr<std::uint32_t[]> rowIds_;
+    std::size_t rowIdCount_ = 0;
     std::vector<std::uint8_t> fetched_;  // by chunk of rows: 1 once rowIds_ holds it
     std::vector<std::uint8_t> matching_; // by id: 1 when the text starts with the prefix
     std::vector<std::uint32_t> matched_; // the ids marked in matching_
+    std::vector<std::uint8_t> present_;  // by id: 1 when some row has it; empty until asked
     std::u16string lastPrefix_;          // what matched_ was found for
     bool lastPrefixHolds_ = false;
 };

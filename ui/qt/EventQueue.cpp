@@ -186,9 +186,14 @@ std::int64_t WaitForEvent() {
         if (!QCoreApplication::instance() || !ui::gate) return 0;
         ui::gate->Open();
         ui::gate->gating = true;
-        if (ui::gate->Waiting())
-            ui::gate->Release();
-        else
+        if (ui::gate->Waiting()) {
+            // Held input goes first; what the window system sent meanwhile
+            // (paints, the window manager's pings) is answered before it,
+            // so that the window never looks frozen while input piles up.
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                            QEventLoop::X11ExcludeTimers);
+            if (ui::gate && ui::gate->Waiting()) ui::gate->Release();
+        } else
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
         if (ui::gate) ui::gate->gating = false;
         ui::FlushLists();

@@ -36,6 +36,15 @@ bool UpdateProgressWindow(std::uint64_t done, std::uint64_t total) {
     return !progressWindow->wasCanceled();
 }
 
+void RepaintWindows() {
+    // Paints and the window system's messages only: input and timers wait
+    // for the event loop, so nothing of the program runs in the middle of
+    // the task.
+    if (qApp)
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                    QEventLoop::X11ExcludeTimers);
+}
+
 void CloseProgressWindow() {
     progressWindow.reset();
 }

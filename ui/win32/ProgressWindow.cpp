@@ -65,6 +65,14 @@ void HandleWaitingMessages() {
 
 } // namespace
 
+void RepaintWindows() {
+    // Only the paints are taken; messages sent by the window system are
+    // answered by PeekMessageW itself.
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT))
+        DispatchMessageW(&message);
+}
+
 bool OpenProgressWindow(const Text& title, const Text& text) {
     CloseProgressWindow();
     const HINSTANCE instance = GetModuleHandleW(nullptr);

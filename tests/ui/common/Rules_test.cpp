@@ -105,6 +105,29 @@ TEST(TypeAhead, AsksTheSourceForEachRowsIdOnceUntilTheRowsChange) {
     EXPECT_EQ(search.Find(rows, 0, u"b"), 3);
 }
 
+// Past the rows walked near the start, the search asks which ids the rows
+// hold: a text only other items have finds nothing, a far row is found.
+TEST(TypeAhead, FindsFarRowsAndNoneForTextsNoRowHas) {
+    SharedPaths source;
+    source.paths = {u"a", u"b", u"c"}; // no row has "c"
+    std::vector<std::uint32_t> items(70000);
+    for (std::uint32_t i = 0; i < items.size(); ++i) {
+        items[i] = i;
+        source.pathOf.push_back(i == 69000 ? 1 : 0);
+    }
+    ListRows rows;
+    rows.InsertColumn(0);
+    rows.ShowSource(&source, items);
+    const FindCase cases[] = {
+        {"a far row", 0, u"b", 69000},      {"a far row, wrapping", 69001, u"b", 69000},
+        {"a text no row has", 0, u"c", -1}, {"a text no row has, from the middle", 40000, u"c", -1},
+        {"a near row", 69001, u"a", 69001},
+    };
+    TypeAhead search;
+    for (const FindCase& c : cases)
+        EXPECT_EQ(search.Find(rows, c.start, c.prefix), c.found) << c.label;
+}
+
 struct KeyCase {
     const char* label;
     std::vector<std::pair<const char16_t*, std::int64_t>> keys; // text, time
