@@ -49,6 +49,8 @@ void ClickRow(std::int64_t list, int row, bool right = false);
 void DoubleClickRow(std::int64_t list, int row);
 // The next click is a click of its own, not the second of a double click.
 void WaitOutDoubleClick();
+// The next typed key starts a new search in a list.
+void WaitOutTypeAhead();
 // A click in the middle of a control (past the end of a field's text).
 void ClickControl(std::int64_t control);
 void PressKey(Key key);

@@ -150,6 +150,42 @@ TEST_F(ContractEvents, TabAndShiftTabFollowTheCreationOrderAndWrap) {
     EnableControl(ExportButton, true);
 }
 
+// Each option stays a tab stop of its own when one of them is chosen.
+TEST_F(ContractEvents, EveryOptionStaysATabStopAfterOneIsChosen) {
+    ClickControl(3);
+    ASSERT_TRUE(IsChosen(3));
+    FocusControl(RecordListView);
+    for (std::int64_t expected : {1, 2, 3, 4, 5, 6, 8, 9, 11, 0}) {
+        PressKey(Key::Tab);
+        EXPECT_EQ(FocusedControl(), expected);
+    }
+    PressKey(Key::ShiftTab);
+    EXPECT_EQ(FocusedControl(), 11);
+}
+
+// Typed letters select the next row whose path starts with them, ignoring
+// case; a pause starts a new search.
+TEST_F(ContractEvents, TypingInAListSelectsTheNextRowStartingWithIt) {
+    ClearRows(RecordListView);
+    for (const char16_t* path : {u"alpha\\", u"beta\\", u"bravo\\", u"Beta2\\", u"zulu\\"})
+        AddRow(RecordListView, -1, path);
+    ClickRow(RecordListView, 0);
+    ASSERT_EQ(SelectedRow(RecordListView), 0);
+    const struct {
+        const char16_t* typed;
+        bool pauseFirst; // a new search
+        std::int64_t selected;
+    } steps[] = {
+        {u"b", true, 1}, {u"r", false, 2}, {u"b", true, 3},
+        {u"z", true, 4}, {u"a", true, 0},  {u"q", true, 0}, // no row: the selection stays
+    };
+    for (const auto& step : steps) {
+        if (step.pauseFirst) WaitOutTypeAhead();
+        TypeText(step.typed);
+        EXPECT_EQ(SelectedRow(RecordListView), step.selected);
+    }
+}
+
 TEST_F(ContractEvents, ShiftTabWithoutFocusGoesToTheLastStop) {
     EXPECT_EQ(FocusedControl(), -1);
     PressKey(Key::ShiftTab);

@@ -92,6 +92,10 @@ void DoubleClickRow(std::int64_t list, int row) {
 
 void WaitOutDoubleClick() {} // QTest's clicks never make a double click
 
+void WaitOutTypeAhead() {
+    QTest::qWait(QApplication::keyboardInputInterval() + 20);
+}
+
 void ClickControl(std::int64_t control) {
     QTest::mouseClick(Widget(control), Qt::LeftButton);
 }

@@ -114,6 +114,10 @@ void WaitOutDoubleClick() {
     Sleep(GetDoubleClickTime() + 50);
 }
 
+void WaitOutTypeAhead() {
+    Sleep(1200);
+}
+
 void ClickControl(std::int64_t control) {
     RECT inner;
     GetClientRect(Hwnd(control), &inner);

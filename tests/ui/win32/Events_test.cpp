@@ -1,4 +1,6 @@
-// Event sequences from the real Win32 controls, driven by real input.
+// What only the Win32 layer has: the focus cues and WaitForEvent's handling
+// of window-system messages. The events both layers give are in
+// tests/ui/contract.
 #include "tests/ui/win32/Win32TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,48 +19,8 @@ class Win32Events : public ::testing::Test {
             AddRow(RecordListView, -1, u"c:\\logs\\\nname.par\n1\n2024.01.02\n10:00\nuser");
         TakeEvents();
     }
-    void ClickList(POINT at, bool right = false) { Click(Hwnd(RecordListView), at, right); }
-
     HWND window_ = nullptr;
 };
-
-// The platform's radio button takes the tab-stop style from the others of
-// its group when one is chosen; each option stays a stop of its own.
-TEST_F(Win32Events, EveryOptionStaysATabStopAfterOneIsChosen) {
-    Click(Hwnd(3), POINT{8, 10});
-    ASSERT_EQ(SendMessageW(Hwnd(3), BM_GETCHECK, 0, 0), BST_CHECKED);
-    SetFocus(Hwnd(RecordListView));
-    for (std::int64_t expected : {1, 2, 3, 4, 5, 6, 8, 9, 11, 0}) {
-        KeyPress(VK_TAB);
-        EXPECT_EQ(FocusedControl(), expected);
-    }
-    KeyPress(VK_TAB, true);
-    EXPECT_EQ(FocusedControl(), 11);
-}
-
-// Typed letters select the next row whose path starts with them.
-TEST_F(Win32Events, TypingInAListSelectsTheNextRowStartingWithIt) {
-    ClearRows(RecordListView);
-    for (const char16_t* path : {u"alpha\\", u"beta\\", u"bravo\\", u"Beta2\\", u"zulu\\"})
-        AddRow(RecordListView, -1, path);
-    Settle();
-    ClickList(RowPoint(RecordListView, 0));
-    ASSERT_EQ(SelectedRow(RecordListView), 0);
-    struct Step {
-        const wchar_t* typed;
-        bool pauseFirst; // a new search
-        std::int64_t selected;
-    };
-    const Step steps[] = {
-        {L"b", true, 1}, {L"r", false, 2}, {L"b", true, 3},
-        {L"z", true, 4}, {L"a", true, 0},  {L"q", true, 0}, // no row: the selection stays
-    };
-    for (const Step& step : steps) {
-        if (step.pauseFirst) Sleep(1200);
-        Type(step.typed);
-        EXPECT_EQ(SelectedRow(RecordListView), step.selected) << step.typed;
-    }
-}
 
 // The focus cue requests sent to windows of this thread.
 std::vector<WPARAM> cueRequests;
