@@ -182,15 +182,18 @@ TEST_F(DialogsTest, DefaultFileGivesFolderAndName) {
     }
 }
 
+// The preselected pair is the one confirmed when the user keeps it.
 TEST_F(DialogsTest, PatternPositionPreselectsItsPair) {
     const Text pattern = T(u"Texte|*.txt;*.log|Alle|*|C|*.c;*.h");
+    const QString file = MakeFile(QStringLiteral("a.txt"));
     for (int position : {0, 1, 2}) {
         Seen seen;
         WhenModal([&](QWidget* dialog) {
             seen = Look(dialog);
-            QTest::keyClick(dialog, Qt::Key_Escape);
+            TypeAndEnter(dialog, file);
         });
-        ChooseFileToOpen(T(u"t"), Text(), pattern, position);
+        EXPECT_EQ(ChooseFileToOpen(T(u"t"), Text(), pattern, position), FromQ(file));
+        EXPECT_EQ(ChosenPattern(), position + 1);
         // The display texts as given; the patterns are not shown.
         const QStringList expected = {QStringLiteral("Texte"), QStringLiteral("Alle"),
                                       QStringLiteral("C")};

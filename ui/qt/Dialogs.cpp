@@ -6,6 +6,7 @@
 #include "ui/qt/UiInternal.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -169,6 +170,16 @@ void Prepare(QFileDialog& dialog, QFileDialog::AcceptMode mode, const Text& defa
     if (!name.isEmpty()) dialog.selectFile(name);
 }
 
+// The 1-based number of the pair chosen in the dialog's type box; 0 for none.
+std::int32_t SelectedPair(const QFileDialog& dialog, const QStringList& filters) {
+    const qsizetype full = filters.indexOf(dialog.selectedNameFilter());
+    if (full >= 0) return std::int32_t(full + 1);
+    // Qt may name the type by the text it shows alone.
+    const auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    const int shown = types ? types->currentIndex() : -1;
+    return shown >= 0 && shown < filters.size() ? shown + 1 : 0;
+}
+
 // Runs the dialog with the program's other windows suspended; returns the
 // chosen file, empty when cancelled, and notes the chosen pair.
 QString Run(QFileDialog& dialog, const QStringList& filters) {
@@ -178,7 +189,7 @@ QString Run(QFileDialog& dialog, const QStringList& filters) {
     if (result != QDialog::Accepted) return {};
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return {};
-    chosenPattern = std::int32_t(filters.indexOf(dialog.selectedNameFilter()) + 1);
+    chosenPattern = SelectedPair(dialog, filters);
     return QDir::toNativeSeparators(QFileInfo(files.first()).absoluteFilePath());
 }
 
@@ -222,8 +233,8 @@ Text ChooseFileToSave(const Text& title, const Text& defaultFile, const Text& pa
     Prepare(dialog, QFileDialog::AcceptSave, defaultFile, filters, position);
     // A name without an extension gets that of the chosen pair.
     const auto useSuffix = [&] {
-        const qsizetype pair = filters.indexOf(dialog.selectedNameFilter()) + 1;
-        dialog.setDefaultSuffix(ui::ToQString(ui::PatternExtension(pattern, std::size_t(pair))));
+        const std::size_t pair = std::size_t(SelectedPair(dialog, filters));
+        dialog.setDefaultSuffix(ui::ToQString(ui::PatternExtension(pattern, pair)));
     };
     useSuffix();
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, useSuffix);
