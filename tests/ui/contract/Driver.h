@@ -61,7 +61,8 @@ void AskToClose();
 
 // The control that has the focus, -1 for none.
 std::int64_t FocusedControl();
-void FocusControl(std::int64_t control);
+// Gives `control` the keyboard focus directly, as the window system would.
+void PutFocusOn(std::int64_t control);
 void EnableControl(std::int64_t control, bool enabled);
 bool IsChosen(std::int64_t option);
 bool MainWindowVisible();

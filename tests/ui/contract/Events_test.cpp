@@ -99,7 +99,7 @@ TEST_F(ContractEvents, TextFieldReportsFocusAndEachChange) {
 TEST_F(ContractEvents, TheProgramsOwnChangesGiveNoEvents) {
     ClickControl(FindField);
     ClickRow(RecordListView, 2);
-    FocusControl(FindField);
+    PutFocusOn(FindField);
     TakeEvents();
     SetControlText(FindField, u"neu");
     AddRow(RecordListView, 0, u"inserted\nrow");
@@ -115,7 +115,7 @@ TEST_F(ContractEvents, TheProgramsOwnChangesGiveNoEvents) {
 // Focus arriving on an unchosen option button is no choice, while the space
 // bar and the mouse choose; the six options are one group.
 TEST_F(ContractEvents, FocusArrivingOnAnUnchosenOptionIsNoClick) {
-    FocusControl(RecordListView);
+    PutFocusOn(RecordListView);
     TakeEvents();
     PressKey(Key::Tab);
     EXPECT_EQ(FocusedControl(), 1);
@@ -154,7 +154,7 @@ TEST_F(ContractEvents, TabAndShiftTabFollowTheCreationOrderAndWrap) {
 TEST_F(ContractEvents, EveryOptionStaysATabStopAfterOneIsChosen) {
     ClickControl(3);
     ASSERT_TRUE(IsChosen(3));
-    FocusControl(RecordListView);
+    PutFocusOn(RecordListView);
     for (std::int64_t expected : {1, 2, 3, 4, 5, 6, 8, 9, 11, 0}) {
         PressKey(Key::Tab);
         EXPECT_EQ(FocusedControl(), expected);
@@ -195,7 +195,7 @@ TEST_F(ContractEvents, ShiftTabWithoutFocusGoesToTheLastStop) {
 TEST_F(ContractEvents, EnterAndEscapeAreOrdinaryKeys) {
     for (const std::int64_t control : {ExportButton, FindField}) {
         SCOPED_TRACE(control);
-        FocusControl(control);
+        PutFocusOn(control);
         TakeEvents();
         for (const Key key : {Key::Return, Key::KeypadEnter, Key::Escape})
             PressKey(key);

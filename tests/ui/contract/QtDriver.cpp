@@ -1,8 +1,7 @@
 // The contract suite's driver on Qt: QTest input into the real widgets on
-// Qt's offscreen platform (or the one asked for), and the test program's main.
+// Qt's offscreen platform (or the one asked for).
 #include "app/MainWindow.h"
 #include "tests/ui/contract/Driver.h"
-#include "ui/UiSupport.h"
 #include "ui/common/EventQueue.h"
 #include "ui/qt/ListModel.h"
 #include "ui/qt/UiInternal.h"
@@ -11,11 +10,6 @@
 #include <QApplication>
 #include <QTest>
 #include <QWidget>
-
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
 
 namespace qk::test {
 
@@ -55,7 +49,6 @@ bool ShowMainWindow() {
 }
 
 Events TakeEvents() {
-    ui::FlushLists();
     QApplication::processEvents();
     Events events;
     std::int64_t number = 0;
@@ -129,7 +122,7 @@ std::int64_t FocusedControl() {
     return -1;
 }
 
-void FocusControl(std::int64_t control) {
+void PutFocusOn(std::int64_t control) {
     Widget(control)->setFocus();
     QApplication::processEvents();
 }
@@ -160,15 +153,3 @@ std::u16string DrawnCell(std::int64_t list, int row, int column) {
 }
 
 } // namespace qk::test
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    testing::InitGoogleTest(&argc, argv);
-    if (!qk::StartUserInterface(argc, argv)) {
-        std::fprintf(stderr, "no display for the window layer\n");
-        return 1;
-    }
-    const int result = RUN_ALL_TESTS();
-    qk::EndUserInterface();
-    return result;
-}

@@ -1,27 +1,18 @@
 // The contract suite's driver on Win32: real input through SendInput into
-// the real controls (under Wine on an X display with a window manager), and
-// the test program's main.
+// the real controls (under Wine on an X display with a window manager).
 #include "app/MainWindow.h"
 #include "tests/ui/contract/Driver.h"
-#include "ui/UiSupport.h"
+#include "tests/ui/contract/Win32Input.h"
 #include "ui/common/EventQueue.h"
 #include "ui/win32/UiInternal.h"
 
 #include <commctrl.h>
 
-#include <gtest/gtest.h>
+#include <cwchar>
 
 namespace qk::test {
 
-namespace {
-
-HWND Hwnd(std::int64_t control) {
-    return ui::ControlHandle(control);
-}
-
-// Handles the window-system messages as WaitForEvent does until none has
-// come for a while: input reaches the program through the X server.
-void Settle(DWORD quietMilliseconds = 150) {
+void Settle(DWORD quietMilliseconds) {
     DWORD quietSince = GetTickCount();
     const DWORD start = quietSince;
     while (GetTickCount() - quietSince < quietMilliseconds && GetTickCount() - start < 3000) {
@@ -37,23 +28,17 @@ void Send(INPUT input) {
     SendInput(1, &input, sizeof input);
 }
 
+namespace {
+
+HWND Hwnd(std::int64_t control) {
+    return ui::ControlHandle(control);
+}
+
 void SendKey(WORD key, DWORD flags = 0) {
     INPUT input{};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = key;
     input.ki.dwFlags = flags;
-    Send(input);
-}
-
-void PressAt(HWND hwnd, POINT at, bool right) {
-    ClientToScreen(hwnd, &at);
-    SetCursorPos(at.x, at.y);
-    Settle(50);
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
-    Send(input);
-    input.mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
     Send(input);
 }
 
@@ -70,7 +55,36 @@ POINT RowPoint(std::int64_t list, int row) {
     return {150, (rect.top + rect.bottom) / 2};
 }
 
+void PressAt(HWND hwnd, POINT at, bool right) {
+    ClientToScreen(hwnd, &at);
+    SetCursorPos(at.x, at.y);
+    Settle(50);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+    Send(input);
+    input.mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+    Send(input);
+}
+
 } // namespace
+
+void Click(HWND hwnd, POINT at, bool right) {
+    PressAt(hwnd, at, right);
+    Settle();
+}
+
+void KeyPress(WORD key, bool shift) {
+    if (shift) SendKey(VK_SHIFT);
+    SendKey(key);
+    SendKey(key, KEYEVENTF_KEYUP);
+    if (shift) SendKey(VK_SHIFT, KEYEVENTF_KEYUP);
+    Settle();
+}
+
+void Type(const wchar_t* text) {
+    TypeText(std::u16string_view(reinterpret_cast<const char16_t*>(text), std::wcslen(text)));
+}
 
 bool ShowMainWindow() {
     ui::CloseAllWindows();
@@ -98,8 +112,7 @@ Events TakeControlEvents(std::int64_t alsoNumber) {
 }
 
 void ClickRow(std::int64_t list, int row, bool right) {
-    PressAt(Hwnd(list), RowPoint(list, row), right);
-    Settle();
+    Click(Hwnd(list), RowPoint(list, row), right);
 }
 
 void DoubleClickRow(std::int64_t list, int row) {
@@ -121,8 +134,7 @@ void WaitOutTypeAhead() {
 void ClickControl(std::int64_t control) {
     RECT inner;
     GetClientRect(Hwnd(control), &inner);
-    PressAt(Hwnd(control), POINT{inner.right / 2, inner.bottom / 2}, false);
-    Settle();
+    Click(Hwnd(control), POINT{inner.right / 2, inner.bottom / 2});
 }
 
 void PressKey(Key key) {
@@ -168,7 +180,7 @@ std::int64_t FocusedControl() {
     return -1;
 }
 
-void FocusControl(std::int64_t control) {
+void PutFocusOn(std::int64_t control) {
     SetFocus(Hwnd(control));
     Settle(50);
 }
@@ -203,11 +215,3 @@ std::u16string DrawnCell(std::int64_t list, int row, int column) {
 }
 
 } // namespace qk::test
-
-int main(int argc, char** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    qk::StartUserInterface(argc, argv);
-    const int result = RUN_ALL_TESTS();
-    qk::EndUserInterface();
-    return result;
-}
