@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -232,93 +231,6 @@ TEST_F(ControlsTest, ClearRowsKeepsTheColumnsAndLeavesNoSelection) {
     EXPECT_EQ(ui::ListOf(0)->model()->rowCount(), 0);
     AddRow(0, -1, T(u"again"));
     EXPECT_EQ(GetCellText(0, 0, 0), T(u"again"));
-}
-
-// Items "i0".."i9" with cells "<item>:<column>".
-class ItemSource final : public RowSource {
-  public:
-    std::u16string_view CellText(std::uint32_t item, int column) const override {
-        cell_ = u"i" + std::u16string(1, char16_t(u'0' + item)) + u":" +
-                std::u16string(1, char16_t(u'0' + column));
-        return cell_;
-    }
-
-  private:
-    mutable std::u16string cell_;
-};
-
-// A list over a row source answers as if its rows had been added, and turns
-// into stored rows when one is added or changed.
-TEST_F(ControlsTest, RowsFromASourceBehaveAsAddedRows) {
-    const ItemSource source;
-    const auto show = [&] { ShowRows(0, &source, {7, 2, 9}); };
-    struct Step {
-        const char* name;
-        std::function<void()> change;
-        std::vector<std::u16string> column0;
-        std::u16string cell21; // row 2, column 1
-    };
-    const Step steps[] = {
-        {"shown", show, {u"i7:0", u"i2:0", u"i9:0"}, u"i9:1"},
-        {"appended",
-         [&] {
-             show();
-             AddRow(0, -1, T(u"new\nx"));
-         },
-         {u"i7:0", u"i2:0", u"i9:0", u"new"},
-         u"i9:1"},
-        {"inserted",
-         [&] {
-             show();
-             AddRow(0, 1, T(u"new"));
-         },
-         {u"i7:0", u"new", u"i2:0", u"i9:0"},
-         u"i2:1"},
-        {"changed",
-         [&] {
-             show();
-             SetCellText(0, 2, T(u"set"), 1);
-         },
-         {u"i7:0", u"i2:0", u"i9:0"},
-         u"set"},
-        {"missing row",
-         [&] {
-             show();
-             SetCellText(0, 3, T(u"set"), 1);
-         },
-         {u"i7:0", u"i2:0", u"i9:0"},
-         u"i9:1"},
-        {"cleared",
-         [&] {
-             show();
-             ClearRows(0);
-         },
-         {},
-         u""},
-        {"none", [&] { ShowRows(0, &source, {}); }, {}, u""},
-    };
-    for (const Step& step : steps) {
-        SCOPED_TRACE(step.name);
-        ClearRows(0);
-        step.change();
-        QApplication::processEvents();
-        ASSERT_EQ(RowCount(0), std::int64_t(step.column0.size()));
-        EXPECT_EQ(ui::ListOf(0)->model()->rowCount(), int(step.column0.size()));
-        for (std::size_t row = 0; row < step.column0.size(); ++row) {
-            EXPECT_EQ(GetCellText(0, std::int64_t(row), 0), T(step.column0[row].c_str()));
-            EXPECT_EQ(ui::ListOf(0)->model()->index(int(row), 0).data().toString(),
-                      QString::fromStdU16String(step.column0[row]));
-        }
-        EXPECT_EQ(GetCellText(0, 2, 1), T(step.cell21.c_str()));
-        EXPECT_EQ(GetCellText(0, 5, 0), Text());
-        EXPECT_EQ(GetCellText(0, -1, 1), T(u"Name"));
-    }
-    show();
-    QApplication::processEvents();
-    EXPECT_EQ(SelectedRow(0), -1);
-    ui::ListOf(0)->selectRow(1);
-    EXPECT_EQ(SelectedRow(0), 1);
-    EXPECT_EQ(GetControlText(0), T(u"i2:0"));
 }
 
 TEST_F(ControlsTest, ControlTextsReadBackAsShown) {

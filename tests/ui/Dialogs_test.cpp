@@ -2,9 +2,11 @@
 #include "ui/Dialogs.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -48,16 +50,38 @@ Text FromQ(const QString& s) {
     return ui::FromQString(s);
 }
 
+// What the dialog shows: its title, name field, folder and file types.
 struct Seen {
-    QString title, name, directory, filter;
-    QStringList filters;
+    QString title, name, directory, type;
+    QStringList types;
 };
 
 Seen Look(QWidget* widget) {
     auto* dialog = qobject_cast<QFileDialog*>(widget);
     if (!dialog) return {};
+    auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    if (!types) return {};
+    QStringList shown;
+    for (int i = 0; i < types->count(); ++i)
+        shown << types->itemText(i);
     return {dialog->windowTitle(), NameField(dialog)->text(), dialog->directory().absolutePath(),
-            dialog->selectedNameFilter(), dialog->nameFilters()};
+            types->currentText(), shown};
+}
+
+// The names the dialog lists in its folder, once it has read the folder.
+QStringList Listed(QWidget* widget) {
+    auto* dialog = qobject_cast<QFileDialog*>(widget);
+    auto* files = dialog ? dialog->findChild<QFileSystemModel*>() : nullptr;
+    if (!files) return {};
+    const QModelIndex folder = files->index(dialog->directory().absolutePath());
+    (void)QTest::qWaitFor(
+        [&] { return !files->canFetchMore(folder) && files->rowCount(folder) > 0; }, 2000);
+    QTest::qWait(50);
+    QStringList names;
+    for (int row = 0; row < files->rowCount(folder); ++row)
+        names << files->index(row, 0, folder).data().toString();
+    names.sort();
+    return names;
 }
 
 class DialogsTest : public ::testing::Test {
@@ -83,7 +107,7 @@ TEST_F(DialogsTest, TheProgramsCallShowsTitleAndFilterAndCancelGivesNothing) {
     EXPECT_EQ(chosen, Text());
     EXPECT_EQ(seen.title, QStringLiteral("LOG-Datei"));
     EXPECT_EQ(seen.name, QString());
-    EXPECT_EQ(seen.filters, QStringList{QStringLiteral("*.txt")});
+    EXPECT_EQ(seen.types, QStringList{QStringLiteral("*.txt")});
 }
 
 TEST_F(DialogsTest, ATypedPathComesBackWhole) {
@@ -158,19 +182,66 @@ TEST_F(DialogsTest, DefaultFileGivesFolderAndName) {
     }
 }
 
+// The preselected pair is the one confirmed when the user keeps it.
 TEST_F(DialogsTest, PatternPositionPreselectsItsPair) {
     const Text pattern = T(u"Texte|*.txt;*.log|Alle|*|C|*.c;*.h");
+    const QString file = MakeFile(QStringLiteral("a.txt"));
     for (int position : {0, 1, 2}) {
         Seen seen;
         WhenModal([&](QWidget* dialog) {
             seen = Look(dialog);
-            QTest::keyClick(dialog, Qt::Key_Escape);
+            TypeAndEnter(dialog, file);
         });
-        ChooseFileToOpen(T(u"t"), Text(), pattern, position);
-        const QStringList expected = {QStringLiteral("Texte (*.txt *.log)"),
-                                      QStringLiteral("Alle (*)"), QStringLiteral("C (*.c *.h)")};
-        EXPECT_EQ(seen.filters, expected);
-        EXPECT_EQ(seen.filter, expected[position]);
+        EXPECT_EQ(ChooseFileToOpen(T(u"t"), Text(), pattern, position), FromQ(file));
+        EXPECT_EQ(ChosenPattern(), position + 1);
+        // The display texts as given; the patterns are not shown.
+        const QStringList expected = {QStringLiteral("Texte"), QStringLiteral("Alle"),
+                                      QStringLiteral("C")};
+        EXPECT_EQ(seen.types, expected);
+        EXPECT_EQ(seen.type, expected[position]);
+    }
+}
+
+// The program's pattern "*.txt" has no file pattern: the dialog shows it as
+// the type and lists every file. A typed wildcard lists the matching files
+// and the dialog stays open; a typed name chooses the file.
+TEST_F(DialogsTest, EveryFileIsListedAndTypedWildcardsFilterTheList) {
+    MakeFile(QStringLiteral("a.txt"));
+    const QString log = MakeFile(QStringLiteral("scan.log"));
+    MakeFile(QStringLiteral("sub/b.log"));
+    const QString fresh = folder_.path() + QStringLiteral("/neu.log"); // saved without a question
+    const QString all = QStringLiteral("a.txt scan.log sub");
+    const struct {
+        QString typed; // empty: just look
+        QString listed;
+        QString directory; // relative to the folder
+    } steps[] = {
+        {QString(), all, QString()},
+        {QStringLiteral("*.log"), QStringLiteral("scan.log sub"), QString()},
+        {QStringLiteral("*"), all, QString()},
+        {QStringLiteral("*.txt;*.log"), all, QString()},
+        {QStringLiteral("sub/*.log"), QStringLiteral("b.log"), QStringLiteral("sub")},
+        {folder_.path() + QStringLiteral("/?.t*"), QStringLiteral("a.txt sub"), QString()},
+    };
+    for (const bool save : {false, true}) {
+        SCOPED_TRACE(save ? "save" : "open");
+        WhenModal([&](QWidget* dialog) {
+            for (const auto& step : steps) {
+                SCOPED_TRACE(step.typed.toStdString());
+                if (!step.typed.isEmpty()) TypeAndEnter(dialog, step.typed);
+                EXPECT_TRUE(dialog->isVisible());
+                EXPECT_EQ(dialog->findChild<QMessageBox*>(), nullptr);
+                EXPECT_EQ(Listed(dialog).join(QLatin1Char(' ')), step.listed);
+                EXPECT_EQ(Look(dialog).directory,
+                          QDir(folder_.path() + QLatin1Char('/') + step.directory).absolutePath());
+                EXPECT_EQ(Look(dialog).type, QStringLiteral("*.txt"));
+            }
+            TypeAndEnter(dialog, save ? fresh : log);
+        });
+        const Text defaultFile = FromQ(folder_.path() + QStringLiteral("/*.txt"));
+        const Text chosen = save ? ChooseFileToSave(T(u"t"), defaultFile, T(u"*.txt"), 0)
+                                 : ChooseFileToOpen(T(u"t"), defaultFile, T(u"*.txt"), 0);
+        EXPECT_EQ(chosen, FromQ(save ? fresh : log));
     }
 }
 
@@ -213,26 +284,6 @@ TEST_F(DialogsTest, MessageBoxHasTitleTextOneButtonAndNoIcon) {
 
     WhenModal([](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
     EXPECT_EQ(ShowMessage(T(u"Information"), T(u"Escape")), 1);
-}
-
-TEST(FileNameTest, RejectsEmptyTextsControlCharactersAndReservedMarks) {
-    EXPECT_FALSE(IsValidFileName(Text()));
-    EXPECT_TRUE(IsValidFileName(T(u"dubletten.txt")));
-    EXPECT_TRUE(IsValidFileName(T(u"Sätze & mehr (1).txt")));
-    EXPECT_TRUE(IsValidFileName(T(u" ")));
-    const char16_t rejected[] = {u'"', u'*', u'/', u':', u'<', u'>', u'?', u'\\', u'|'};
-    for (char16_t unit : rejected) {
-        const char16_t name[] = {u'a', unit, u'b', 0};
-        EXPECT_FALSE(IsValidFileName(Text(name))) << int(unit);
-    }
-    for (char16_t unit = 1; unit < 32; ++unit) {
-        const char16_t name[] = {u'a', unit, 0};
-        EXPECT_FALSE(IsValidFileName(Text(name))) << int(unit);
-    }
-    for (char16_t unit : {u'\x7f', u'.', u'+', u'\x20ac'}) {
-        const char16_t name[] = {u'a', unit, 0};
-        EXPECT_TRUE(IsValidFileName(Text(name))) << int(unit);
-    }
 }
 
 } // namespace

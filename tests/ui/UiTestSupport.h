@@ -1,11 +1,13 @@
-// Helpers of the window layer's tests: the main window of the viewer, and
-// taking the waiting events without ever blocking.
+// Helpers of the window layer's tests: the main window of the viewer; the
+// waiting events are taken, without ever blocking, by the contract suite's
+// driver.
 #pragma once
 
+#include "app/MainWindow.h"
+#include "tests/ui/contract/Driver.h"
 #include "text/Text.h"
 #include "ui/Controls.h"
 #include "ui/Events.h"
-#include "app/MainWindow.h"
 #include "ui/qt/UiInternal.h"
 
 #include <QApplication>
@@ -17,39 +19,6 @@
 #include <vector>
 
 namespace qk::test {
-
-struct Event {
-    std::int64_t number;
-    std::int64_t source;
-    std::int64_t type;
-    friend bool operator==(const Event&, const Event&) = default;
-    friend std::ostream& operator<<(std::ostream& out, const Event& e) {
-        return out << "{" << e.number << ", " << e.source << ", " << e.type << "}";
-    }
-};
-
-// Lets Qt deliver what is pending, then takes every waiting event.
-inline std::vector<Event> TakeEvents() {
-    QApplication::processEvents();
-    std::vector<Event> events;
-    std::int64_t number = 0;
-    while (ui::TakeWaitingEvent(number))
-        events.push_back({number, EventSource(), EventType()});
-    return events;
-}
-
-// Only the control events.
-inline std::vector<Event> TakeControlEvents() {
-    std::vector<Event> all = TakeEvents();
-    std::vector<Event> controls;
-    for (const Event& e : all)
-        if (e.number == ControlEvent) controls.push_back(e);
-    return controls;
-}
-
-inline Event Control(std::int64_t source, std::int64_t type) {
-    return {ControlEvent, source, type};
-}
 
 inline Text T(const char16_t* units) {
     return Text(units);

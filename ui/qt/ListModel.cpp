@@ -277,9 +277,10 @@ void ListView::mouseMoveEvent(QMouseEvent* event) {
 
 void ListView::mouseDoubleClickEvent(QMouseEvent* event) {
     QTableView::mouseDoubleClickEvent(event);
+    // The release after a left double click reports the click once more, as
+    // the platform's list does when that release reaches it.
     if (event->button() == Qt::LeftButton) {
         Post(kLeftDoubleClick);
-        skipRelease_ = true;
     } else if (event->button() == Qt::RightButton) {
         Post(kRightDoubleClick);
         skipRelease_ = true;

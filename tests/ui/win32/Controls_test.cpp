@@ -131,52 +131,6 @@ TEST(Win32Controls, RowsAndCells) {
     EXPECT_EQ(GetCellText(0, -1, 1), Text(u"Name")); // the columns stay
 }
 
-// Items "i0".."i9" with cells "<item>:<column>".
-class ItemSource final : public RowSource {
-  public:
-    std::u16string_view CellText(std::uint32_t item, int column) const override {
-        cell_[1] = char16_t(u'0' + item);
-        cell_[3] = char16_t(u'0' + column);
-        return {cell_, 4};
-    }
-
-  private:
-    mutable char16_t cell_[5] = u"i?:?";
-};
-
-// The text the list control draws in a cell, asked of the control itself.
-std::u16string DrawnText(int row, int column) {
-    wchar_t buffer[64] = {};
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = buffer;
-    item.cchTextMax = 64;
-    SendMessageW(Hwnd(0), LVM_GETITEMTEXTW, WPARAM(row), reinterpret_cast<LPARAM>(&item));
-    return std::u16string(reinterpret_cast<const char16_t*>(buffer));
-}
-
-TEST(Win32Controls, RowsFromASourceBehaveAsAddedRows) {
-    ASSERT_NE(BuildMainWindow(), nullptr);
-    const ItemSource source;
-    ShowRows(0, &source, {7, 2, 9});
-    Settle();
-    EXPECT_EQ(RowCount(0), 3);
-    EXPECT_EQ(SendMessageW(Hwnd(0), LVM_GETITEMCOUNT, 0, 0), 3);
-    EXPECT_EQ(GetCellText(0, 2, 1), Text(u"i9:1"));
-    EXPECT_EQ(GetCellText(0, 3, 0), Text());
-    EXPECT_EQ(DrawnText(1, 4), u"i2:4");
-    AddRow(0, 1, u"new"); // the rows become stored ones first
-    Settle();
-    EXPECT_EQ(RowCount(0), 4);
-    EXPECT_EQ(GetCellText(0, 1, 0), Text(u"new"));
-    EXPECT_EQ(GetCellText(0, 2, 0), Text(u"i2:0"));
-    EXPECT_EQ(DrawnText(3, 5), u"i9:5");
-    ShowRows(0, &source, {4});
-    ClearRows(0);
-    EXPECT_EQ(RowCount(0), 0);
-    EXPECT_EQ(SendMessageW(Hwnd(0), LVM_GETITEMCOUNT, 0, 0), 0);
-}
-
 TEST(Win32Controls, ControlTexts) {
     ASSERT_NE(BuildMainWindow(), nullptr);
     EXPECT_EQ(GetControlText(FindField), Text(u"?"));
