@@ -1,4 +1,5 @@
 // Event sequences from the real Win32 controls, driven by real input.
+#include "tests/ui/RowPlaceContract.h"
 #include "tests/ui/win32/Win32TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +109,17 @@ TEST_F(Win32Events, TheProgramsOwnChangesGiveNoEvents) {
 // Focus arriving on an unchosen option button is no choice (the platform's
 // button reports it as a click; the layer drops that), while the space bar
 // and the mouse choose.
+TEST_F(Win32Events, TheProgramSelectsScrollsAndUnchoosesWithoutEvents) {
+    CheckRowPlaceAndOptionContract({[] { return TakeEvents().size(); },
+                                    [](std::int64_t option) {
+                                        return SendMessageW(Hwnd(option), BM_GETCHECK, 0, 0) ==
+                                               BST_CHECKED;
+                                    },
+                                    [](std::int64_t option) {
+                                        Click(Hwnd(option), POINT{8, 10});
+                                    }});
+}
+
 TEST_F(Win32Events, FocusArrivingOnAnUnchosenOptionIsNoClick) {
     SetFocus(Hwnd(RecordListView));
     TakeEvents();
