@@ -2,16 +2,20 @@
 // through SendInput, and taking the events it caused.
 #pragma once
 
+#include "app/MainWindow.h"
 #include "text/Text.h"
 #include "ui/Controls.h"
 #include "ui/Events.h"
-#include "app/MainWindow.h"
 #include "ui/win32/UiInternal.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdint>
+#include <cstring>
 #include <ostream>
+#include <string>
 #include <vector>
 
 namespace qk::test {
@@ -134,6 +138,23 @@ inline std::int64_t FocusedControl() {
     for (std::int64_t n = 0; n <= CountLabel; ++n)
         if (focus && Hwnd(n) == focus) return n;
     return -1;
+}
+
+// A drop as Explorer hands it over: a DROPFILES block with the paths.
+inline HGLOBAL DropOf(const std::vector<std::wstring>& paths) {
+    std::wstring list;
+    for (const std::wstring& path : paths)
+        list += path + L'\0';
+    list += L'\0';
+    const SIZE_T size = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GHND, size);
+    auto* block = static_cast<DROPFILES*>(GlobalLock(memory));
+    block->pFiles = sizeof(DROPFILES);
+    block->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(block) + sizeof(DROPFILES), list.data(),
+                list.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    return memory;
 }
 
 // The viewer's main window with its thirteen controls, as the program
