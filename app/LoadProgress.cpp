@@ -1,8 +1,14 @@
 #include "app/LoadProgress.h"
 
+#include "core/DuplicateRecord.h"
+#include "core/RecordTable.h"
 #include "ui/Progress.h"
 
 #include <string_view>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace qk {
 namespace {
@@ -43,9 +49,37 @@ bool DelayedProgressWindow::operator()(std::uint64_t done, std::uint64_t total) 
 }
 
 LoadResult ReadLogShowingProgress(const Text& path) {
-    DelayedProgressWindow progress(path);
-    return ReadDuplicateLog(
-        path, [&](std::uint64_t read, std::uint64_t size) { return progress(read, size); });
+    // The records on screen stay until the new log is in: both are held for
+    // the time of the load. Rank work on them waits, so that it does not take
+    // the second core from the loading; what it had finished is kept.
+    static RecordTable incoming;
+    const bool ranked = AllRecords.rankWorkDone.load();
+    if (ranked)
+        FinishRankWork(AllRecords);
+    else
+        CallOffRankWork(AllRecords);
+    LoadResult result;
+    {
+        DelayedProgressWindow progress(path);
+        BlockLoadOptions options;
+        options.progress = [&](std::uint64_t read, std::uint64_t size) {
+            return progress(read, size);
+        };
+        result = LoadLogTable(path, incoming, options);
+    }
+    if (result == LoadResult::Cancelled) {
+        ClearTable(incoming);
+        if (!ranked) StartRankWork(AllRecords);
+        return result;
+    }
+    CreateDuplicateLists(); // frees the old log first
+    SwapTables(AllRecords, incoming);
+#if defined(__GLIBC__)
+    // The old log's pages go back to the system rather than stay with the
+    // allocator, which keeps much of what the loading threads freed.
+    malloc_trim(0);
+#endif
+    return result;
 }
 
 } // namespace qk

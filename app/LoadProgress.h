@@ -36,7 +36,9 @@ class DelayedProgressWindow {
 // Loads the log at `path` as ReadDuplicateLog does. Once loading has taken
 // progressWindowDelay, a window titled with the log's name shows its path
 // and how far loading has come; its Cancel ends the loading
-// (LoadResult::Cancelled).
+// (LoadResult::Cancelled). The log is read beside the records on screen,
+// which a cancelled load leaves as they were (NameMatches included); any
+// other result replaces them, with NameMatches made empty.
 LoadResult ReadLogShowingProgress(const Text& path);
 
 } // namespace qk

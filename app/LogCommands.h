@@ -15,14 +15,18 @@ constexpr std::int64_t kReloadShortcut = 3;
 void AddLogShortcuts();
 
 // Ctrl+O: asks for a log with the open dialog of the start (or takes `path`
-// when it is not empty). Cancel keeps the current log and view; a chosen log
-// replaces the current one as at start: a log that cannot be opened is
-// reported and leaves both lists empty.
+// when it is not empty). Cancel, in the dialog or in the progress window of
+// a long load, keeps the current log and view; a chosen log replaces the
+// current one and shows as at start (file order, no sort option chosen): a
+// log that cannot be opened is reported and leaves both lists empty.
 void OpenAnotherLog(const Text& path);
 
 // F5: reads the current log again and puts the view back: the sort option,
-// the find text, the lower list's name when it is still there. A log that
-// cannot be opened any more is reported and the old records stay.
+// the find text, the lower list's name when it is still there, the selected
+// row and the record at the top of the upper list where they are still
+// listed (the top row's place when its record went). A log that cannot be
+// opened any more is reported and the old records stay; so do they when
+// the user cancels a long reload.
 void ReloadCurrentLog();
 
 } // namespace qk

@@ -185,13 +185,16 @@ void ShowMatchesOfName(const Text& name) {
 bool LoadDuplicateLog(const Text& given) {
     const Text path = given.empty() ? ChooseLogFile() : given;
     if (path.empty()) return false;
+    const LoadResult result = ReadLogShowingProgress(path);
+    // Cancelled: as if no file had been chosen; the log before stays.
+    if (result == LoadResult::Cancelled) return false;
     RememberLoadedLog(path);
     gLoadedLog = path;
     gFindApplied = false;
     gRecordRows.Forget();
-    switch (ReadLogShowingProgress(path)) {
+    switch (result) {
     case LoadResult::Cancelled:
-        return false; // as if no file had been chosen
+        break;
     case LoadResult::CannotOpen:
         ShowMessage(u"Information", u"Konnte Datei nicht öffnen!");
         break;

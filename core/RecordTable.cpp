@@ -9,6 +9,7 @@
 #include <new>
 #include <numeric>
 #include <system_error>
+#include <utility>
 
 namespace qk {
 namespace {
@@ -216,6 +217,12 @@ void SharedTexts::Clear() {
     slots_ = {};
 }
 
+void SharedTexts::Swap(SharedTexts& other) noexcept {
+    texts_.swap(other.texts_);
+    slots_.swap(other.slots_);
+    arena_.Swap(other.arena_);
+}
+
 RecordTable AllRecords;
 
 RecordTable::~RecordTable() {
@@ -242,6 +249,23 @@ void ClearTable(RecordTable& table) {
     for (auto& ranks : table.ranks)
         ranks = {};
     table.byName = {};
+}
+
+void SwapTables(RecordTable& a, RecordTable& b) noexcept {
+    // Every member but the rank work, which must not be running.
+    a.segments.swap(b.segments);
+    for (std::size_t i = 0; i < a.shared.size(); ++i)
+        a.shared[i].Swap(b.shared[i]);
+    a.shown.swap(b.shown);
+    a.order.swap(b.order);
+    std::swap(a.cursor, b.cursor);
+    std::swap(a.shownCount, b.shownCount);
+    a.listedAfterSort.swap(b.listedAfterSort);
+    std::swap(a.listedAfterSortHolds, b.listedAfterSortHolds);
+    a.lastFind.swap(b.lastFind);
+    std::swap(a.lastFindHolds, b.lastFindHolds);
+    a.ranks.swap(b.ranks);
+    a.byName.swap(b.byName);
 }
 
 const RecordSegment& SegmentOf(const RecordTable& table, std::uint32_t index) {

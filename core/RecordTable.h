@@ -85,6 +85,7 @@ class SharedTexts {
     const Text& operator[](std::uint32_t id) const { return texts_[id]; }
     std::uint32_t size() const { return static_cast<std::uint32_t>(texts_.size()); }
     void Clear();
+    void Swap(SharedTexts& other) noexcept;
 
   private:
     void Grow();
@@ -127,6 +128,9 @@ extern RecordTable AllRecords;
 std::uint32_t TableCount(const RecordTable& table);
 // Empties the table (any rank work is called off).
 void ClearTable(RecordTable& table);
+// Exchanges the records of two tables, a log loaded beside the one on
+// screen with it. Neither may have rank work running.
+void SwapTables(RecordTable& a, RecordTable& b) noexcept;
 // The segment that holds storage index `index`.
 const RecordSegment& SegmentOf(const RecordTable& table, std::uint32_t index);
 std::u16string_view FieldView(const RecordTable& table, std::uint32_t index, RecordField field);

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace qk {
 
@@ -137,6 +138,10 @@ class TextArena {
     ~TextArena();
 
     Text Make(std::u16string_view units);
+    void Swap(TextArena& other) noexcept {
+        std::swap(chunk_, other.chunk_);
+        std::swap(used_, other.used_);
+    }
 
   private:
     Text::ArenaChunk* chunk_ = nullptr;

@@ -64,6 +64,15 @@ Text GetCellText(std::int64_t control, std::int64_t row, int column);
 std::int64_t SelectedRow(std::int64_t control);
 void ClearRows(std::int64_t control);
 std::int64_t RowCount(std::int64_t control);
+// Selects `row` alone, makes it the row the keys move from and scrolls it
+// into view; -1 or a row that does not exist clears the selection. Like
+// every change the program makes, it raises no event.
+void SelectRow(std::int64_t control, std::int64_t row);
+// The row at the top of what a list shows, 0 when it is empty.
+std::int64_t TopRow(std::int64_t control);
+// Scrolls a list so that `row` is at the top, or as near as its last page
+// lets it (TopRowFor in ui/common/ListRules.h). No event.
+void ScrollToRow(std::int64_t control, std::int64_t row);
 
 // Where a list can read its rows from instead of holding their texts: the
 // caller's items, by number. A cell's text stays valid until the next call.
@@ -113,6 +122,10 @@ Handle CreateTextLabel(std::int64_t control, int x, int y, int width, int height
                        std::uint32_t flags);
 Handle CreateTextField(std::int64_t control, int x, int y, int width, int height, const Text& text,
                        std::uint32_t flags);
+
+// The option button is no longer chosen; its group may then have none
+// chosen, as when it was created. No event.
+void UnchooseOption(std::int64_t control);
 
 // Text of a label, button or text field; for a list, column 0 of the
 // selected row.

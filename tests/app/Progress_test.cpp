@@ -38,14 +38,35 @@ class ProgressWatcher : public QObject {
     }
 };
 
+// A log of a million lines, long enough to be cancelled while it loads.
+void WriteLongLog(const fs::path& log) {
+    std::ofstream out(log, std::ios::binary);
+    const std::string line = "D:\\Werk\\teil.par 12KB 01.02.2017 13:05 cad01\r\n";
+    for (int i = 0; i < 1'000'000; ++i)
+        out << line;
+}
+
+// Presses Cancel in the progress window once it is there.
+Step CancelProgressWindow(std::function<void(QProgressDialog&)> check = nullptr) {
+    return [check] {
+        auto* window = static_cast<QProgressDialog*>(Modal("QProgressDialog"));
+        if (!window) {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (top->isVisible() && qobject_cast<QProgressDialog*>(top))
+                    window = static_cast<QProgressDialog*>(top);
+        }
+        if (!window) return false;
+        if (check) check(*window);
+        auto* cancel = window->findChild<QPushButton*>();
+        EXPECT_NE(cancel, nullptr);
+        if (cancel) QTest::mouseClick(cancel, Qt::LeftButton);
+        return true;
+    };
+}
+
 TEST(Progress, ShownForLongLoadsOnlyAndCancelEndsTheProgram) {
     const fs::path log = fs::temp_directory_path() / ("gross-" + std::to_string(getpid()) + ".txt");
-    {
-        std::ofstream out(log, std::ios::binary);
-        const std::string line = "D:\\Werk\\teil.par 12KB 01.02.2017 13:05 cad01\r\n";
-        for (int i = 0; i < 1'000'000; ++i)
-            out << line;
-    }
+    WriteLongLog(log);
     const struct {
         std::chrono::milliseconds delay;
         bool cancel;
@@ -61,22 +82,11 @@ TEST(Progress, ShownForLongLoadsOnlyAndCancelEndsTheProgram) {
         bool sawMainWindow = false;
         std::vector<Step> steps{AnswerFileDialog(log.string())};
         if (c.cancel) {
-            steps.push_back([&] {
-                auto* window = static_cast<QProgressDialog*>(Modal("QProgressDialog"));
-                if (!window) {
-                    for (QWidget* top : QApplication::topLevelWidgets())
-                        if (top->isVisible() && qobject_cast<QProgressDialog*>(top))
-                            window = static_cast<QProgressDialog*>(top);
-                }
-                if (!window) return false;
-                EXPECT_EQ(window->windowTitle().toStdString(), log.filename().string());
-                EXPECT_EQ(window->labelText().toStdString(), log.string());
+            steps.push_back(CancelProgressWindow([&](QProgressDialog& window) {
+                EXPECT_EQ(window.windowTitle().toStdString(), log.filename().string());
+                EXPECT_EQ(window.labelText().toStdString(), log.string());
                 sawMainWindow = ui::FindWindow(MainWindow) != nullptr;
-                auto* cancel = window->findChild<QPushButton*>();
-                EXPECT_NE(cancel, nullptr);
-                if (cancel) QTest::mouseClick(cancel, Qt::LeftButton);
-                return true;
-            });
+            }));
         } else {
             steps.push_back(
                 WhenMainWindowShown([] { EXPECT_EQ(ControlText(CountLabel), "1000000/1000000"); }));
@@ -124,6 +134,61 @@ TEST(Progress, WindowsRepaintBeforeTheProgressWindowOpens) {
     EXPECT_FALSE(timerRan);
     EXPECT_TRUE(watcher.shown.empty());
     QApplication::processEvents();
+}
+
+// Ctrl+O and F5 cancelled in the progress window: the log before and its
+// view stay, the program goes on.
+TEST(Progress, CancelledReloadOrOpenKeepsTheLogAndItsView) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("quellkamp-cancel-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const fs::path small = dir / "klein.txt", big = dir / "gross.txt";
+    WriteLongLog(big);
+    const std::string smallLog = "D:\\A\\halter.par 5 16.09.2018 07:36 cad03\r\n"
+                                 "D:\\B\\deckel.dft 7 01.01.2019 08:00 cad01\r\n"
+                                 "D:\\C\\halter.par 9 02.01.2019 09:00 cad02\r\n";
+    const struct {
+        const char* label;
+        Qt::Key key;
+        bool dialog; // Ctrl+O asks for the log first
+    } cases[] = {{"Ctrl+O", Qt::Key_O, true}, {"F5", Qt::Key_F5, false}};
+    for (const auto& c : cases) {
+        std::ofstream(small, std::ios::binary | std::ios::trunc) << smallLog;
+        std::vector<Step> steps = {
+            AnswerFileDialog(small.string()),
+            WhenMainWindowShown([] {
+                QTest::mouseClick(ControlWidget(6), Qt::LeftButton); // User
+            }),
+            Do([] { ClickRow(RecordListView, 1); }),
+            Do([&] {
+                EXPECT_EQ(RowCount(MatchListView), 2) << c.label;
+                progressWindowDelay = std::chrono::milliseconds(0);
+                if (!c.dialog) fs::copy_file(big, small, fs::copy_options::overwrite_existing);
+                QWidget* list = ui::ListOf(RecordListView);
+                list->setFocus();
+                QTest::keyClick(list, c.key, c.dialog ? Qt::ControlModifier : Qt::NoModifier);
+            }),
+        };
+        if (c.dialog) steps.push_back(AnswerFileDialog(big.string()));
+        steps.push_back(CancelProgressWindow());
+        steps.push_back(WhenMainWindowShown([&] {
+            progressWindowDelay = std::chrono::milliseconds(500);
+            EXPECT_EQ(ControlText(CountLabel), "3/3") << c.label;
+            EXPECT_EQ(ColumnOf(RecordListView, 5), (Strings{"cad01", "cad02", "cad03"})) << c.label;
+            EXPECT_TRUE(static_cast<QAbstractButton*>(ControlWidget(6))->isChecked()) << c.label;
+            EXPECT_EQ(SelectedRow(RecordListView), 1) << c.label;
+            EXPECT_EQ(ColumnOf(MatchListView, 0), (Strings{"D:\\C\\", "D:\\A\\"})) << c.label;
+            // The records kept still answer the commands.
+            QTest::mouseClick(ControlWidget(4), Qt::LeftButton); // Datum
+        }));
+        steps.push_back(Do([&] {
+            EXPECT_EQ(ColumnOf(RecordListView, 5), (Strings{"cad03", "cad01", "cad02"})) << c.label;
+        }));
+        steps.push_back(Do(Close));
+        EXPECT_EQ(RunWithScript(steps), 0) << c.label;
+    }
+    progressWindowDelay = std::chrono::milliseconds(500);
+    fs::remove_all(dir);
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -299,15 +300,17 @@ TEST_F(Viewer, CtrlOOpensAnotherLogOrKeepsTheCurrentOne) {
         std::string count;        // then shown
         std::string find;
         Strings users;
+        bool userSortChosen; // the option chosen before stays chosen
     };
     const Case cases[] = {
-        {"chosen", {AnswerFileDialog(other)}, "2/2", "?", {"cad09", "cad09"}},
-        {"cancelled", {CancelFileDialog()}, "2/5", "cad02", {"cad02", "cad02"}},
+        {"chosen", {AnswerFileDialog(other)}, "2/2", "?", {"cad09", "cad09"}, false},
+        {"cancelled", {CancelFileDialog()}, "2/5", "cad02", {"cad02", "cad02"}, true},
         {"cannot be opened",
          {AnswerFileDialog((dir_ / "fehlt.txt").string()), AnswerMessageOverWindow()},
          "0/0",
          "?",
-         {}},
+         {},
+         false},
     };
     for (const Case& c : cases) {
         std::vector<Step> steps = {
@@ -327,6 +330,10 @@ TEST_F(Viewer, CtrlOOpensAnotherLogOrKeepsTheCurrentOne) {
             EXPECT_EQ(ControlText(FindField), c.find) << c.label;
             EXPECT_EQ(ColumnOf(RecordListView, 5), c.users) << c.label;
             EXPECT_EQ(RowCount(MatchListView), 0) << c.label;
+            for (std::int64_t option = FirstSortOption; option <= LastSortOption; ++option)
+                EXPECT_EQ(static_cast<QAbstractButton*>(ControlWidget(option))->isChecked(),
+                          c.userSortChosen && option == 6)
+                    << c.label << ": option " << option;
         }));
         steps.push_back(Do(Close));
         EXPECT_EQ(RunWithScript(steps), 0) << c.label;
@@ -374,15 +381,79 @@ TEST_F(Viewer, F5ReloadsAndKeepsTheView) {
                 PressInList(Qt::Key_F5);
             }),
         };
-        if (std::string(c.label) == "vanished") steps.push_back(AnswerMessageOverWindow());
-        steps.push_back(WhenMainWindowShown([&] {
+        const bool vanished = std::string(c.label) == "vanished";
+        const Step check = WhenMainWindowShown([&] {
             EXPECT_EQ(ControlText(CountLabel), c.count) << c.label;
             EXPECT_EQ(ControlText(FindField), "alter") << c.label;
             EXPECT_EQ(ColumnOf(RecordListView, 2), c.sizes) << c.label;
             EXPECT_EQ(ColumnOf(MatchListView, 0), c.matches) << c.label;
-        }));
+        });
+        if (vanished) steps.push_back(AnswerMessageOverWindow());
+        steps.push_back(check);
+        if (!vanished) {
+            // A second F5 finds the view the first one put back.
+            steps.push_back(Do([] { PressInList(Qt::Key_F5); }));
+            steps.push_back(check);
+        }
         steps.push_back(Do(Close));
         EXPECT_EQ(RunWithScript(steps), 0) << c.label;
+    }
+}
+
+// Lines of a log of distinct records, `first` to `last` (the number in
+// the name), without those in `left`.
+std::string NumberedLines(int first, int last, std::vector<int> left = {}) {
+    std::string lines;
+    for (int n = first; n <= last; ++n)
+        if (std::find(left.begin(), left.end(), n) == left.end())
+            lines += "D:\\Werk\\teil" + std::to_string(n) + ".par " + std::to_string(n) +
+                     " 01.02.2017 13:05 cad01\r\n";
+    return lines;
+}
+
+TEST_F(Viewer, F5KeepsTheSelectedRecordAndTheRecordAtTheTop) {
+    // Records 1000 to 1299 in file order; the user selects teil1100 and
+    // scrolls teil1080 to the top.
+    struct Case {
+        const char* label;
+        std::string rewritten;
+        std::int64_t selected, top; // rows after F5
+    };
+    const Case cases[] = {
+        {"lines appended", NumberedLines(1000, 1350), 100, 80},
+        {"lines before them", NumberedLines(990, 1299), 110, 90},
+        {"the selected record gone", NumberedLines(1000, 1299, {1100}), -1, 80},
+        {"the top record gone: the same place", NumberedLines(1000, 1299, {1080}), 99, 80},
+        {"the log shorter than the place", NumberedLines(1000, 1040), -1, -2},
+    };
+    for (const Case& c : cases) {
+        std::ofstream(log_, std::ios::binary | std::ios::trunc) << NumberedLines(1000, 1299);
+        const int code = RunWithScript({
+            AnswerFileDialog(log_),
+            WhenMainWindowShown([] {
+                SelectRow(RecordListView, 100); // as a click would
+                ScrollToRow(RecordListView, 80);
+                ASSERT_EQ(GetCellText(RecordListView, SelectedRow(RecordListView), 1).ToUtf8(),
+                          "teil1100.par ");
+            }),
+            Do([&] {
+                std::ofstream(log_, std::ios::binary | std::ios::trunc) << c.rewritten;
+                PressInList(Qt::Key_F5);
+            }),
+            WhenMainWindowShown([&] {
+                EXPECT_EQ(SelectedRow(RecordListView), c.selected) << c.label;
+                const std::int64_t top = TopRow(RecordListView);
+                // -2: as far down as the rows let it
+                EXPECT_TRUE(c.top == -2 ? top > 0 && top < 40 : top == c.top)
+                    << c.label << ": " << top;
+                if (c.selected >= 0) {
+                    EXPECT_EQ(GetCellText(RecordListView, c.selected, 1).ToUtf8(), "teil1100.par ")
+                        << c.label;
+                }
+            }),
+            Do(Close),
+        });
+        EXPECT_EQ(code, 0) << c.label;
     }
 }
 

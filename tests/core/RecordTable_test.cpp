@@ -236,6 +236,50 @@ TEST_F(RecordTableTest, NameLookupAndListedRowsFollowTheListOrder) {
     }
 }
 
+// What a table shows: its records in list order, listed or not, with the
+// last find and the names in order.
+std::vector<std::string> Shown(RecordTable& table) {
+    std::vector<std::string> shown{table.lastFindHolds ? Text(table.lastFind).ToUtf8() : "-"};
+    std::vector<std::uint32_t> rows;
+    ListedRecords(table, rows);
+    for (const std::uint32_t i : table.order) {
+        std::string line = table.shown[i] ? "+" : "-";
+        for (int field = 0; field < kVisibleFieldCount; ++field)
+            line += Text(FieldView(table, i, static_cast<RecordField>(field))).ToUtf8() + "|";
+        shown.push_back(line);
+    }
+    shown.push_back(std::to_string(rows.size()) + " listed, " +
+                    std::to_string(table.byName.size()) + " ranked by name");
+    return shown;
+}
+
+TEST_F(RecordTableTest, SwappedTablesShowEachOthersRecords) {
+    RecordTable a, b;
+    ASSERT_EQ(LoadLogTable(Write(RandomLog(3, 400)), a, {1024, 2, false}), LoadResult::Loaded);
+    ASSERT_EQ(LoadLogTable(Write(RandomLog(4, 300)), b, {4096, 2, false}), LoadResult::Loaded);
+    SortTableByField(a, RecordField::Name);
+    MarkByFindText(a, u"1");
+    MarkByFindText(b, u"cad");
+    const std::vector<std::string> shownA = Shown(a), shownB = Shown(b);
+    SwapTables(a, b);
+    EXPECT_EQ(Shown(a), shownB);
+    EXPECT_EQ(Shown(b), shownA);
+    // Each keeps working with the texts it took: new ones join them, and
+    // emptying the other leaves them whole.
+    ClearTable(b);
+    a.cursor = -1;
+    ASSERT_TRUE(AppendAfterCursor(a, DuplicateRecord{u"Z:\\neu\\", u"neu.par ", u"            1",
+                                                     u"2001.01.01", u"t", u"u", u"1"}));
+    std::vector<std::string> expected = shownB;
+    expected.insert(expected.begin() + 1, "+Z:\\neu\\|neu.par |            1|2001.01.01|t|u|");
+    expected.front() = "-";
+    expected.back() =
+        std::to_string(std::count_if(expected.begin() + 1, expected.end() - 1,
+                                     [](const std::string& line) { return line.front() == '+'; })) +
+        " listed, 0 ranked by name";
+    EXPECT_EQ(Shown(a), expected);
+}
+
 TEST(RecordTable, AppendsAfterTheCurrentRecord) {
     RecordTable table;
     const auto record = [](const char16_t* name) {

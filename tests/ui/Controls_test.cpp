@@ -1,3 +1,4 @@
+#include "tests/ui/RowPlaceContract.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/qt/ListModel.h"
 
@@ -284,6 +285,15 @@ TEST_F(ControlsTest, SixOptionButtonsThenALabelFormOneGroupNoneChosen) {
     EXPECT_EQ(other->group(), static_cast<QRadioButton*>(ControlWidget(31))->group());
     QTest::mouseClick(other, Qt::LeftButton);
     EXPECT_TRUE(buttons[3]->isChecked());
+}
+
+TEST_F(ControlsTest, TheProgramSelectsScrollsAndUnchoosesWithoutEvents) {
+    CheckRowPlaceAndOptionContract(
+        {[] { return TakeEvents().size(); },
+         [](std::int64_t option) {
+             return static_cast<QRadioButton*>(ControlWidget(option))->isChecked();
+         },
+         [](std::int64_t option) { QTest::mouseClick(ControlWidget(option), Qt::LeftButton); }});
 }
 
 TEST_F(ControlsTest, CreatingUnderAUsedNumberReplacesTheControl) {

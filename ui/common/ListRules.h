@@ -24,4 +24,13 @@ ClickEvents ClickNotification(std::int64_t& lastSelected, std::int64_t selectedR
 bool SelectionChangeNotification(std::int64_t& lastSelected, std::int64_t row, bool nowSelected,
                                  bool wasSelected, bool checkChanged);
 
+// The row a list of `rows` rows, with room for `perPage` whole rows, shows
+// at its top when asked to scroll `row` there: no further than its last
+// full page, and 0 for an empty list.
+std::int64_t TopRowFor(std::int64_t row, std::int64_t rows, std::int64_t perPage);
+
+// The row the program's selection of `row` lands on: the row when it
+// exists, -1 (none) otherwise.
+std::int64_t RowToSelect(std::int64_t row, std::int64_t rows);
+
 } // namespace qk::ui

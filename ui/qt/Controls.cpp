@@ -2,6 +2,7 @@
 // kinds of control and the operations on them.
 #include "ui/Controls.h"
 #include "ui/Events.h"
+#include "ui/common/ListRules.h"
 #include "ui/common/WindowRules.h"
 #include "ui/qt/ListModel.h"
 #include "ui/qt/UiInternal.h"
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 
 #include <algorithm>
 #include <vector>
@@ -236,6 +238,43 @@ std::int64_t RowCount(std::int64_t control) {
     return model ? model->Rows() : 0;
 }
 
+void SelectRow(std::int64_t control, std::int64_t row) {
+    ListView* list = ListOf(control);
+    if (!list) return;
+    SuppressEvents quiet;
+    ListModel* model = list->Model();
+    model->Flush(); // the view knows every row
+    const std::int64_t target = RowToSelect(row, model->Rows());
+    QItemSelectionModel* selection = list->selectionModel();
+    if (target < 0) {
+        selection->clearSelection();
+        return;
+    }
+    const QModelIndex index = model->index(int(target), 0);
+    selection->setCurrentIndex(index,
+                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list->scrollTo(index);
+}
+
+std::int64_t TopRow(std::int64_t control) {
+    ListView* list = ListOf(control);
+    if (!list) return 0;
+    list->Model()->Flush();
+    const int top = list->rowAt(0);
+    return top < 0 ? 0 : top;
+}
+
+void ScrollToRow(std::int64_t control, std::int64_t row) {
+    ListView* list = ListOf(control);
+    if (!list) return;
+    SuppressEvents quiet;
+    list->Model()->Flush();
+    list->doItemsLayout(); // the scroll bar learns the rows now, not at the next paint
+    const std::int64_t perPage = list->viewport()->height() / std::max(1, list->RowHeight());
+    // The list scrolls by whole rows, so the scroll bar counts rows.
+    list->verticalScrollBar()->setValue(int(TopRowFor(row, list->Model()->Rows(), perPage)));
+}
+
 Handle CreateOptionButton(std::int64_t control, int x, int y, int width, int height,
                           const Text& text) {
     QWidget* parent = ControlParent(control);
@@ -303,6 +342,18 @@ Handle CreateTextField(std::int64_t control, int x, int y, int width, int height
     field->setFrame(!(flags & kSunkenBorder));
     field->setFocusPolicy(Qt::StrongFocus);
     return Register(control, ControlKind::TextField, field, x, y, width, height);
+}
+
+void UnchooseOption(std::int64_t control) {
+    ControlRecord* record = FindControl(control);
+    if (!record || record->kind != ControlKind::OptionButton) return;
+    SuppressEvents quiet;
+    auto* button = static_cast<QAbstractButton*>(record->widget);
+    // An exclusive group keeps one button chosen: it lets go for the moment.
+    QButtonGroup* group = button->group();
+    if (group) group->setExclusive(false);
+    button->setChecked(false);
+    if (group) group->setExclusive(true);
 }
 
 void SetControlText(std::int64_t control, const Text& text) {

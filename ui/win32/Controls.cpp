@@ -289,6 +289,13 @@ Handle CreateTextField(std::int64_t control, int x, int y, int width, int height
                        width, height);
 }
 
+void UnchooseOption(std::int64_t control) {
+    ControlRecord* record = FindControl(control);
+    if (!record || record->kind != ControlKind::OptionButton) return;
+    SuppressEvents quiet;
+    SendMessageW(record->hwnd, BM_SETCHECK, BST_UNCHECKED, 0);
+}
+
 void SetControlText(std::int64_t control, const Text& text) {
     ControlRecord* record = FindControl(control);
     if (!record || record->kind == ControlKind::List) return;

@@ -299,4 +299,47 @@ std::int64_t RowCount(std::int64_t control) {
     return list ? list->rows.Rows() : 0;
 }
 
+void SelectRow(std::int64_t control, std::int64_t row) {
+    HWND hwnd;
+    ListState* list = ListStateOf(control, hwnd);
+    if (!list) return;
+    SuppressEvents quiet;
+    FlushList(hwnd, *list); // the list control knows every row
+    const std::int64_t target = RowToSelect(row, list->rows.Rows());
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendTo(hwnd, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&state));
+    if (target < 0) return;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendTo(hwnd, LVM_SETITEMSTATE, WPARAM(target), reinterpret_cast<LPARAM>(&state));
+    SendTo(hwnd, LVM_SETSELECTIONMARK, 0, LPARAM(target));
+    SendTo(hwnd, LVM_ENSUREVISIBLE, WPARAM(target), FALSE);
+}
+
+std::int64_t TopRow(std::int64_t control) {
+    HWND hwnd;
+    ListState* list = ListStateOf(control, hwnd);
+    if (!list) return 0;
+    FlushList(hwnd, *list);
+    return list->rows.Rows() > 0 ? std::int64_t(SendTo(hwnd, LVM_GETTOPINDEX)) : 0;
+}
+
+void ScrollToRow(std::int64_t control, std::int64_t row) {
+    HWND hwnd;
+    ListState* list = ListStateOf(control, hwnd);
+    if (!list) return;
+    SuppressEvents quiet;
+    FlushList(hwnd, *list);
+    if (list->rows.Rows() == 0) return;
+    const std::int64_t perPage = std::int64_t(SendTo(hwnd, LVM_GETCOUNTPERPAGE));
+    const std::int64_t target = TopRowFor(row, list->rows.Rows(), perPage);
+    const std::int64_t top = std::int64_t(SendTo(hwnd, LVM_GETTOPINDEX));
+    RECT bounds{};
+    bounds.left = LVIR_BOUNDS;
+    SendTo(hwnd, LVM_GETITEMRECT, WPARAM(top), reinterpret_cast<LPARAM>(&bounds));
+    // In report view the list scrolls by pixels, rounded to whole rows.
+    const std::int64_t pixels = (target - top) * (bounds.bottom - bounds.top);
+    SendTo(hwnd, LVM_SCROLL, 0, LPARAM(pixels));
+}
+
 } // namespace qk

@@ -184,6 +184,26 @@ TEST(ListRules, ClicksAndSelectionChanges) {
     EXPECT_EQ(recorded, 7);
 }
 
+TEST(ListRules, RowsTheProgramSelectsAndScrollsTo) {
+    const struct {
+        const char* label;
+        std::int64_t row, rows, perPage, top, selected;
+    } cases[] = {
+        {"a row in the middle goes to the top", 40, 100, 10, 40, 40},
+        {"no further than the last full page", 95, 100, 10, 90, 95},
+        {"the last row", 99, 100, 10, 90, 99},
+        {"beyond the last row", 150, 100, 10, 90, -1},
+        {"negative: the first row, nothing selected", -1, 100, 10, 0, -1},
+        {"all rows fit on one page", 3, 5, 10, 0, 3},
+        {"empty list", 0, 0, 10, 0, -1},
+        {"no room for a whole row counts as one", 7, 10, 0, 7, 7},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TopRowFor(c.row, c.rows, c.perPage), c.top) << c.label;
+        EXPECT_EQ(RowToSelect(c.row, c.rows), c.selected) << c.label;
+    }
+}
+
 // ------------------------------------------------------------ windows
 
 TEST(WindowRules, StylesOfOpenWindowFlags) {

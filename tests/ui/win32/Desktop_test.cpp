@@ -99,23 +99,6 @@ TEST_F(Win32Desktop, KeysOfTheListsAndTheWindowsShortcut) {
     }
 }
 
-// A drop as Explorer hands it over: a DROPFILES block with the paths.
-HGLOBAL DropOf(const std::vector<std::wstring>& paths) {
-    std::wstring list;
-    for (const std::wstring& path : paths)
-        list += path + L'\0';
-    list += L'\0';
-    const SIZE_T size = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GHND, size);
-    auto* block = static_cast<DROPFILES*>(GlobalLock(memory));
-    block->pFiles = sizeof(DROPFILES);
-    block->fWide = TRUE;
-    std::memcpy(reinterpret_cast<char*>(block) + sizeof(DROPFILES), list.data(),
-                list.size() * sizeof(wchar_t));
-    GlobalUnlock(memory);
-    return memory;
-}
-
 TEST_F(Win32Desktop, DroppedFilesGiveTheFirst) {
     const struct {
         const char* what;

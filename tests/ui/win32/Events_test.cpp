@@ -1,6 +1,7 @@
 // What only the Win32 layer has: the focus cues and WaitForEvent's handling
 // of window-system messages. The events both layers give are in
 // tests/ui/contract.
+#include "tests/ui/RowPlaceContract.h"
 #include "tests/ui/win32/Win32TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,18 @@ class Win32Events : public ::testing::Test {
     }
     HWND window_ = nullptr;
 };
+
+// The program selects, scrolls and unchooses without an event.
+TEST_F(Win32Events, TheProgramSelectsScrollsAndUnchoosesWithoutEvents) {
+    CheckRowPlaceAndOptionContract({[] { return TakeEvents().size(); },
+                                    [](std::int64_t option) {
+                                        return SendMessageW(Hwnd(option), BM_GETCHECK, 0, 0) ==
+                                               BST_CHECKED;
+                                    },
+                                    [](std::int64_t option) {
+                                        Click(Hwnd(option), POINT{8, 10});
+                                    }});
+}
 
 // The focus cue requests sent to windows of this thread.
 std::vector<WPARAM> cueRequests;
