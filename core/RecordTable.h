@@ -111,8 +111,8 @@ struct RecordTable {
     std::array<std::vector<std::uint32_t>, kVisibleFieldCount> ranks;
     // Storage indices in the order of their names, once names are ranked.
     std::vector<std::uint32_t> byName;
-    std::thread rankWork; // computes the ranks of names and sizes after a load
-    std::atomic<bool> rankWorkDone{false};
+    std::thread rankWork; // computes the ranks of names, then of sizes, after a load
+    std::array<std::atomic<bool>, 2> rankWorkDone{}; // names, sizes
     std::atomic<bool> rankWorkCalledOff{false};
 
     RecordTable() = default;
@@ -149,8 +149,9 @@ bool AppendSegment(RecordTable& table, RecordSegment&& segment);
 std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bool narrow = true);
 
 // Orders the list stably by the field: by ranks, computed once per column.
+// Waits for the rank work only for a column that work ranks.
 void SortTableByField(RecordTable& table, RecordField field);
-// The ranks of names and sizes are worked out on another thread from now on.
+// The ranks of names and sizes are worked out on other threads from now on.
 void StartRankWork(RecordTable& table);
 // Waits for that work.
 void FinishRankWork(RecordTable& table);

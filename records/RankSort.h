@@ -3,7 +3,9 @@
 // ranks; smaller texts, smaller ranks).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace qk {
@@ -23,6 +25,23 @@ bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint3
 // element indices): 0 for the smallest, equal elements share a rank. Returns
 // an empty vector when no memory can be had (or count is 0).
 template <typename Less> std::vector<std::uint32_t> DenseRanks(std::uint32_t count, Less less);
+
+// Dense ranks of `texts` in the order of their UTF-16 code units (the order
+// of std::u16string_view's comparison: shorter first at an equal start):
+// equal texts share a rank, ranks have no gaps. Sorted by keys of as many
+// units at a time as fit 64 bits once each unit that occurs is given its
+// place among those that occur, so sizes (blanks, dots and digits) need one
+// key. With `twoThreads`, a second thread sorts half of the texts. Returns
+// an empty vector when no memory can be had or when `calledOff` becomes true.
+std::vector<std::uint32_t> DenseTextRanks(const std::vector<std::u16string_view>& texts,
+                                          const std::atomic<bool>* calledOff = nullptr,
+                                          bool twoThreads = false);
+
+// The indices 0 to ranks.size() - 1 ordered by ascending rank, equal ranks in
+// index order. `rankCount` is one more than the largest rank. Throws
+// std::bad_alloc when no memory can be had.
+void IndicesByRank(const std::vector<std::uint32_t>& ranks, std::uint32_t rankCount,
+                   std::vector<std::uint32_t>& sorted);
 
 } // namespace qk
 
