@@ -101,19 +101,17 @@ struct SharedAnswers {
 std::vector<std::uint32_t> OwnTextRanks(const RecordTable& table, RecordField field,
                                         std::uint32_t count, std::vector<std::uint32_t>* sorted,
                                         const std::atomic<bool>* calledOff) {
-    std::vector<std::u16string_view> texts(count);
+    TextRanks texts(count);
     for (const RecordSegment& segment : table.segments) {
-        std::u16string_view* text = texts.data() + segment.first;
         const std::uint32_t n = segment.Count();
         if (field == RecordField::Name)
             for (std::uint32_t k = 0; k < n; ++k)
-                text[k] = segment.Name(k);
+                texts.Set(segment.first + k, segment.Name(k));
         else
             for (std::uint32_t k = 0; k < n; ++k)
-                text[k] = segment.Size(k);
+                texts.Set(segment.first + k, segment.Size(k));
     }
-    std::vector<std::uint32_t> ranks = DenseTextRanks(texts, calledOff, true);
-    texts = {};
+    std::vector<std::uint32_t> ranks = texts.Ranks(calledOff, true);
     if (ranks.size() != count) return {};
     if (sorted) {
         const std::uint32_t rankCount = *std::max_element(ranks.begin(), ranks.end()) + 1;
@@ -156,14 +154,15 @@ std::vector<std::uint32_t> ComputeRanks(const RecordTable& table, RecordField fi
 
 constexpr std::size_t kNameWork = 0, kSizeWork = 1;
 
-// Waits until the rank work has ranked the column (names or sizes).
+// Waits until the rank work has ranked the column (names or sizes), unless
+// that work has not come to it yet: then the sort takes the column over.
 void AwaitRanks(RecordTable& table, RecordField field) {
     if (!table.rankWork.joinable()) return;
-    if (field == RecordField::Size) {
-        table.rankWork.join();
-        return;
-    }
-    while (!table.rankWorkDone[kNameWork].load(std::memory_order_acquire))
+    std::atomic<int>& state =
+        table.rankWorkState[field == RecordField::Name ? kNameWork : kSizeWork];
+    int toDo = RanksToDo;
+    if (state.compare_exchange_strong(toDo, RanksTakenBySort)) return;
+    while (state.load(std::memory_order_acquire) == RanksInWork)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
@@ -447,16 +446,18 @@ void StartRankWork(RecordTable& table) {
     const std::uint32_t count = TableCount(table);
     if (count < 2) return;
     table.rankWorkCalledOff.store(false);
-    for (auto& done : table.rankWorkDone)
-        done.store(false);
+    for (auto& state : table.rankWorkState)
+        state.store(RanksToDo);
     try {
         table.rankWork = std::thread([&table, count] {
             for (const RecordField field : {RecordField::Name, RecordField::Size}) {
                 const bool names = field == RecordField::Name;
+                std::atomic<int>& state = table.rankWorkState[names ? kNameWork : kSizeWork];
+                int toDo = RanksToDo;
+                if (!state.compare_exchange_strong(toDo, RanksInWork)) continue;
                 table.ranks[static_cast<std::size_t>(field)] = ComputeRanks(
                     table, field, count, names ? &table.byName : nullptr, &table.rankWorkCalledOff);
-                table.rankWorkDone[names ? kNameWork : kSizeWork].store(true,
-                                                                        std::memory_order_release);
+                state.store(RanksDone, std::memory_order_release);
             }
         });
     } catch (const std::system_error&) {
@@ -500,9 +501,10 @@ void RecordsNamed(RecordTable& table, std::u16string_view name,
                   std::vector<std::uint32_t>& matches) {
     matches.clear();
     std::vector<std::uint32_t> found;
-    const bool indexed = (!table.rankWork.joinable() ||
-                          table.rankWorkDone[kNameWork].load(std::memory_order_acquire)) &&
-                         table.byName.size() == TableCount(table);
+    const bool indexed =
+        (!table.rankWork.joinable() ||
+         table.rankWorkState[kNameWork].load(std::memory_order_acquire) >= RanksDone) &&
+        table.byName.size() == TableCount(table);
     if (indexed) {
         // The names in order: the matches stand together.
         const auto [from, to] = std::equal_range(

@@ -93,6 +93,10 @@ class SharedTexts {
     TextArena arena_;
 };
 
+// Whether the rank work has a column (names or sizes) to do, is doing it,
+// has done it, or has left it to a sort that asked for it first.
+enum RankWorkState : int { RanksToDo = 0, RanksInWork, RanksDone, RanksTakenBySort };
+
 struct RecordTable {
     std::vector<RecordSegment> segments;
     std::array<SharedTexts, kSharedColumnCount> shared;
@@ -112,7 +116,8 @@ struct RecordTable {
     // Storage indices in the order of their names, once names are ranked.
     std::vector<std::uint32_t> byName;
     std::thread rankWork; // computes the ranks of names, then of sizes, after a load
-    std::array<std::atomic<bool>, 2> rankWorkDone{}; // names, sizes
+    // Who ranks the names (0) and the sizes (1): RankWorkState.
+    std::array<std::atomic<int>, 2> rankWorkState{};
     std::atomic<bool> rankWorkCalledOff{false};
 
     RecordTable() = default;

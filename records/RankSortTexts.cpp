@@ -16,14 +16,7 @@
 namespace qk {
 namespace {
 
-// A text while it is sorted: its key at the current depth, its id and its
-// length. Once its place is final, the key says whether it equals the text
-// before it (kSameAsBefore) or not (kNewText).
-struct Keyed {
-    std::uint64_t key;
-    std::uint32_t id;
-    std::uint32_t length;
-};
+using Keyed = KeyedText;
 constexpr std::uint64_t kNewText = 0, kSameAsBefore = 1;
 
 struct Pending {
@@ -40,19 +33,16 @@ struct SortCalledOff {};
 // end within the key: they are equal to each other and smaller than the rest.
 class TextSorter {
   public:
-    TextSorter(const std::vector<std::u16string_view>& texts, const std::atomic<bool>* calledOff)
-        : texts_(texts), calledOff_(calledOff) {}
+    TextSorter(const std::vector<const char16_t*>& units, std::vector<Keyed>& items,
+               const std::atomic<bool>* calledOff)
+        : units_(units), items_(items), calledOff_(calledOff) {}
 
     // The texts in order of their units. With `twoThreads`, the texts are
     // first spread by their leading key bits into two halves that two
     // threads sort at once.
-    std::vector<Keyed> Sort(bool twoThreads) {
+    void Sort(bool twoThreads) {
         MakeCodes();
-        const auto n = static_cast<std::uint32_t>(texts_.size());
-        items_.resize(n);
-        spare_.resize(n);
-        for (std::uint32_t id = 0; id < n; ++id)
-            items_[id] = {kNewText, id, static_cast<std::uint32_t>(texts_[id].size())};
+        const auto n = static_cast<std::uint32_t>(items_.size());
         std::vector<Pending> pending, other;
         if (twoThreads && n >= kSplitFrom)
             Split(pending, other);
@@ -84,19 +74,18 @@ class TextSorter {
         }
         if (helper.joinable()) helper.join();
         if (failed) std::rethrow_exception(failed);
-        spare_ = {};
-        return std::move(items_);
     }
 
   private:
     void Drain(std::vector<Pending>& pending) {
+        std::vector<Keyed> spare; // for the radix passes, as large as they need
         while (!pending.empty()) {
             if ((calledOff_ && calledOff_->load(std::memory_order_relaxed)) ||
                 stop_.load(std::memory_order_relaxed))
                 throw SortCalledOff{};
             const Pending range = pending.back();
             pending.pop_back();
-            SortRange(range, pending);
+            SortRange(range, pending, spare);
         }
     }
 
@@ -125,11 +114,17 @@ class TextSorter {
             ++start[digit(item) + 1];
         for (std::size_t d = 1; d < start.size(); ++d)
             start[d] += start[d - 1];
+        // In place: each item is swapped into its bucket, one cycle at a time.
         std::array<std::uint32_t, std::size_t{1} << kDigitBits> next;
         std::copy(start.begin(), start.end() - 1, next.begin());
-        for (const Keyed& item : items_)
-            spare_[next[digit(item)]++] = item;
-        items_.swap(spare_);
+        for (std::size_t d = 0; d + 1 < start.size(); ++d) {
+            while (next[d] < start[d + 1]) {
+                Keyed item = items_[next[d]];
+                for (std::size_t to = digit(item); to != d; to = digit(item))
+                    std::swap(item, items_[next[to]++]);
+                items_[next[d]++] = item;
+            }
+        }
         for (std::size_t d = 0; d + 1 < start.size(); ++d) {
             const std::uint32_t from = start[d], to = start[d + 1];
             if (to - from == 1) items_[from].key = kNewText;
@@ -139,9 +134,9 @@ class TextSorter {
 
     void MakeCodes() {
         code_.assign(std::size_t{1} << 16, 0);
-        for (const std::u16string_view text : texts_)
-            for (const char16_t unit : text)
-                code_[unit] = 1;
+        for (const Keyed& item : items_)
+            for (std::uint32_t u = 0; u < item.length; ++u)
+                code_[units_[item.id][u]] = 1;
         std::uint32_t places = 0;
         for (std::uint32_t& place : code_)
             if (place) place = ++places;
@@ -151,14 +146,14 @@ class TextSorter {
     }
 
     std::uint64_t Key(const Keyed& item, std::uint32_t depth) const {
-        const char16_t* const units = texts_[item.id].data();
+        const char16_t* const units = units_[item.id];
         std::uint64_t key = 0;
         for (std::uint32_t j = depth; j < depth + per_; ++j)
             key = (key << bits_) | (j < item.length ? code_[units[j]] : 0);
         return key;
     }
 
-    void SortRange(const Pending& range, std::vector<Pending>& pending) {
+    void SortRange(const Pending& range, std::vector<Pending>& pending, std::vector<Keyed>& spare) {
         Keyed* const first = items_.data() + range.begin;
         Keyed* const last = items_.data() + range.end;
         const std::uint32_t count = range.end - range.begin;
@@ -166,10 +161,10 @@ class TextSorter {
         // ahead, the views first, then the units.
         constexpr std::uint32_t kViewsAhead = 16, kUnitsAhead = 8;
         for (std::uint32_t k = 0; k < count && !range.keyed; ++k) {
-            if (k + kViewsAhead < count) Prefetch(&texts_[first[k + kViewsAhead].id]);
+            if (k + kViewsAhead < count) Prefetch(&units_[first[k + kViewsAhead].id]);
             if (k + kUnitsAhead < count) {
                 const Keyed& ahead = first[k + kUnitsAhead];
-                Prefetch(texts_[ahead.id].data() + std::min(range.depth, ahead.length));
+                Prefetch(units_[ahead.id] + std::min(range.depth, ahead.length));
             }
             first[k].key = Key(first[k], range.depth);
         }
@@ -177,7 +172,7 @@ class TextSorter {
         if (count < kRadixFrom)
             std::sort(first, last, byKey);
         else
-            RadixSort(first, last, spare_.data() + range.begin);
+            RadixSort(first, last, spare);
         const std::uint32_t next = range.depth + per_;
         for (Keyed* run = first; run != last;) {
             Keyed* runEnd = run + 1;
@@ -200,7 +195,7 @@ class TextSorter {
     }
 
     // Least significant digit first, skipping digits that all keys share.
-    void RadixSort(Keyed* first, Keyed* last, Keyed* spare) const {
+    void RadixSort(Keyed* first, Keyed* last, std::vector<Keyed>& spare) const {
         constexpr unsigned kDigitBits = 11;
         constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
         const unsigned keyBits = bits_ * per_;
@@ -213,10 +208,14 @@ class TextSorter {
                 ++counts[d][(item->key >> (d * kDigitBits)) & (kBuckets - 1)];
         const auto n = static_cast<std::uint32_t>(last - first);
         Keyed* from = first;
-        Keyed* to = spare;
+        Keyed* to = nullptr;
         for (unsigned d = 0; d < digits; ++d) {
             auto& start = counts[d];
             if (start[(first->key >> (d * kDigitBits)) & (kBuckets - 1)] == n) continue;
+            if (!to) {
+                if (spare.size() < n) spare.resize(n);
+                to = spare.data();
+            }
             std::uint32_t sum = 0;
             for (std::uint32_t& s : start) {
                 const std::uint32_t c = s;
@@ -233,32 +232,46 @@ class TextSorter {
     static constexpr std::uint32_t kRadixFrom = 1 << 14;
     static constexpr std::uint32_t kSplitFrom = 1 << 16;
     std::atomic<bool> stop_{false}; // the other thread failed
-    const std::vector<std::u16string_view>& texts_;
+    const std::vector<const char16_t*>& units_;
+    std::vector<Keyed>& items_;
     const std::atomic<bool>* calledOff_;
     std::vector<std::uint32_t> code_;
     unsigned bits_ = 16, per_ = 4;
-    std::vector<Keyed> items_, spare_;
 };
 
 } // namespace
 
-std::vector<std::uint32_t> DenseTextRanks(const std::vector<std::u16string_view>& texts,
-                                          const std::atomic<bool>* calledOff, bool twoThreads) {
+std::vector<std::uint32_t> TextRanks::Ranks(const std::atomic<bool>* calledOff, bool twoThreads) {
     std::vector<std::uint32_t> ranks;
     try {
-        const std::vector<Keyed> sorted = TextSorter(texts, calledOff).Sort(twoThreads);
-        ranks.resize(texts.size());
+        TextSorter(units_, items_, calledOff).Sort(twoThreads);
+        units_ = {};
+        ranks.resize(items_.size());
         std::uint32_t rank = 0;
-        for (std::size_t k = 0; k < sorted.size(); ++k) {
-            if (k > 0 && sorted[k].key == kNewText) ++rank;
-            ranks[sorted[k].id] = rank;
+        for (std::size_t k = 0; k < items_.size(); ++k) {
+            if (k > 0 && items_[k].key == kNewText) ++rank;
+            ranks[items_[k].id] = rank;
         }
     } catch (const std::bad_alloc&) {
         ranks.clear();
     } catch (const SortCalledOff&) {
         ranks.clear();
     }
+    units_ = {};
+    items_ = {};
     return ranks;
+}
+
+std::vector<std::uint32_t> DenseTextRanks(const std::vector<std::u16string_view>& texts,
+                                          const std::atomic<bool>* calledOff, bool twoThreads) {
+    try {
+        TextRanks ranks(static_cast<std::uint32_t>(texts.size()));
+        for (std::uint32_t id = 0; id < texts.size(); ++id)
+            ranks.Set(id, texts[id]);
+        return ranks.Ranks(calledOff, twoThreads);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
 }
 
 void IndicesByRank(const std::vector<std::uint32_t>& ranks, std::uint32_t rankCount,
