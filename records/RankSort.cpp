@@ -48,6 +48,43 @@ template <typename Step> void ForHalves(bool two, std::size_t n, Step step) {
     helper.join();
 }
 
+// The radix passes: `counts` holds the counts of every pass by the half that
+// made them, `firstHalf` the counts of the first pass's elements in the
+// first half. The sorted elements end in `from`.
+void PlaceByDigits(std::vector<Keyed>& from, std::vector<Keyed>& to, unsigned passes,
+                   unsigned digitBits, const std::array<std::vector<Counts>, 2>& counts,
+                   std::array<Counts, 2>& firstHalf, bool two) {
+    const std::size_t n = from.size();
+    const std::uint32_t mask = (std::uint32_t{1} << digitBits) - 1;
+    const std::size_t middle = n / 2;
+    for (unsigned p = 0; p < passes; ++p) {
+        // Where each half's elements of a bucket go: the first half's before
+        // the second's, so that equal ranks keep their order.
+        std::array<Counts, 2> start;
+        std::uint32_t sum = 0;
+        for (std::size_t b = 0; b <= mask; ++b) {
+            const std::uint32_t inFirst = two ? firstHalf[0][b] + firstHalf[1][b] : 0;
+            start[0][b] = sum;
+            start[1][b] = sum + inFirst;
+            sum += counts[0][p][b] + counts[1][p][b];
+        }
+        firstHalf = {};
+        const unsigned shift = p * digitBits;
+        const unsigned nextShift = shift + digitBits;
+        const bool countNext = two && p + 1 < passes;
+        ForHalves(two, n, [&](int half, std::size_t begin, std::size_t end) {
+            Counts& next = start[half];
+            Counts& inFirst = firstHalf[half];
+            for (std::size_t k = begin; k < end; ++k) {
+                const std::uint32_t place = next[(from[k].rank >> shift) & mask]++;
+                to[place] = from[k];
+                if (countNext && place < middle) ++inFirst[(from[k].rank >> nextShift) & mask];
+            }
+        });
+        from.swap(to);
+    }
+}
+
 } // namespace
 
 bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& ranks,
@@ -106,33 +143,7 @@ bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint3
         markedCount[half] = markedHere;
     });
     if (passes > 0) firstHalf[0] = counts[0][0];
-    const std::size_t middle = n / 2;
-    for (unsigned p = 0; p < passes; ++p) {
-        // Where each half's elements of a bucket go: the first half's before
-        // the second's, so that equal ranks keep their order.
-        std::array<Counts, 2> start;
-        std::uint32_t sum = 0;
-        for (std::size_t b = 0; b <= mask; ++b) {
-            const std::uint32_t inFirst = two ? firstHalf[0][b] + firstHalf[1][b] : 0;
-            start[0][b] = sum;
-            start[1][b] = sum + inFirst;
-            sum += counts[0][p][b] + counts[1][p][b];
-        }
-        firstHalf = {};
-        const unsigned shift = p * digitBits;
-        const unsigned nextShift = shift + digitBits;
-        const bool countNext = two && p + 1 < passes;
-        ForHalves(two, n, [&](int half, std::size_t begin, std::size_t end) {
-            Counts& next = start[half];
-            Counts& inFirst = firstHalf[half];
-            for (std::size_t k = begin; k < end; ++k) {
-                const std::uint32_t place = next[(from[k].rank >> shift) & mask]++;
-                to[place] = from[k];
-                if (countNext && place < middle) ++inFirst[(from[k].rank >> nextShift) & mask];
-            }
-        });
-        from.swap(to);
-    }
+    PlaceByDigits(from, to, passes, digitBits, counts, firstHalf, two);
     to = {};
     if (marking) {
         try {
