@@ -53,7 +53,7 @@ LoadResult ReadLogShowingProgress(const Text& path) {
     // the time of the load. Rank work on them waits, so that it does not take
     // the second core from the loading; what it had finished is kept.
     static RecordTable incoming;
-    const bool ranked = AllRecords.rankWorkDone.load();
+    const bool ranked = RankWorkFinished(AllRecords);
     if (ranked)
         FinishRankWork(AllRecords);
     else

@@ -5,6 +5,7 @@
 #include "text/Scan.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <new>
 #include <numeric>
@@ -95,76 +96,75 @@ struct SharedAnswers {
     }
 };
 
-// The ranks of one column, by storage index.
-// For names, `sorted` receives the storage indices in the order of the names.
-// Thrown inside the rank work when it is called off.
-struct RankWorkCalledOff {};
+// The ranks of names or sizes, by storage index. For names, `sorted`
+// receives the storage indices in the order of the names. Throws
+// std::bad_alloc when no memory can be had.
+std::vector<std::uint32_t> OwnTextRanks(const RecordTable& table, RecordField field,
+                                        std::uint32_t count, std::vector<std::uint32_t>* sorted,
+                                        const std::atomic<bool>* calledOff) {
+    TextRanks texts(count);
+    for (const RecordSegment& segment : table.segments) {
+        const std::uint32_t n = segment.Count();
+        if (field == RecordField::Name)
+            for (std::uint32_t k = 0; k < n; ++k)
+                texts.Set(segment.first + k, segment.Name(k));
+        else
+            for (std::uint32_t k = 0; k < n; ++k)
+                texts.Set(segment.first + k, segment.Size(k));
+    }
+    std::vector<std::uint32_t> ranks = texts.Ranks(calledOff, true);
+    if (ranks.size() != count) return {};
+    if (sorted) {
+        const std::uint32_t rankCount = *std::max_element(ranks.begin(), ranks.end()) + 1;
+        IndicesByRank(ranks, rankCount, *sorted);
+    }
+    return ranks;
+}
 
+// The ranks of one column, by storage index (empty when no memory can be had
+// or the work is called off). For names, `sorted` receives the storage
+// indices in the order of the names.
 std::vector<std::uint32_t> ComputeRanks(const RecordTable& table, RecordField field,
+                                        std::uint32_t count,
                                         std::vector<std::uint32_t>* sorted = nullptr,
                                         const std::atomic<bool>* calledOff = nullptr) {
-    const std::uint32_t count = TableCount(table);
     std::vector<std::uint32_t> ranks;
     try {
-        if (IsShared(field)) {
-            const std::size_t c = ColumnIndex(SharedOf(field));
-            const SharedTexts& texts = table.shared[c];
-            const std::vector<std::uint32_t> idRanks =
-                DenseRanks(texts.size(), [&](std::uint32_t a, std::uint32_t b) {
-                    return texts[a].view() < texts[b].view();
-                });
-            if (idRanks.size() != texts.size()) return {};
-            ranks.resize(count);
-            for (const RecordSegment& segment : table.segments)
-                for (std::uint32_t k = 0; k < segment.Count(); ++k)
-                    ranks[segment.first + k] = idRanks[segment.ids[c][k]];
+        if (!IsShared(field)) {
+            ranks = OwnTextRanks(table, field, count, sorted, calledOff);
+            if (ranks.empty() && sorted) sorted->clear();
             return ranks;
         }
-        // Names and sizes: every record its own text. Sorting by a key of the
-        // first four units decides most comparisons without reading the text.
-        struct Entry {
-            std::uint64_t key;
-            const char16_t* units;
-            std::uint32_t length;
-            std::uint32_t index;
-        };
-        std::vector<Entry> entries;
-        entries.reserve(count);
-        for (const RecordSegment& segment : table.segments) {
-            for (std::uint32_t k = 0; k < segment.Count(); ++k) {
-                const std::u16string_view text =
-                    field == RecordField::Name ? segment.Name(k) : segment.Size(k);
-                std::uint64_t key = 0;
-                for (std::size_t u = 0; u < 4; ++u)
-                    key = (key << 16) | (u < text.size() ? text[u] : 0);
-                entries.push_back(
-                    {key, text.data(), static_cast<std::uint32_t>(text.size()), segment.first + k});
-            }
-        }
-        const auto less = [calledOff](const Entry& a, const Entry& b) {
-            if (a.key != b.key) return a.key < b.key;
-            if (calledOff && calledOff->load(std::memory_order_relaxed)) throw RankWorkCalledOff{};
-            return std::u16string_view(a.units, a.length) < std::u16string_view(b.units, b.length);
-        };
-        std::sort(entries.begin(), entries.end(), less);
+        const std::size_t c = ColumnIndex(SharedOf(field));
+        const SharedTexts& texts = table.shared[c];
+        const std::vector<std::uint32_t> idRanks =
+            DenseRanks(texts.size(), [&](std::uint32_t a, std::uint32_t b) {
+                return texts[a].view() < texts[b].view();
+            });
+        if (idRanks.size() != texts.size()) return {};
         ranks.resize(count);
-        std::uint32_t rank = 0;
-        for (std::size_t k = 0; k < entries.size(); ++k) {
-            if (k > 0 && less(entries[k - 1], entries[k])) ++rank;
-            ranks[entries[k].index] = rank;
-        }
-        if (sorted) {
-            sorted->resize(count);
-            for (std::size_t k = 0; k < entries.size(); ++k)
-                (*sorted)[k] = entries[k].index;
-        }
+        for (const RecordSegment& segment : table.segments)
+            for (std::uint32_t k = 0; k < segment.Count(); ++k)
+                ranks[segment.first + k] = idRanks[segment.ids[c][k]];
     } catch (const std::bad_alloc&) {
-        ranks.clear();
-    } catch (const RankWorkCalledOff&) {
         ranks.clear();
         if (sorted) sorted->clear();
     }
     return ranks;
+}
+
+constexpr std::size_t kNameWork = 0, kSizeWork = 1;
+
+// Waits until the rank work has ranked the column (names or sizes), unless
+// that work has not come to it yet: then the sort takes the column over.
+void AwaitRanks(RecordTable& table, RecordField field) {
+    if (!table.rankWork.joinable()) return;
+    std::atomic<int>& state =
+        table.rankWorkState[field == RecordField::Name ? kNameWork : kSizeWork];
+    int toDo = RanksToDo;
+    if (state.compare_exchange_strong(toDo, RanksTakenBySort)) return;
+    while (state.load(std::memory_order_acquire) == RanksInWork)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 } // namespace
@@ -441,11 +441,11 @@ std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bo
 
 void SortTableByField(RecordTable& table, RecordField field) {
     if (table.order.size() < 2) return;
-    FinishRankWork(table);
+    if (!IsShared(field)) AwaitRanks(table, field);
     const auto f = static_cast<std::size_t>(field);
     if (table.ranks[f].empty())
-        table.ranks[f] =
-            ComputeRanks(table, field, field == RecordField::Name ? &table.byName : nullptr);
+        table.ranks[f] = ComputeRanks(table, field, TableCount(table),
+                                      field == RecordField::Name ? &table.byName : nullptr);
     const std::uint32_t current = table.cursor >= 0 ? table.order[table.cursor] : 0;
     table.listedAfterSortHolds = false;
     if (!table.ranks[f].empty() &&
@@ -467,16 +467,22 @@ void SortTableByField(RecordTable& table, RecordField field) {
 
 void StartRankWork(RecordTable& table) {
     CallOffRankWork(table);
-    if (TableCount(table) < 2) return;
-    table.rankWorkDone.store(false);
+    const std::uint32_t count = TableCount(table);
+    if (count < 2) return;
     table.rankWorkCalledOff.store(false);
+    for (auto& state : table.rankWorkState)
+        state.store(RanksToDo);
     try {
-        table.rankWork = std::thread([&table] {
-            auto& names = table.ranks[static_cast<std::size_t>(RecordField::Name)];
-            auto& sizes = table.ranks[static_cast<std::size_t>(RecordField::Size)];
-            names = ComputeRanks(table, RecordField::Name, &table.byName, &table.rankWorkCalledOff);
-            sizes = ComputeRanks(table, RecordField::Size, nullptr, &table.rankWorkCalledOff);
-            table.rankWorkDone.store(true, std::memory_order_release);
+        table.rankWork = std::thread([&table, count] {
+            for (const RecordField field : {RecordField::Name, RecordField::Size}) {
+                const bool names = field == RecordField::Name;
+                std::atomic<int>& state = table.rankWorkState[names ? kNameWork : kSizeWork];
+                int toDo = RanksToDo;
+                if (!state.compare_exchange_strong(toDo, RanksInWork)) continue;
+                table.ranks[static_cast<std::size_t>(field)] = ComputeRanks(
+                    table, field, count, names ? &table.byName : nullptr, &table.rankWorkCalledOff);
+                state.store(RanksDone, std::memory_order_release);
+            }
         });
     } catch (const std::system_error&) {
         // no thread: the ranks are computed on first use
@@ -485,6 +491,15 @@ void StartRankWork(RecordTable& table) {
 
 void FinishRankWork(RecordTable& table) {
     if (table.rankWork.joinable()) table.rankWork.join();
+}
+
+bool RankWorkFinished(const RecordTable& table) {
+    if (!table.rankWork.joinable()) return true;
+    for (const auto& state : table.rankWorkState) {
+        const int now = state.load(std::memory_order_acquire);
+        if (now == RanksToDo || now == RanksInWork) return false;
+    }
+    return true;
 }
 
 void CallOffRankWork(RecordTable& table) {
@@ -519,9 +534,10 @@ void RecordsNamed(RecordTable& table, std::u16string_view name,
                   std::vector<std::uint32_t>& matches) {
     matches.clear();
     std::vector<std::uint32_t> found;
-    if (table.rankWork.joinable() && table.rankWorkDone.load(std::memory_order_acquire))
-        table.rankWork.join();
-    const bool indexed = !table.rankWork.joinable() && table.byName.size() == TableCount(table);
+    const bool indexed =
+        (!table.rankWork.joinable() ||
+         table.rankWorkState[kNameWork].load(std::memory_order_acquire) >= RanksDone) &&
+        table.byName.size() == TableCount(table);
     if (indexed) {
         // The names in order: the matches stand together.
         const auto [from, to] = std::equal_range(

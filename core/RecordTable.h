@@ -94,6 +94,10 @@ class SharedTexts {
     TextArena arena_;
 };
 
+// Whether the rank work has a column (names or sizes) to do, is doing it,
+// has done it, or has left it to a sort that asked for it first.
+enum RankWorkState : int { RanksToDo = 0, RanksInWork, RanksDone, RanksTakenBySort };
+
 struct RecordTable {
     std::vector<RecordSegment> segments;
     std::array<SharedTexts, kSharedColumnCount> shared;
@@ -112,8 +116,9 @@ struct RecordTable {
     std::array<std::vector<std::uint32_t>, kVisibleFieldCount> ranks;
     // Storage indices in the order of their names, once names are ranked.
     std::vector<std::uint32_t> byName;
-    std::thread rankWork; // computes the ranks of names and sizes after a load
-    std::atomic<bool> rankWorkDone{false};
+    std::thread rankWork; // computes the ranks of names, then of sizes, after a load
+    // Who ranks the names (0) and the sizes (1): RankWorkState.
+    std::array<std::atomic<int>, 2> rankWorkState{};
     std::atomic<bool> rankWorkCalledOff{false};
 
     RecordTable() = default;
@@ -153,11 +158,14 @@ bool AppendSegment(RecordTable& table, RecordSegment&& segment);
 std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bool narrow = true);
 
 // Orders the list stably by the field: by ranks, computed once per column.
+// Waits for the rank work only for a column that work ranks.
 void SortTableByField(RecordTable& table, RecordField field);
-// The ranks of names and sizes are worked out on another thread from now on.
+// The ranks of names and sizes are worked out on other threads from now on.
 void StartRankWork(RecordTable& table);
 // Waits for that work.
 void FinishRankWork(RecordTable& table);
+// True when that work has nothing left to do, or none was started.
+bool RankWorkFinished(const RecordTable& table);
 // Stops that work soon and drops what it did (the table is about to change).
 void CallOffRankWork(RecordTable& table);
 

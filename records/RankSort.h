@@ -3,7 +3,9 @@
 // ranks; smaller texts, smaller ranks).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace qk {
@@ -23,6 +25,53 @@ bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint3
 // element indices): 0 for the smallest, equal elements share a rank. Returns
 // an empty vector when no memory can be had (or count is 0).
 template <typename Less> std::vector<std::uint32_t> DenseRanks(std::uint32_t count, Less less);
+
+// A text while it is sorted for its rank: its key at the current depth, its
+// id and its length. Once its place is final, the key says whether it
+// equals the text before it (1) or not (0).
+struct KeyedText {
+    std::uint64_t key;
+    std::uint32_t id;
+    std::uint32_t length;
+};
+
+// The dense ranks of texts in the order of their UTF-16 code units (the
+// order of std::u16string_view's comparison: shorter first at an equal
+// start): equal texts share a rank, ranks have no gaps. Sorted by keys of as
+// many units at a time as fit 64 bits once each unit that occurs is given
+// its place among those that occur, so sizes (blanks, dots and digits) need
+// one key. Needs 24 bytes a text, and 16 more for the largest part sorted
+// by radix passes.
+class TextRanks {
+  public:
+    // Room for `count` texts. Throws std::bad_alloc when no memory can be had.
+    explicit TextRanks(std::uint32_t count) : units_(count), items_(count) {}
+    // Text `id` (below the count); its units must stay until Ranks returns.
+    void Set(std::uint32_t id, std::u16string_view text) {
+        units_[id] = text.data();
+        items_[id] = {0, id, static_cast<std::uint32_t>(text.size())};
+    }
+    // The ranks by id. With `twoThreads`, a second thread sorts about half
+    // of the texts. Empty when no memory can be had or when `calledOff`
+    // becomes true. Frees what this holds.
+    std::vector<std::uint32_t> Ranks(const std::atomic<bool>* calledOff = nullptr,
+                                     bool twoThreads = false);
+
+  private:
+    std::vector<const char16_t*> units_;
+    std::vector<KeyedText> items_;
+};
+
+// The ranks of `texts` as TextRanks gives them.
+std::vector<std::uint32_t> DenseTextRanks(const std::vector<std::u16string_view>& texts,
+                                          const std::atomic<bool>* calledOff = nullptr,
+                                          bool twoThreads = false);
+
+// The indices 0 to ranks.size() - 1 ordered by ascending rank, equal ranks in
+// index order. `rankCount` is one more than the largest rank. Throws
+// std::bad_alloc when no memory can be had.
+void IndicesByRank(const std::vector<std::uint32_t>& ranks, std::uint32_t rankCount,
+                   std::vector<std::uint32_t>& sorted);
 
 } // namespace qk
 

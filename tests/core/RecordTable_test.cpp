@@ -280,6 +280,50 @@ TEST_F(RecordTableTest, SwappedTablesShowEachOthersRecords) {
     EXPECT_EQ(Shown(a), expected);
 }
 
+// Names and sizes the parser would not make, or makes of malformed sizes:
+// ranked in the background (while other sorts run) and on first use, they
+// sort as the merge sort does.
+TEST(RecordTable, AwkwardNamesAndSizesSortAsTheMergeSort) {
+    using namespace std::string_literals;
+    const std::u16string texts[] = {u"",
+                                    u"    1.263.616",
+                                    u"   12.345.678",
+                                    u"1.263.616",
+                                    u"    1.263.61",
+                                    u"    1.263.616 ",
+                                    u" 1,5MB",
+                                    u"Spannb\u00fcgel-37729.asm ",
+                                    u"Spannb\u00fcgel_37729.asm ",
+                                    u"Spannb\u00fcgel-37729.asm",
+                                    std::u16string{0xDC80, 0xDCFF},
+                                    std::u16string{0xDC80},
+                                    std::u16string{0xD83D, 0xDE00},
+                                    u"\uFFFF",
+                                    u"a\0b"s,
+                                    u"a"};
+    constexpr std::size_t kTexts = std::size(texts);
+    for (const bool inBackground : {false, true}) {
+        RecordTable table;
+        for (std::size_t k = 0; k < 400; ++k)
+            ASSERT_TRUE(AppendAfterCursor(table, DuplicateRecord{k % 2 ? u"D:\\" : u"C:\\",
+                                                                 Text(texts[k * 7 % kTexts]),
+                                                                 Text(texts[k * 11 % kTexts]),
+                                                                 u"2001.01.01", u"t", u"u", u"1"}));
+        if (inBackground) StartRankWork(table);
+        std::vector<std::uint32_t> expected = table.order;
+        // Sizes first: asked for before the rank work comes to them, they are
+        // taken over by the sort.
+        for (const RecordField field : {RecordField::Size, RecordField::Path, RecordField::Name,
+                                        RecordField::Size, RecordField::Path, RecordField::Name}) {
+            expected = reference::MergeSorted(table, expected, field);
+            SortTableByField(table, field);
+            ASSERT_EQ(table.order, expected)
+                << "field " << static_cast<int>(field) << " in background " << inBackground;
+        }
+        FinishRankWork(table);
+    }
+}
+
 TEST(RecordTable, AppendsAfterTheCurrentRecord) {
     RecordTable table;
     const auto record = [](const char16_t* name) {
