@@ -24,10 +24,6 @@ namespace {
 
 constexpr std::int64_t kLogFileNumber = 0;
 
-std::uint64_t HashUnits(std::u16string_view units) {
-    return HashBytes(units.data(), units.size() * sizeof(char16_t));
-}
-
 // Texts one after the other: text k spans [ends[k-1], ends[k]).
 struct TextRun {
     std::vector<char16_t> units;
@@ -41,43 +37,62 @@ struct TextRun {
         units.insert(units.end(), text.begin(), text.end());
         ends.push_back(static_cast<std::uint32_t>(units.size()));
     }
+    // Adds the text that `bytes` decode to.
+    void AddDecoded(std::string_view bytes) {
+        AppendDecoded(bytes, units);
+        ends.push_back(static_cast<std::uint32_t>(units.size()));
+    }
 };
 
-// The distinct keys of one column within one block, by local id.
+// The distinct keys of one column within one block, by local id. A key is
+// the UTF-8 bytes of a piece of a line, or (for a line split on its units) a
+// NUL, which no line holds, and the bytes of the units; two keys may stand
+// for the same text, which the table's shared texts then make one.
 class BlockInterner {
   public:
     // The local id of `key`, and whether it came for the first time.
-    std::pair<std::uint32_t, bool> Intern(std::u16string_view key) {
-        if ((keys_.ends.size() + 1) * 2 > slots_.size()) Grow();
+    std::pair<std::uint32_t, bool> Intern(std::string_view key) {
+        if ((ends_.size() + 1) * 2 > slots_.size()) Grow();
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = HashUnits(key) & mask;; i = (i + 1) & mask) {
+        for (std::size_t i = HashBytes(key.data(), key.size()) & mask;; i = (i + 1) & mask) {
             if (slots_[i] == 0) {
-                keys_.Add(key);
-                slots_[i] = static_cast<std::uint32_t>(keys_.ends.size());
+                bytes_.append(key);
+                ends_.push_back(static_cast<std::uint32_t>(bytes_.size()));
+                slots_[i] = static_cast<std::uint32_t>(ends_.size());
                 return {slots_[i] - 1, true};
             }
-            if (SameUnits(keys_[slots_[i] - 1], key)) return {slots_[i] - 1, false};
+            if (Key(slots_[i] - 1) == key) return {slots_[i] - 1, false};
         }
     }
-    TextRun TakeKeys() {
-        slots_.clear();
-        return std::move(keys_);
+    // The key for the units of a line that was split on its units.
+    std::pair<std::uint32_t, bool> InternUnits(std::u16string_view units) {
+        unitsKey_.assign(1, '\0');
+        unitsKey_.append(reinterpret_cast<const char*>(units.data()),
+                         units.size() * sizeof(char16_t));
+        return Intern(unitsKey_);
     }
 
   private:
+    std::string_view Key(std::uint32_t id) const {
+        const std::uint32_t from = id ? ends_[id - 1] : 0;
+        return std::string_view(bytes_).substr(from, ends_[id] - from);
+    }
     void Grow() {
         std::vector<std::uint32_t> grown(std::max<std::size_t>(slots_.size() * 2, 256), 0);
         const std::size_t mask = grown.size() - 1;
-        for (std::uint32_t id = 0; id < keys_.ends.size(); ++id) {
-            std::size_t i = HashUnits(keys_[id]) & mask;
+        for (std::uint32_t id = 0; id < ends_.size(); ++id) {
+            const std::string_view key = Key(id);
+            std::size_t i = HashBytes(key.data(), key.size()) & mask;
             while (grown[i] != 0)
                 i = (i + 1) & mask;
             grown[i] = id + 1;
         }
         slots_.swap(grown);
     }
-    TextRun keys_;
+    std::string bytes_;
+    std::vector<std::uint32_t> ends_;
     std::vector<std::uint32_t> slots_;
+    std::string unitsKey_;
 };
 
 // One parsed block: its records with local ids, and the texts of those ids.
@@ -202,6 +217,61 @@ void CountBlock(std::string_view bytes, std::u16string_view findText, ParsedBloc
     });
 }
 
+// The records of one block as they are parsed: names, sizes and the local
+// ids of the shared texts in `segment`, the texts of those ids in `values`.
+struct BlockRecords {
+    RecordSegment& segment;
+    std::array<TextRun, kSharedColumnCount>& values;
+    std::array<BlockInterner, kSharedColumnCount> interners;
+
+    // Adds the id of a piece of a line's bytes; its text when it is new.
+    void AddBytes(int column, std::string_view piece) {
+        const auto [id, fresh] = interners[column].Intern(piece);
+        if (fresh) values[column].AddDecoded(piece);
+        segment.ids[column].push_back(id);
+    }
+    void AddUnits(int column, std::u16string_view units) {
+        const auto [id, fresh] = interners[column].InternUnits(units);
+        if (fresh) values[column].Add(units);
+        segment.ids[column].push_back(id);
+    }
+
+    // A line split on its bytes. Dates are looked up as logged and
+    // reordered once per block.
+    void Add(const LogLineBytes& parts) {
+        AppendDecoded(parts.name, segment.names);
+        segment.nameEnds.push_back(static_cast<std::uint32_t>(segment.names.size()));
+        segment.AppendSize(parts.SizeView());
+        AddBytes(0, parts.path);
+        const auto [dateId, newDate] = interners[1].Intern(parts.dateToken);
+        if (newDate) {
+            TextRun& dates = values[1];
+            AppendDecoded(parts.year, dates.units);
+            dates.units.push_back(u'.');
+            AppendDecoded(parts.month, dates.units);
+            dates.units.push_back(u'.');
+            dates.AddDecoded(parts.day);
+        }
+        segment.ids[1].push_back(dateId);
+        AddBytes(2, parts.time);
+        AddBytes(3, parts.user);
+    }
+    // A line split on its units.
+    void Add(const LogLineParts& parts, std::u16string& date) {
+        segment.Append(parts.name, parts.SizeView());
+        AddUnits(0, parts.path);
+        const auto [dateId, newDate] = interners[1].InternUnits(parts.dateToken);
+        if (newDate) {
+            date.clear();
+            AppendDate(date, parts);
+            values[1].Add(date);
+        }
+        segment.ids[1].push_back(dateId);
+        AddUnits(2, parts.time);
+        AddUnits(3, parts.user);
+    }
+};
+
 // Parses one block into records (`keep`) or only counts them. The records
 // are collected in `scratch`, which keeps its memory from block to block,
 // and copied into the block's segment at their exact size.
@@ -211,8 +281,7 @@ void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText,
     std::u16string line;
     std::u16string date;
     LogLineParts parts;
-    std::array<BlockInterner, kSharedColumnCount> interners;
-    TextRun dates;
+    LogLineBytes byteParts;
     scratch.names.clear();
     scratch.sizes.clear();
     scratch.nameEnds.clear();
@@ -220,27 +289,22 @@ void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText,
     scratch.sizeUnits = 0;
     for (auto& ids : scratch.ids)
         ids.clear();
+    BlockRecords records{scratch, out.values, {}};
     ForEachLine(bytes, [&](std::string_view lineBytes) {
-        DecodeLineInto(lineBytes, line);
-        if (!SplitLogLine(line, parts)) return;
-        ++out.total;
-        scratch.Append(parts.name, parts.SizeView());
-        scratch.ids[0].push_back(interners[0].Intern(parts.path).first);
-        // Dates are looked up as logged and reordered once per block.
-        const auto [dateId, newDate] = interners[1].Intern(parts.dateToken);
-        if (newDate) {
-            date.clear();
-            AppendDate(date, parts);
-            dates.Add(date);
+        switch (SplitLogLineBytes(lineBytes, byteParts)) {
+        case ByteSplit::NoRecord:
+            return;
+        case ByteSplit::Record:
+            records.Add(byteParts);
+            break;
+        case ByteSplit::NeedsUnits:
+            DecodeLineInto(lineBytes, line);
+            if (!SplitLogLine(line, parts)) return;
+            records.Add(parts, date);
+            break;
         }
-        scratch.ids[1].push_back(dateId);
-        scratch.ids[2].push_back(interners[2].Intern(parts.time).first);
-        scratch.ids[3].push_back(interners[3].Intern(parts.user).first);
+        ++out.total;
     });
-    out.values[0] = interners[0].TakeKeys();
-    out.values[1] = std::move(dates);
-    out.values[2] = interners[2].TakeKeys();
-    out.values[3] = interners[3].TakeKeys();
     RecordSegment& segment = out.segment;
     CopyExactly(scratch.names, segment.names);
     CopyExactly(scratch.sizes, segment.sizes);

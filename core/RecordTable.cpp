@@ -177,6 +177,10 @@ std::uint64_t HashUnits(std::u16string_view units) {
 void RecordSegment::Append(std::u16string_view name, std::u16string_view size) {
     names.insert(names.end(), name.begin(), name.end());
     nameEnds.push_back(static_cast<std::uint32_t>(names.size()));
+    AppendSize(size);
+}
+
+void RecordSegment::AppendSize(std::u16string_view size) {
     sizes.insert(sizes.end(), size.begin(), size.end());
     for (const char16_t unit : size)
         sizeUnits |= std::uint64_t{1} << (unit % 64);

@@ -46,6 +46,7 @@ struct RecordSegment {
     std::u16string_view Name(std::uint32_t k) const { return Span(names, nameEnds, k); }
     std::u16string_view Size(std::uint32_t k) const { return Span(sizes, sizeEnds, k); }
     void Append(std::u16string_view name, std::u16string_view size);
+    void AppendSize(std::u16string_view size);
 
   private:
     static std::u16string_view Span(const std::vector<char16_t>& units,
