@@ -309,7 +309,10 @@ void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText,
     CopyExactly(scratch.names, segment.names);
     CopyExactly(scratch.sizes, segment.sizes);
     CopyExactly(scratch.nameEnds, segment.nameEnds);
-    CopyExactly(scratch.sizeEnds, segment.sizeEnds);
+    if (scratch.SizesAtWidth())
+        segment.sizeEnds = {};
+    else
+        CopyExactly(scratch.sizeEnds, segment.sizeEnds);
     segment.sizeUnits = scratch.sizeUnits;
     for (int c = 0; c < kSharedColumnCount; ++c)
         CopyExactly(scratch.ids[c], segment.ids[c]);
@@ -476,9 +479,10 @@ LoadResult LoadLogTable(const Text& path, RecordTable& table, const BlockLoadOpt
     ClearTable(table);
     if (OpenTextFile(kLogFileNumber, path) == 0) return LoadResult::CannotOpen;
     std::vector<std::uint32_t> remap;
-    const LoadResult result = ParseAllBlocks(
+    LoadResult result = ParseAllBlocks(
         options, true, {}, [&](ParsedBlock& block) { return TakeBlock(table, block, remap); });
     CloseTextFile(kLogFileNumber);
+    if (result == LoadResult::Loaded && !ListAllRecords(table)) result = LoadResult::OutOfMemory;
     if (result != LoadResult::Loaded) {
         ClearTable(table); // a part of the log would pass for the whole
         return result;

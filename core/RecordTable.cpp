@@ -44,20 +44,40 @@ std::u16string_view NameOf(const RecordTable&, std::u16string_view name) {
 }
 
 // Marks the records of a segment whose name (or size) contains `sought`,
-// scanning the segment's run of names (or sizes) as one text.
-void MarkContaining(const std::vector<char16_t>& units, const std::vector<std::uint32_t>& ends,
-                    std::u16string_view sought, std::uint8_t* hit) {
-    std::size_t record = 0;
-    FindEachOccurrence(
-        std::u16string_view(units.data(), units.size()), sought, [&](std::size_t at) {
-            while (ends[record] <= at)
-                ++record;
-            if (at + sought.size() <= ends[record]) {
-                hit[record] = 1;
-                return static_cast<std::size_t>(ends[record]); // on to the next record
-            }
-            return at + 1;
-        });
+// scanning the segment's run of names (or sizes) as one text; `endOf(k)` is
+// where record k's text ends in the run.
+template <typename EndOf>
+void MarkContaining(const std::vector<char16_t>& units, EndOf endOf, std::u16string_view sought,
+                    std::uint8_t* hit) {
+    std::uint32_t record = 0;
+    FindEachOccurrence(std::u16string_view(units.data(), units.size()), sought,
+                       [&](std::size_t at) {
+                           while (endOf(record) <= at)
+                               ++record;
+                           if (at + sought.size() <= endOf(record)) {
+                               hit[record] = 1;
+                               return endOf(record); // on to the next record
+                           }
+                           return at + 1;
+                       });
+}
+
+void MarkNamesContaining(const RecordSegment& segment, std::u16string_view sought,
+                         std::uint8_t* hit) {
+    MarkContaining(
+        segment.names, [&](std::uint32_t k) { return std::size_t{segment.nameEnds[k]}; }, sought,
+        hit);
+}
+
+void MarkSizesContaining(const RecordSegment& segment, std::u16string_view sought,
+                         std::uint8_t* hit) {
+    if (segment.sizeEnds.empty())
+        return MarkContaining(
+            segment.sizes, [](std::uint32_t k) { return (std::size_t{k} + 1) * kSizeWidth; },
+            sought, hit);
+    MarkContaining(
+        segment.sizes, [&](std::uint32_t k) { return std::size_t{segment.sizeEnds[k]}; }, sought,
+        hit);
 }
 
 // Whether the units of `findText` may all stand in the segment's sizes.
@@ -181,10 +201,22 @@ void RecordSegment::Append(std::u16string_view name, std::u16string_view size) {
 }
 
 void RecordSegment::AppendSize(std::u16string_view size) {
+    if (sizeEnds.empty() && !sizes.empty()) { // the ends were left out: spell them out again
+        sizeEnds.reserve(sizes.size() / kSizeWidth + 1);
+        for (std::size_t end = kSizeWidth; end <= sizes.size(); end += kSizeWidth)
+            sizeEnds.push_back(static_cast<std::uint32_t>(end));
+    }
     sizes.insert(sizes.end(), size.begin(), size.end());
     for (const char16_t unit : size)
         sizeUnits |= std::uint64_t{1} << (unit % 64);
     sizeEnds.push_back(static_cast<std::uint32_t>(sizes.size()));
+}
+
+bool RecordSegment::SizesAtWidth() const {
+    if (sizeEnds.size() != nameEnds.size()) return sizeEnds.empty() && sizes.empty();
+    for (std::size_t k = 0; k < sizeEnds.size(); ++k)
+        if (sizeEnds[k] != (k + 1) * kSizeWidth) return false;
+    return true;
 }
 
 std::uint32_t SharedTexts::Intern(std::u16string_view value) {
@@ -320,21 +352,32 @@ bool AppendAfterCursor(RecordTable& table, const DuplicateRecord& record) {
 
 bool AppendSegment(RecordTable& table, RecordSegment&& segment) {
     CallOffRankWork(table);
-    const std::uint32_t first = TableCount(table);
-    const std::uint32_t count = segment.Count();
+    const RecordSegment* last = table.segments.empty() ? nullptr : &table.segments.back();
+    segment.first = last ? last->first + last->Count() : 0;
     try {
-        table.shown.resize(first + count, 1);
-        table.order.reserve(first + count);
-        segment.first = first;
         table.segments.push_back(std::move(segment));
     } catch (const std::bad_alloc&) {
-        table.shown.resize(first);
         return false;
     }
-    for (std::uint32_t k = 0; k < count; ++k)
-        table.order.push_back(first + k);
-    table.shownCount += count;
-    table.cursor = static_cast<std::int64_t>(table.order.size()) - 1;
+    return true;
+}
+
+bool ListAllRecords(RecordTable& table) {
+    CallOffRankWork(table);
+    const RecordSegment* last = table.segments.empty() ? nullptr : &table.segments.back();
+    const std::uint32_t count = last ? last->first + last->Count() : 0;
+    try {
+        // Each made once at its size: no growing copy is ever held twice.
+        std::vector<std::uint8_t>(count, 1).swap(table.shown);
+        std::vector<std::uint32_t> order(count);
+        std::iota(order.begin(), order.end(), 0u);
+        table.order.swap(order);
+    } catch (const std::bad_alloc&) {
+        table.shown = {};
+        return false;
+    }
+    table.shownCount = count;
+    table.cursor = static_cast<std::int64_t>(count) - 1;
     table.lastFindHolds = false;
     table.listedAfterSortHolds = false;
     for (auto& ranks : table.ranks)
@@ -404,8 +447,8 @@ std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bo
                     hit[k] = FieldContains(segment.Name(k), findText) ||
                              (inSizes && FieldContains(segment.Size(k), findText));
         } else if (open > 0) {
-            MarkContaining(segment.names, segment.nameEnds, findText, hit.data());
-            if (inSizes) MarkContaining(segment.sizes, segment.sizeEnds, findText, hit.data());
+            MarkNamesContaining(segment, findText, hit.data());
+            if (inSizes) MarkSizesContaining(segment, findText, hit.data());
         }
         for (std::uint32_t k = 0; k < n; ++k) {
             if (narrowing && !shown[k]) continue;

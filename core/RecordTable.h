@@ -11,6 +11,7 @@
 #pragma once
 
 #include "core/DuplicateRecord.h"
+#include "core/LogLineParser.h"
 #include "text/Text.h"
 
 #include <array>
@@ -34,7 +35,9 @@ struct RecordSegment {
     std::uint32_t first = 0; // storage index of the first record
     std::vector<char16_t> names, sizes;
     // Record k's name spans [nameEnds[k-1], nameEnds[k]) of `names` (from 0
-    // for k = 0); the same for sizes.
+    // for k = 0); the same for sizes. When every size of the segment is
+    // kSizeWidth units long, as nearly always, `sizeEnds` is left empty and
+    // size k spans [k * kSizeWidth, (k + 1) * kSizeWidth).
     std::vector<std::uint32_t> nameEnds, sizeEnds;
     // Ids into the table's shared texts, one column per SharedColumn.
     std::array<std::vector<std::uint32_t>, kSharedColumnCount> ids;
@@ -44,9 +47,14 @@ struct RecordSegment {
 
     std::uint32_t Count() const { return static_cast<std::uint32_t>(nameEnds.size()); }
     std::u16string_view Name(std::uint32_t k) const { return Span(names, nameEnds, k); }
-    std::u16string_view Size(std::uint32_t k) const { return Span(sizes, sizeEnds, k); }
+    std::u16string_view Size(std::uint32_t k) const {
+        if (sizeEnds.empty()) return {sizes.data() + std::size_t{k} * kSizeWidth, kSizeWidth};
+        return Span(sizes, sizeEnds, k);
+    }
     void Append(std::u16string_view name, std::u16string_view size);
     void AppendSize(std::u16string_view size);
+    // Whether every size is kSizeWidth units long, so `sizeEnds` can go.
+    bool SizesAtWidth() const;
 
   private:
     static std::u16string_view Span(const std::vector<char16_t>& units,
@@ -139,9 +147,12 @@ DuplicateRecord RecordAt(const RecordTable& table, std::uint32_t index);
 // Adds a record after the current one and makes it current, listed. False
 // when no memory can be had.
 bool AppendAfterCursor(RecordTable& table, const DuplicateRecord& record);
-// Takes the records of `segment` as the next ones in storage order, appended
-// at the end of the list order, listed. Its ids must already be the table's.
+// Takes the records of `segment` as the next ones in storage order; its ids
+// must already be the table's. They join the list when ListAllRecords is
+// called after the last segment. False when no memory can be had.
 bool AppendSegment(RecordTable& table, RecordSegment&& segment);
+// Lists every record of the segments, in storage order (as after a load).
+bool ListAllRecords(RecordTable& table);
 
 // Marks every record listed when one of its six fields contains `findText`
 // (an empty find text lists every record). With `narrow`, a find text that
