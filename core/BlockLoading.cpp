@@ -1,5 +1,6 @@
 #include "core/BlockLoading.h"
 
+#include "core/ExportFormats.h"
 #include "core/LogLineParser.h"
 #include "core/RecordCommands.h"
 #include "text/LineSplitting.h"
@@ -101,6 +102,14 @@ struct ParsedBlock {
     std::array<TextRun, kSharedColumnCount> values;
     std::int64_t total = 0;
     std::int64_t listed = 0;
+    std::string printed; // the lines of the listed records, when printing
+};
+
+// What is made of a block: records kept, counted, or the listed ones printed.
+struct BlockWork {
+    enum class Kind { Keep, Count, Print } kind = Kind::Keep;
+    std::u16string_view findText;
+    ExportFormat format = ExportFormat::JsonLines;
 };
 
 // Hands out the file's blocks in order, each cut after its last whole line.
@@ -191,29 +200,35 @@ template <typename T> void CopyExactly(const std::vector<T>& from, std::vector<T
     to.assign(from.begin(), from.end());
 }
 
-// Counts the records of one block, and those a find for `findText` lists.
-void CountBlock(std::string_view bytes, std::u16string_view findText, ParsedBlock& out) {
+// Counts the records of one block, and those a find lists; when printing,
+// appends the line of each listed record to `out.printed`. Whether a line is
+// a record, and mostly whether the find lists it, is told from its bytes:
+// only the lines that may be listed are decoded and taken apart.
+void CountBlock(std::string_view bytes, const BlockWork& work, ParsedBlock& out) {
+    const std::u16string_view findText = work.findText;
+    const bool printing = work.kind == BlockWork::Kind::Print;
     std::u16string line;
     std::u16string date;
     LogLineParts parts;
-    // Most lines need no decoding at all.
     const bool asLogged = FoundOnlyAsLogged(findText);
     const std::string findBytes = asLogged ? Text(findText).ToUtf8() : std::string();
     ForEachLine(bytes, [&](std::string_view lineBytes) {
         if (!IsLogRecordLine(lineBytes)) return;
         ++out.total;
-        if (findText.empty()) return;
+        if (findText.empty() && !printing) return;
         if (asLogged && lineBytes.find(findBytes) == lineBytes.npos) return;
         DecodeLineInto(lineBytes, line);
         if (!SplitLogLine(line, parts)) return;
         date.clear();
         AppendDate(date, parts);
-        const std::u16string_view fields[kVisibleFieldCount] = {
-            parts.path, parts.name, parts.SizeView(), date, parts.time, parts.user};
-        if (AnyVisibleFieldContains([&](RecordField field) {
+        const RecordFieldViews fields = {parts.path, parts.name, parts.SizeView(),
+                                         date,       parts.time, parts.user};
+        if (!findText.empty() && !AnyVisibleFieldContains([&](RecordField field) {
                 return FieldContains(fields[static_cast<std::size_t>(field)], findText);
             }))
-            ++out.listed;
+            return;
+        ++out.listed;
+        if (printing) AppendRecordLine(out.printed, fields, work.format);
     });
 }
 
@@ -272,12 +287,12 @@ struct BlockRecords {
     }
 };
 
-// Parses one block into records (`keep`) or only counts them. The records
-// are collected in `scratch`, which keeps its memory from block to block,
-// and copied into the block's segment at their exact size.
-void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText,
-                RecordSegment& scratch, ParsedBlock& out) {
-    if (!keep) return CountBlock(bytes, findText, out);
+// Parses one block into records, or counts or prints them as `work` says.
+// The records are collected in `scratch`, which keeps its memory from block
+// to block, and copied into the block's segment at their exact size.
+void ParseBlock(std::string_view bytes, const BlockWork& work, RecordSegment& scratch,
+                ParsedBlock& out) {
+    if (work.kind != BlockWork::Kind::Keep) return CountBlock(bytes, work, out);
     std::u16string line;
     std::u16string date;
     LogLineParts parts;
@@ -384,8 +399,7 @@ class BlockRelay {
 // goes on reporting while it waits for the helpers, so that a progress
 // window answers and can cancel at any time.
 template <typename Take>
-LoadResult ParseAllBlocks(const BlockLoadOptions& options, bool keep, std::u16string_view findText,
-                          Take take) {
+LoadResult ParseAllBlocks(const BlockLoadOptions& options, const BlockWork& blockWork, Take take) {
     BlockRelay relay(options);
     // Every thread parses and takes; the calling thread reports after each
     // block it parsed or took.
@@ -398,7 +412,7 @@ LoadResult ParseAllBlocks(const BlockLoadOptions& options, bool keep, std::u16st
         try {
             while (relay.Going() && relay.Source().Next(bytes, number)) {
                 auto parsed = std::make_unique<ParsedBlock>();
-                ParseBlock(bytes, keep, findText, scratch, *parsed);
+                ParseBlock(bytes, blockWork, scratch, *parsed);
                 relay.Store(number, std::move(parsed));
                 relay.TakeReady(take, [&] {
                     if (reports) relay.Report();
@@ -480,7 +494,7 @@ LoadResult LoadLogTable(const Text& path, RecordTable& table, const BlockLoadOpt
     if (OpenTextFile(kLogFileNumber, path) == 0) return LoadResult::CannotOpen;
     std::vector<std::uint32_t> remap;
     LoadResult result = ParseAllBlocks(
-        options, true, {}, [&](ParsedBlock& block) { return TakeBlock(table, block, remap); });
+        options, {}, [&](ParsedBlock& block) { return TakeBlock(table, block, remap); });
     CloseTextFile(kLogFileNumber);
     if (result == LoadResult::Loaded && !ListAllRecords(table)) result = LoadResult::OutOfMemory;
     if (result != LoadResult::Loaded) {
@@ -496,7 +510,7 @@ LoadResult CountLogRecords(const Text& path, std::u16string_view findText, std::
     listed = total = 0;
     if (OpenTextFile(kLogFileNumber, path) == 0) return LoadResult::CannotOpen;
     const LoadResult result =
-        ParseAllBlocks(options, false, findText, [&](const ParsedBlock& block) {
+        ParseAllBlocks(options, {BlockWork::Kind::Count, findText}, [&](const ParsedBlock& block) {
             total += block.total;
             listed += block.listed;
             return true;
@@ -504,6 +518,30 @@ LoadResult CountLogRecords(const Text& path, std::u16string_view findText, std::
     CloseTextFile(kLogFileNumber);
     if (result != LoadResult::Loaded) listed = total = 0;
     if (findText.empty()) listed = total;
+    return result;
+}
+
+} // namespace qk
+
+namespace qk {
+
+LoadResult PrintLogRecords(const Text& path, std::u16string_view findText, ExportFormat format,
+                           const std::function<bool(std::string_view)>& write, bool& written,
+                           const BlockLoadOptions& options) {
+    written = true;
+    if (OpenTextFile(kLogFileNumber, path) == 0) return LoadResult::CannotOpen;
+    std::string heading;
+    AppendHeadingLine(heading, format);
+    written = write(heading);
+    LoadResult result = LoadResult::Loaded;
+    if (written) {
+        result = ParseAllBlocks(options, {BlockWork::Kind::Print, findText, format},
+                                [&](const ParsedBlock& block) {
+                                    written = block.printed.empty() || write(block.printed);
+                                    return written;
+                                });
+    }
+    CloseTextFile(kLogFileNumber);
     return result;
 }
 

@@ -114,6 +114,20 @@ struct SharedAnswers {
     }
 };
 
+// The find rule for record k of `segment`: one of its six fields contains
+// `sought`. The shared texts are asked through `answers` when there is one.
+bool RecordContains(const RecordTable& table, const RecordSegment& segment, std::uint32_t k,
+                    std::u16string_view sought, SharedAnswers* answers) {
+    return AnyVisibleFieldContains([&](RecordField field) {
+        if (field == RecordField::Name) return FieldContains(segment.Name(k), sought);
+        if (field == RecordField::Size) return FieldContains(segment.Size(k), sought);
+        const auto c = static_cast<int>(SharedOf(field));
+        const std::uint32_t id = segment.ids[c][k];
+        return answers ? answers->Contains(table, c, id, sought)
+                       : FieldContains(table.shared[c][id].view(), sought);
+    });
+}
+
 // The ranks of one column, by storage index.
 // For names, `sorted` receives the storage indices in the order of the names.
 // Thrown inside the rank work when it is called off.
@@ -397,35 +411,21 @@ std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bo
     }
     const bool narrowing =
         narrow && table.lastFindHolds && findText.find(table.lastFind) != std::u16string_view::npos;
+    // Without memory for remembering answers, every record is asked in full.
     SharedAnswers answers;
+    SharedAnswers* const remembered = answers.Reset(table) ? &answers : nullptr;
     std::vector<std::uint8_t> hit;
-    if (!answers.Reset(table)) {
-        // No memory for remembering answers: every record is asked in full.
-        std::int64_t listed = 0;
-        for (std::uint32_t i = 0; i < count; ++i) {
-            bool any = false;
-            for (int f = 0; f < kVisibleFieldCount && !any; ++f)
-                any = FieldContains(FieldView(table, i, static_cast<RecordField>(f)), findText);
-            table.shown[i] = any;
-            listed += any;
-        }
-        table.shownCount = listed;
-        table.lastFindHolds = false;
-        return listed;
-    }
     std::int64_t listed = 0;
     // Few records listed: ask only those, one by one. Otherwise scan all
     // names and sizes of a segment as one text each.
-    const bool fewListed = narrowing && table.shownCount * 8 < count;
+    const bool oneByOne = !remembered || (narrowing && table.shownCount * 8 < count);
     for (const RecordSegment& segment : table.segments) {
         std::uint8_t* shown = table.shown.data() + segment.first;
         const std::uint32_t n = segment.Count();
-        if (fewListed) {
+        if (oneByOne) {
             for (std::uint32_t k = 0; k < n; ++k) {
-                if (!shown[k]) continue;
-                shown[k] = FieldContains(segment.Name(k), findText) ||
-                           FieldContains(segment.Size(k), findText) ||
-                           answers.AnyContains(table, segment, k, findText);
+                if (narrowing && !shown[k]) continue;
+                shown[k] = RecordContains(table, segment, k, findText, remembered);
                 listed += shown[k];
             }
             continue;
@@ -444,8 +444,7 @@ std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bo
         if (open * 4 < n) {
             for (std::uint32_t k = 0; k < n; ++k)
                 if (hit[k] == 0 && (!narrowing || shown[k]))
-                    hit[k] = FieldContains(segment.Name(k), findText) ||
-                             (inSizes && FieldContains(segment.Size(k), findText));
+                    hit[k] = RecordContains(table, segment, k, findText, remembered);
         } else if (open > 0) {
             MarkNamesContaining(segment, findText, hit.data());
             if (inSizes) MarkSizesContaining(segment, findText, hit.data());
