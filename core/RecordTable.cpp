@@ -112,6 +112,23 @@ struct SharedAnswers {
             if (Contains(table, c, segment.ids[c][k], sought)) return true;
         return false;
     }
+    // Asks every text of the columns that have few of them, so that a column
+    // none of whose texts contains `sought` need not be read record by
+    // record. Returns the columns that may contain it.
+    std::array<bool, kSharedColumnCount> AskFewTexts(const RecordTable& table,
+                                                     std::u16string_view sought) {
+        std::array<bool, kSharedColumnCount> may;
+        for (int c = 0; c < kSharedColumnCount; ++c) {
+            const std::uint32_t texts = table.shared[c].size();
+            may[c] = true;
+            if (texts > TableCount(table) / 16) continue; // asked record by record
+            bool any = false;
+            for (std::uint32_t id = 0; id < texts; ++id)
+                any = Contains(table, c, id, sought) || any;
+            may[c] = any;
+        }
+        return may;
+    }
 };
 
 // The find rule for record k of `segment`: one of its six fields contains
@@ -419,6 +436,9 @@ std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bo
     // Few records listed: ask only those, one by one. Otherwise scan all
     // names and sizes of a segment as one text each.
     const bool oneByOne = !remembered || (narrowing && table.shownCount * 8 < count);
+    std::array<bool, kSharedColumnCount> mayHold;
+    mayHold.fill(true);
+    if (!oneByOne) mayHold = answers.AskFewTexts(table, findText);
     for (const RecordSegment& segment : table.segments) {
         std::uint8_t* shown = table.shown.data() + segment.first;
         const std::uint32_t n = segment.Count();
@@ -437,7 +457,9 @@ std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bo
         std::uint32_t open = 0;
         for (std::uint32_t k = 0; k < n; ++k) {
             if (narrowing && !shown[k]) continue;
-            hit[k] = answers.AnyContains(table, segment, k, findText) ? 2 : 0;
+            for (int c = 0; c < kSharedColumnCount && hit[k] == 0; ++c)
+                if (mayHold[c] && answers.Contains(table, c, segment.ids[c][k], findText))
+                    hit[k] = 2;
             open += hit[k] == 0;
         }
         const bool inSizes = MayBeInSizes(segment, findText);
