@@ -217,6 +217,43 @@ std::vector<std::uint32_t> ComputeRanks(const RecordTable& table, RecordField fi
     return ranks;
 }
 
+// The values of `order` that are among the very few sorted `wanted`, in
+// order, into `kept`: four values at a time compared with each wanted one.
+// False (and nothing kept) when they are too many for that, or without SSE2.
+bool KeepFewInOrder(const std::vector<std::uint32_t>& order,
+                    const std::vector<std::uint32_t>& wanted, std::vector<std::uint32_t>& kept) {
+    constexpr std::size_t kFew = 8;
+#if QK_SCAN_SSE2
+    if (wanted.size() > kFew) return false;
+    __m128i each[kFew];
+    for (std::size_t j = 0; j < kFew; ++j)
+        each[j] = _mm_set1_epi32(static_cast<int>(wanted[std::min(j, wanted.size() - 1)]));
+    const std::size_t n = order.size();
+    std::size_t i = 0;
+    const auto keep = [&](std::uint32_t index) {
+        if (std::binary_search(wanted.begin(), wanted.end(), index)) kept.push_back(index);
+    };
+    for (; i + 4 <= n; i += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(order.data() + i));
+        __m128i any = _mm_cmpeq_epi32(v, each[0]);
+        for (std::size_t j = 1; j < kFew; ++j)
+            any = _mm_or_si128(any, _mm_cmpeq_epi32(v, each[j]));
+        if (_mm_movemask_epi8(any) != 0)
+            for (std::size_t t = 0; t < 4; ++t)
+                keep(order[i + t]);
+    }
+    for (; i < n; ++i)
+        keep(order[i]);
+    return true;
+#else
+    (void)order;
+    (void)wanted;
+    (void)kept;
+    (void)kFew;
+    return false;
+#endif
+}
+
 } // namespace
 
 namespace {
@@ -594,15 +631,16 @@ void RecordsNamed(RecordTable& table, std::u16string_view name,
                            });
     }
     if (found.empty()) return;
+    std::sort(found.begin(), found.end());
+    matches.reserve(found.size());
+    if (KeepFewInOrder(table.order, found, matches)) return;
     // Into list order: the found indices are few, the order long. One pass
     // over the order asks a small bit set first (it stays in the nearest
     // cache) and the sorted found indices only for the indices it lets by.
-    std::sort(found.begin(), found.end());
     constexpr std::uint32_t kBits = 1 << 16;
     std::vector<std::uint64_t> maybe(kBits / 64, 0);
     for (const std::uint32_t index : found)
         maybe[(index % kBits) / 64] |= std::uint64_t{1} << (index % 64);
-    matches.reserve(found.size());
     for (const std::uint32_t index : table.order)
         if ((maybe[(index % kBits) / 64] >> (index % 64) & 1) &&
             std::binary_search(found.begin(), found.end(), index))
