@@ -65,6 +65,12 @@ class BlockInterner {
             if (Key(slots_[i] - 1) == key) return {slots_[i] - 1, false};
         }
     }
+    // Forgets every key, keeping the memory for the next block.
+    void Clear() {
+        std::fill(slots_.begin(), slots_.end(), 0);
+        bytes_.clear();
+        ends_.clear();
+    }
     // The key for the units of a line that was split on its units.
     std::pair<std::uint32_t, bool> InternUnits(std::u16string_view units) {
         unitsKey_.assign(1, '\0');
@@ -232,12 +238,20 @@ void CountBlock(std::string_view bytes, const BlockWork& work, ParsedBlock& out)
     });
 }
 
+// What a loading thread keeps from block to block, so that its memory is
+// had once: the records of a block before they are copied at their size,
+// and the interners.
+struct BlockScratch {
+    RecordSegment records;
+    std::array<BlockInterner, kSharedColumnCount> interners;
+};
+
 // The records of one block as they are parsed: names, sizes and the local
 // ids of the shared texts in `segment`, the texts of those ids in `values`.
 struct BlockRecords {
     RecordSegment& segment;
     std::array<TextRun, kSharedColumnCount>& values;
-    std::array<BlockInterner, kSharedColumnCount> interners;
+    std::array<BlockInterner, kSharedColumnCount>& interners;
 
     // Adds the id of a piece of a line's bytes; its text when it is new.
     void AddBytes(int column, std::string_view piece) {
@@ -290,21 +304,23 @@ struct BlockRecords {
 // Parses one block into records, or counts or prints them as `work` says.
 // The records are collected in `scratch`, which keeps its memory from block
 // to block, and copied into the block's segment at their exact size.
-void ParseBlock(std::string_view bytes, const BlockWork& work, RecordSegment& scratch,
+void ParseBlock(std::string_view bytes, const BlockWork& work, BlockScratch& scratch,
                 ParsedBlock& out) {
     if (work.kind != BlockWork::Kind::Keep) return CountBlock(bytes, work, out);
     std::u16string line;
     std::u16string date;
     LogLineParts parts;
     LogLineBytes byteParts;
-    scratch.names.clear();
-    scratch.sizes.clear();
-    scratch.nameEnds.clear();
-    scratch.sizeEnds.clear();
-    scratch.sizeUnits = 0;
-    for (auto& ids : scratch.ids)
+    scratch.records.names.clear();
+    scratch.records.sizes.clear();
+    scratch.records.nameEnds.clear();
+    scratch.records.sizeEnds.clear();
+    scratch.records.sizeUnits = 0;
+    for (auto& ids : scratch.records.ids)
         ids.clear();
-    BlockRecords records{scratch, out.values, {}};
+    for (BlockInterner& interner : scratch.interners)
+        interner.Clear();
+    BlockRecords records{scratch.records, out.values, scratch.interners};
     ForEachLine(bytes, [&](std::string_view lineBytes) {
         switch (SplitLogLineBytes(lineBytes, byteParts)) {
         case ByteSplit::NoRecord:
@@ -321,16 +337,17 @@ void ParseBlock(std::string_view bytes, const BlockWork& work, RecordSegment& sc
         ++out.total;
     });
     RecordSegment& segment = out.segment;
-    CopyExactly(scratch.names, segment.names);
-    CopyExactly(scratch.sizes, segment.sizes);
-    CopyExactly(scratch.nameEnds, segment.nameEnds);
-    if (scratch.SizesAtWidth())
+    const RecordSegment& kept = scratch.records;
+    CopyExactly(kept.names, segment.names);
+    CopyExactly(kept.sizes, segment.sizes);
+    CopyExactly(kept.nameEnds, segment.nameEnds);
+    if (kept.SizesAtWidth())
         segment.sizeEnds = {};
     else
-        CopyExactly(scratch.sizeEnds, segment.sizeEnds);
-    segment.sizeUnits = scratch.sizeUnits;
+        CopyExactly(kept.sizeEnds, segment.sizeEnds);
+    segment.sizeUnits = kept.sizeUnits;
     for (int c = 0; c < kSharedColumnCount; ++c)
-        CopyExactly(scratch.ids[c], segment.ids[c]);
+        CopyExactly(kept.ids[c], segment.ids[c]);
 }
 
 // The parsed blocks waiting to be taken in file order, and the state the
@@ -407,7 +424,7 @@ LoadResult ParseAllBlocks(const BlockLoadOptions& options, const BlockWork& bloc
     const auto work = [&] {
         const bool reports = std::this_thread::get_id() == caller;
         std::string bytes;
-        RecordSegment scratch;
+        BlockScratch scratch;
         std::size_t number = 0;
         try {
             while (relay.Going() && relay.Source().Next(bytes, number)) {

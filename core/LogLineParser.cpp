@@ -239,16 +239,18 @@ struct LineMasks {
 void MaskLine(std::string_view line, LineMasks& masks) {
     const std::size_t words = (line.size() + 63) / 64;
 #if QK_SCAN_SSE2
-    alignas(16) unsigned char padded[kMaskedBytes];
-    std::memcpy(padded, line.data(), line.size());
-    std::memset(padded + line.size(), 0, words * 64 - line.size());
+    // Whole words are read in place, the last partial one from a copy.
+    alignas(16) unsigned char padded[64] = {};
+    const std::size_t whole = line.size() / 64;
+    std::memcpy(padded, line.data() + whole * 64, line.size() - whole * 64);
     const __m128i back = _mm_set1_epi8('\\'), slash = _mm_set1_epi8('/'), dot = _mm_set1_epi8('.'),
                   bar = _mm_set1_epi8('|'), blank = _mm_set1_epi8(' ');
     for (std::size_t w = 0; w < words; ++w) {
         std::uint64_t sep = 0, dots = 0, bars = 0, blanks = 0;
         for (int c = 0; c < 4; ++c) {
-            const __m128i v =
-                _mm_load_si128(reinterpret_cast<const __m128i*>(padded + w * 64 + c * 16));
+            const unsigned char* from =
+                w < whole ? reinterpret_cast<const unsigned char*>(line.data()) + w * 64 : padded;
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + c * 16));
             const auto bits = [&](__m128i eq) {
                 return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(eq)))
                        << (16 * c);

@@ -77,13 +77,27 @@ inline std::uint64_t HashBytes(const void* data, std::size_t size) {
         hash ^= hash >> 29;
     }
     if (i < size) {
+        // The last bytes: the final eight (overlapping those already taken)
+        // when there are that many, else two overlapping four-byte halves.
         std::uint64_t chunk = 0;
-        for (std::size_t k = 0; i + k < size; ++k)
-            chunk |= std::uint64_t{bytes[i + k]} << (8 * k);
+        if (size >= 8) {
+            std::memcpy(&chunk, bytes + size - 8, sizeof chunk);
+        } else if (size >= 4) {
+            std::uint32_t low, high;
+            std::memcpy(&low, bytes, sizeof low);
+            std::memcpy(&high, bytes + size - 4, sizeof high);
+            chunk = (std::uint64_t{high} << 32) | low;
+        } else {
+            for (std::size_t k = 0; k < size; ++k)
+                chunk |= std::uint64_t{bytes[k]} << (8 * k);
+        }
         hash = (hash ^ chunk) * kMultiplier;
         hash ^= hash >> 29;
     }
-    return hash ^ (hash >> 32);
+    // Every byte reaches the low bits, by which the tables look texts up.
+    hash ^= hash >> 33;
+    hash *= 0xFF51AFD7ED558CCDULL;
+    return hash ^ (hash >> 33);
 }
 
 // The distinct texts of one shared column, each made once, by id.

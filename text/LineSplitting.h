@@ -58,6 +58,14 @@ std::size_t DecodeRest(const unsigned char* p, std::size_t n, std::size_t from, 
 template <typename Units> void AppendDecoded(std::string_view bytes, Units& out) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
+    constexpr std::size_t kShort = 128;
+    if (n <= kShort) { // decoded here first: the growth of `out` fills no units twice
+        char16_t units[kShort];
+        std::size_t length = WidenAscii(p, n, units);
+        if (length < n) length = DecodeRest(p, n, length, units);
+        out.insert(out.end(), units, units + length);
+        return;
+    }
     const std::size_t base = out.size();
     out.resize(base + n); // a byte gives at most one unit
     char16_t* to = out.data() + base;
