@@ -118,6 +118,23 @@ struct BlockWork {
     ExportFormat format = ExportFormat::JsonLines;
 };
 
+// Bytes of the file, in memory that is not filled before it is read into.
+struct ByteBlock {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+    std::size_t capacity = 0;
+
+    std::string_view View() const { return {data.get(), size}; }
+    // Room for `bytes` bytes, keeping those held.
+    void Reserve(std::size_t bytes) {
+        if (bytes <= capacity) return;
+        std::unique_ptr<char[]> grown(new char[bytes]);
+        if (size > 0) std::memcpy(grown.get(), data.get(), size);
+        data = std::move(grown);
+        capacity = bytes;
+    }
+};
+
 // Hands out the file's blocks in order, each cut after its last whole line.
 class BlockSource {
   public:
@@ -126,35 +143,44 @@ class BlockSource {
 
     // The next block into `block`, and its number; false when none is left
     // or when memory for it ran out (OutOfMemory tells which).
-    bool Next(std::string& block, std::size_t& number) {
+    bool Next(ByteBlock& block, std::size_t& number) {
         std::lock_guard guard(lock_);
-        block.swap(carry_);
-        carry_.clear();
+        std::swap(block, carry_);
+        carry_.size = 0;
         while (!ended_) {
-            const std::size_t old = block.size();
+            const std::size_t old = block.size;
             try {
-                block.resize(old + blockBytes_);
+                block.Reserve(old + blockBytes_);
             } catch (const std::bad_alloc&) {
                 block = {};
                 ended_ = outOfMemory_ = true; // the rest cannot be read
                 return false;
             }
-            const auto got = static_cast<std::size_t>(
-                ReadFileBytes(file_, block.data() + old, static_cast<std::int64_t>(blockBytes_)));
-            block.resize(old + got);
+            const auto got = static_cast<std::size_t>(ReadFileBytes(
+                file_, block.data.get() + old, static_cast<std::int64_t>(blockBytes_)));
+            block.size = old + got;
             if (got < blockBytes_) {
                 ended_ = true;
                 break;
             }
             const std::size_t from = old > 0 ? old - 1 : 0;
-            const std::size_t whole = WholeLinesLength(std::string_view(block).substr(from));
+            const std::size_t whole = WholeLinesLength(block.View().substr(from));
             if (whole > 0) {
-                carry_.assign(block, from + whole);
-                block.resize(from + whole);
+                const std::size_t cut = from + whole;
+                try {
+                    carry_.Reserve(block.size - cut);
+                } catch (const std::bad_alloc&) {
+                    block = {};
+                    ended_ = outOfMemory_ = true;
+                    return false;
+                }
+                std::memcpy(carry_.data.get(), block.data.get() + cut, block.size - cut);
+                carry_.size = block.size - cut;
+                block.size = cut;
                 break;
             }
         }
-        if (block.empty()) return false;
+        if (block.size == 0) return false;
         number = next_++;
         return true;
     }
@@ -174,7 +200,7 @@ class BlockSource {
     std::mutex lock_;
     std::int64_t file_;
     std::size_t blockBytes_;
-    std::string carry_;
+    ByteBlock carry_;
     bool ended_ = false;
     bool outOfMemory_ = false;
     std::size_t next_ = 0;
@@ -423,13 +449,13 @@ LoadResult ParseAllBlocks(const BlockLoadOptions& options, const BlockWork& bloc
     const std::thread::id caller = std::this_thread::get_id();
     const auto work = [&] {
         const bool reports = std::this_thread::get_id() == caller;
-        std::string bytes;
+        ByteBlock bytes;
         BlockScratch scratch;
         std::size_t number = 0;
         try {
             while (relay.Going() && relay.Source().Next(bytes, number)) {
                 auto parsed = std::make_unique<ParsedBlock>();
-                ParseBlock(bytes, blockWork, scratch, *parsed);
+                ParseBlock(bytes.View(), blockWork, scratch, *parsed);
                 relay.Store(number, std::move(parsed));
                 relay.TakeReady(take, [&] {
                     if (reports) relay.Report();
