@@ -169,12 +169,16 @@ void FormatSize(std::int64_t count, char16_t (&size)[LogLineParts::kSizeCapacity
         // from the right.
         std::uint64_t magnitude = count < 0 ? static_cast<std::uint64_t>(-count) : count;
         std::size_t at = LogLineParts::kSizeCapacity;
-        std::size_t digits = 0;
-        do {
-            if (digits > 0 && digits % 3 == 0) formatted[--at] = u'.';
+        for (; magnitude >= 1000; magnitude /= 1000) { // a whole group of three
+            const auto group = static_cast<unsigned>(magnitude % 1000);
+            formatted[--at] = static_cast<char16_t>(u'0' + group % 10);
+            formatted[--at] = static_cast<char16_t>(u'0' + group / 10 % 10);
+            formatted[--at] = static_cast<char16_t>(u'0' + group / 100);
+            formatted[--at] = u'.';
+        }
+        do { // the leading group, without leading zeros
             formatted[--at] = static_cast<char16_t>(u'0' + magnitude % 10);
             magnitude /= 10;
-            ++digits;
         } while (magnitude != 0);
         if (count < 0) formatted[--at] = u'-';
         length = LogLineParts::kSizeCapacity - at;
