@@ -573,17 +573,24 @@ LoadResult PrintLogRecords(const Text& path, std::u16string_view findText, Expor
                            const BlockLoadOptions& options) {
     written = true;
     if (OpenTextFile(kLogFileNumber, path) == 0) return LoadResult::CannotOpen;
+    // The heading goes out with the first block, so that a log that cannot
+    // be read from its start prints nothing.
     std::string heading;
     AppendHeadingLine(heading, format);
-    written = write(heading);
-    LoadResult result = LoadResult::Loaded;
-    if (written) {
-        result = ParseAllBlocks(options, {BlockWork::Kind::Print, findText, format},
-                                [&](const ParsedBlock& block) {
-                                    written = block.printed.empty() || write(block.printed);
-                                    return written;
-                                });
-    }
+    const auto print = [&](std::string_view lines) {
+        if (!heading.empty()) {
+            heading += lines;
+            written = write(heading);
+            heading = {};
+        } else {
+            written = lines.empty() || write(lines);
+        }
+        return written;
+    };
+    LoadResult result =
+        ParseAllBlocks(options, {BlockWork::Kind::Print, findText, format},
+                       [&](const ParsedBlock& block) { return print(block.printed); });
+    if (result == LoadResult::Loaded && written) print({});
     CloseTextFile(kLogFileNumber);
     return result;
 }

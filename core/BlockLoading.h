@@ -44,7 +44,8 @@ LoadResult CountLogRecords(const Text& path, std::u16string_view findText, std::
 // (all of them for an empty find text), in file order, in `format` as the
 // export writes them, heading line first, through `write`, block by block
 // while the log is read: no record is kept. `written` turns false when
-// `write` failed, which stops the reading.
+// `write` failed, which stops the reading. Nothing is written when the first
+// block cannot be read.
 LoadResult PrintLogRecords(const Text& path, std::u16string_view findText, ExportFormat format,
                            const std::function<bool(std::string_view)>& write, bool& written,
                            const BlockLoadOptions& options = {});

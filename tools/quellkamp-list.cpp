@@ -259,7 +259,8 @@ int RunActions(int argc, char** argv) {
         return kExitSuccess;
     }
 
-    if (std::all_of(options.actions.begin(), options.actions.end(),
+    if (!options.actions.empty() &&
+        std::all_of(options.actions.begin(), options.actions.end(),
                     [](const Action& action) { return action.kind == ActionKind::Find; }))
         return PrintFound(options, log);
 
