@@ -274,5 +274,35 @@ TEST(RecordTable, AppendsAfterTheCurrentRecord) {
     EXPECT_EQ(TableCount(table), 0u);
 }
 
+// A loaded segment keeps its sizes of the common width without their ends;
+// a record of another width appended to it gets them back for all.
+TEST_F(RecordTableTest, SizesOfTheCommonWidthAndAnotherAppended) {
+    RecordTable table;
+    ASSERT_EQ(LoadLogTable(Write("D:\\a.par 1 1.2.3 t u\nD:\\b.par 12345678901234 1.2.3 t u\n"
+                                 "D:\\c.par 2KB 1.2.3 t u\n"),
+                           table, {1 << 20, 1, false}),
+              LoadResult::Loaded);
+    ASSERT_TRUE(AppendAfterCursor(table, {u"D:\\", u"d.par ", u"5", u"", u"", u"", u"1"}));
+    std::vector<std::string> sizes;
+    for (const std::uint32_t i : table.order)
+        sizes.push_back(FieldText(table, i, RecordField::Size).ToUtf8());
+    EXPECT_EQ(sizes, (std::vector<std::string>{"            1", "12.345.678.901.234",
+                                               "        2.048", "5"}));
+    EXPECT_EQ(MarkByFindText(table, u"1.234"), 1); // each found by its own size only
+    EXPECT_EQ(MarkByFindText(table, u" 2."), 1);
+
+    ASSERT_EQ(LoadLogTable(Write("D:\\a.par 1 1.2.3 t u\nD:\\b.par 2KB 1.2.3 t u\n"), table,
+                           {1 << 20, 1, false}),
+              LoadResult::Loaded);
+    EXPECT_TRUE(table.segments[0].sizeEnds.empty()); // every size 13 units
+    ASSERT_TRUE(AppendAfterCursor(table, {u"D:\\", u"d.par ", u"5", u"", u"", u"", u"1"}));
+    sizes.clear();
+    for (const std::uint32_t i : table.order)
+        sizes.push_back(FieldText(table, i, RecordField::Size).ToUtf8());
+    EXPECT_EQ(sizes, (std::vector<std::string>{"            1", "        2.048", "5"}));
+    EXPECT_EQ(MarkByFindText(table, u"1 "), 0);
+    EXPECT_EQ(MarkByFindText(table, u"8"), 1);
+}
+
 } // namespace
 } // namespace qk
