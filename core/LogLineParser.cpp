@@ -348,6 +348,8 @@ LineScan ScanLineBytes(std::string_view line, const LineMasks& masks) {
     for (std::size_t dot = NextBit(masks.dots, 0, line.size(), true);
          dot + 4 <= line.size() && found < first.size();
          dot = NextBit(masks.dots, dot + 1, line.size(), true)) {
+        const char second = line[dot + 1]; // "p", "d" or "a" in every extension
+        if (second != 'p' && second != 'd' && second != 'a') continue;
         std::uint32_t candidate;
         std::memcpy(&candidate, line.data() + dot, sizeof candidate);
         for (std::size_t e = 0; e < kExtensions.size(); ++e) {
@@ -386,6 +388,23 @@ std::array<std::string_view, 4> TokensFrom(std::string_view line, std::size_t fr
         token = line.substr(start, from - start);
     }
     return tokens;
+}
+
+// DatePiece 0, 1 and 2 of the date token, a piece of `line`, by its dots.
+void DatePieces(std::string_view line, std::string_view date, const LineMasks& masks,
+                LogLineBytes& parts) {
+    parts.day = parts.month = parts.year = {};
+    if (date.empty()) return;
+    const auto start = static_cast<std::size_t>(date.data() - line.data());
+    const std::size_t end = start + date.size();
+    const std::size_t first = NextBit(masks.dots, start, end, true);
+    parts.day = line.substr(start, first - start);
+    if (first == end) return;
+    const std::size_t second = NextBit(masks.dots, first + 1, end, true);
+    parts.month = line.substr(first + 1, second - first - 1);
+    if (second == end) return;
+    const std::size_t third = NextBit(masks.dots, second + 1, end, true);
+    parts.year = line.substr(second + 1, third - second - 1);
 }
 
 // The size token widened to units when it is plain ASCII and short.
@@ -455,9 +474,7 @@ ByteSplit SplitLogLineBytes(std::string_view line, LogLineBytes& parts) {
     }
     FormatSize(count, parts.size, parts.sizeLength);
     parts.dateToken = date;
-    parts.day = DatePiece(date, 0);
-    parts.month = DatePiece(date, 1);
-    parts.year = DatePiece(date, 2);
+    DatePieces(line, date, masks, parts);
     parts.time = time;
     parts.user = user;
     return ByteSplit::Record;
