@@ -174,7 +174,8 @@ class BlockSource {
                     ended_ = outOfMemory_ = true;
                     return false;
                 }
-                std::memcpy(carry_.data.get(), block.data.get() + cut, block.size - cut);
+                if (block.size > cut)
+                    std::memcpy(carry_.data.get(), block.data.get() + cut, block.size - cut);
                 carry_.size = block.size - cut;
                 block.size = cut;
                 break;
