@@ -1,5 +1,6 @@
 #include "core/BlockLoading.h"
 
+#include "core/ExportFormats.h"
 #include "core/LogLineParser.h"
 #include "core/RecordCommands.h"
 #include "text/LineSplitting.h"
@@ -24,10 +25,6 @@ namespace {
 
 constexpr std::int64_t kLogFileNumber = 0;
 
-std::uint64_t HashUnits(std::u16string_view units) {
-    return HashBytes(units.data(), units.size() * sizeof(char16_t));
-}
-
 // Texts one after the other: text k spans [ends[k-1], ends[k]).
 struct TextRun {
     std::vector<char16_t> units;
@@ -41,43 +38,68 @@ struct TextRun {
         units.insert(units.end(), text.begin(), text.end());
         ends.push_back(static_cast<std::uint32_t>(units.size()));
     }
+    // Adds the text that `bytes` decode to.
+    void AddDecoded(std::string_view bytes) {
+        AppendDecoded(bytes, units);
+        ends.push_back(static_cast<std::uint32_t>(units.size()));
+    }
 };
 
-// The distinct keys of one column within one block, by local id.
+// The distinct keys of one column within one block, by local id. A key is
+// the UTF-8 bytes of a piece of a line, or (for a line split on its units) a
+// NUL, which no line holds, and the bytes of the units; two keys may stand
+// for the same text, which the table's shared texts then make one.
 class BlockInterner {
   public:
     // The local id of `key`, and whether it came for the first time.
-    std::pair<std::uint32_t, bool> Intern(std::u16string_view key) {
-        if ((keys_.ends.size() + 1) * 2 > slots_.size()) Grow();
+    std::pair<std::uint32_t, bool> Intern(std::string_view key) {
+        if ((ends_.size() + 1) * 2 > slots_.size()) Grow();
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = HashUnits(key) & mask;; i = (i + 1) & mask) {
+        for (std::size_t i = HashBytes(key.data(), key.size()) & mask;; i = (i + 1) & mask) {
             if (slots_[i] == 0) {
-                keys_.Add(key);
-                slots_[i] = static_cast<std::uint32_t>(keys_.ends.size());
+                bytes_.append(key);
+                ends_.push_back(static_cast<std::uint32_t>(bytes_.size()));
+                slots_[i] = static_cast<std::uint32_t>(ends_.size());
                 return {slots_[i] - 1, true};
             }
-            if (SameUnits(keys_[slots_[i] - 1], key)) return {slots_[i] - 1, false};
+            if (Key(slots_[i] - 1) == key) return {slots_[i] - 1, false};
         }
     }
-    TextRun TakeKeys() {
-        slots_.clear();
-        return std::move(keys_);
+    // Forgets every key, keeping the memory for the next block.
+    void Clear() {
+        std::fill(slots_.begin(), slots_.end(), 0);
+        bytes_.clear();
+        ends_.clear();
+    }
+    // The key for the units of a line that was split on its units.
+    std::pair<std::uint32_t, bool> InternUnits(std::u16string_view units) {
+        unitsKey_.assign(1, '\0');
+        unitsKey_.append(reinterpret_cast<const char*>(units.data()),
+                         units.size() * sizeof(char16_t));
+        return Intern(unitsKey_);
     }
 
   private:
+    std::string_view Key(std::uint32_t id) const {
+        const std::uint32_t from = id ? ends_[id - 1] : 0;
+        return std::string_view(bytes_).substr(from, ends_[id] - from);
+    }
     void Grow() {
         std::vector<std::uint32_t> grown(std::max<std::size_t>(slots_.size() * 2, 256), 0);
         const std::size_t mask = grown.size() - 1;
-        for (std::uint32_t id = 0; id < keys_.ends.size(); ++id) {
-            std::size_t i = HashUnits(keys_[id]) & mask;
+        for (std::uint32_t id = 0; id < ends_.size(); ++id) {
+            const std::string_view key = Key(id);
+            std::size_t i = HashBytes(key.data(), key.size()) & mask;
             while (grown[i] != 0)
                 i = (i + 1) & mask;
             grown[i] = id + 1;
         }
         slots_.swap(grown);
     }
-    TextRun keys_;
+    std::string bytes_;
+    std::vector<std::uint32_t> ends_;
     std::vector<std::uint32_t> slots_;
+    std::string unitsKey_;
 };
 
 // One parsed block: its records with local ids, and the texts of those ids.
@@ -86,6 +108,31 @@ struct ParsedBlock {
     std::array<TextRun, kSharedColumnCount> values;
     std::int64_t total = 0;
     std::int64_t listed = 0;
+    std::string printed; // the lines of the listed records, when printing
+};
+
+// What is made of a block: records kept, counted, or the listed ones printed.
+struct BlockWork {
+    enum class Kind { Keep, Count, Print } kind = Kind::Keep;
+    std::u16string_view findText;
+    ExportFormat format = ExportFormat::JsonLines;
+};
+
+// Bytes of the file, in memory that is not filled before it is read into.
+struct ByteBlock {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+    std::size_t capacity = 0;
+
+    std::string_view View() const { return {data.get(), size}; }
+    // Room for `bytes` bytes, keeping those held.
+    void Reserve(std::size_t bytes) {
+        if (bytes <= capacity) return;
+        std::unique_ptr<char[]> grown(new char[bytes]);
+        if (size > 0) std::memcpy(grown.get(), data.get(), size);
+        data = std::move(grown);
+        capacity = bytes;
+    }
 };
 
 // Hands out the file's blocks in order, each cut after its last whole line.
@@ -96,35 +143,45 @@ class BlockSource {
 
     // The next block into `block`, and its number; false when none is left
     // or when memory for it ran out (OutOfMemory tells which).
-    bool Next(std::string& block, std::size_t& number) {
+    bool Next(ByteBlock& block, std::size_t& number) {
         std::lock_guard guard(lock_);
-        block.swap(carry_);
-        carry_.clear();
+        std::swap(block, carry_);
+        carry_.size = 0;
         while (!ended_) {
-            const std::size_t old = block.size();
+            const std::size_t old = block.size;
             try {
-                block.resize(old + blockBytes_);
+                block.Reserve(old + blockBytes_);
             } catch (const std::bad_alloc&) {
                 block = {};
                 ended_ = outOfMemory_ = true; // the rest cannot be read
                 return false;
             }
-            const auto got = static_cast<std::size_t>(
-                ReadFileBytes(file_, block.data() + old, static_cast<std::int64_t>(blockBytes_)));
-            block.resize(old + got);
+            const auto got = static_cast<std::size_t>(ReadFileBytes(
+                file_, block.data.get() + old, static_cast<std::int64_t>(blockBytes_)));
+            block.size = old + got;
             if (got < blockBytes_) {
                 ended_ = true;
                 break;
             }
             const std::size_t from = old > 0 ? old - 1 : 0;
-            const std::size_t whole = WholeLinesLength(std::string_view(block).substr(from));
+            const std::size_t whole = WholeLinesLength(block.View().substr(from));
             if (whole > 0) {
-                carry_.assign(block, from + whole);
-                block.resize(from + whole);
+                const std::size_t cut = from + whole;
+                try {
+                    carry_.Reserve(block.size - cut);
+                } catch (const std::bad_alloc&) {
+                    block = {};
+                    ended_ = outOfMemory_ = true;
+                    return false;
+                }
+                if (block.size > cut)
+                    std::memcpy(carry_.data.get(), block.data.get() + cut, block.size - cut);
+                carry_.size = block.size - cut;
+                block.size = cut;
                 break;
             }
         }
-        if (block.empty()) return false;
+        if (block.size == 0) return false;
         number = next_++;
         return true;
     }
@@ -144,7 +201,7 @@ class BlockSource {
     std::mutex lock_;
     std::int64_t file_;
     std::size_t blockBytes_;
-    std::string carry_;
+    ByteBlock carry_;
     bool ended_ = false;
     bool outOfMemory_ = false;
     std::size_t next_ = 0;
@@ -176,79 +233,148 @@ template <typename T> void CopyExactly(const std::vector<T>& from, std::vector<T
     to.assign(from.begin(), from.end());
 }
 
-// Counts the records of one block, and those a find for `findText` lists.
-void CountBlock(std::string_view bytes, std::u16string_view findText, ParsedBlock& out) {
+// Counts the records of one block, and those a find lists; when printing,
+// appends the line of each listed record to `out.printed`. Whether a line is
+// a record, and mostly whether the find lists it, is told from its bytes:
+// only the lines that may be listed are decoded and taken apart.
+void CountBlock(std::string_view bytes, const BlockWork& work, ParsedBlock& out) {
+    const std::u16string_view findText = work.findText;
+    const bool printing = work.kind == BlockWork::Kind::Print;
     std::u16string line;
     std::u16string date;
     LogLineParts parts;
-    // Most lines need no decoding at all.
     const bool asLogged = FoundOnlyAsLogged(findText);
     const std::string findBytes = asLogged ? Text(findText).ToUtf8() : std::string();
     ForEachLine(bytes, [&](std::string_view lineBytes) {
         if (!IsLogRecordLine(lineBytes)) return;
         ++out.total;
-        if (findText.empty()) return;
+        if (findText.empty() && !printing) return;
         if (asLogged && lineBytes.find(findBytes) == lineBytes.npos) return;
         DecodeLineInto(lineBytes, line);
         if (!SplitLogLine(line, parts)) return;
         date.clear();
         AppendDate(date, parts);
-        const std::u16string_view fields[kVisibleFieldCount] = {
-            parts.path, parts.name, parts.SizeView(), date, parts.time, parts.user};
-        if (AnyVisibleFieldContains([&](RecordField field) {
+        const RecordFieldViews fields = {parts.path, parts.name, parts.SizeView(),
+                                         date,       parts.time, parts.user};
+        if (!findText.empty() && !AnyVisibleFieldContains([&](RecordField field) {
                 return FieldContains(fields[static_cast<std::size_t>(field)], findText);
             }))
-            ++out.listed;
+            return;
+        ++out.listed;
+        if (printing) AppendRecordLine(out.printed, fields, work.format);
     });
 }
 
-// Parses one block into records (`keep`) or only counts them. The records
-// are collected in `scratch`, which keeps its memory from block to block,
-// and copied into the block's segment at their exact size.
-void ParseBlock(std::string_view bytes, bool keep, std::u16string_view findText,
-                RecordSegment& scratch, ParsedBlock& out) {
-    if (!keep) return CountBlock(bytes, findText, out);
-    std::u16string line;
-    std::u16string date;
-    LogLineParts parts;
+// What a loading thread keeps from block to block, so that its memory is
+// had once: the records of a block before they are copied at their size,
+// and the interners.
+struct BlockScratch {
+    RecordSegment records;
     std::array<BlockInterner, kSharedColumnCount> interners;
-    TextRun dates;
-    scratch.names.clear();
-    scratch.sizes.clear();
-    scratch.nameEnds.clear();
-    scratch.sizeEnds.clear();
-    scratch.sizeUnits = 0;
-    for (auto& ids : scratch.ids)
-        ids.clear();
-    ForEachLine(bytes, [&](std::string_view lineBytes) {
-        DecodeLineInto(lineBytes, line);
-        if (!SplitLogLine(line, parts)) return;
-        ++out.total;
-        scratch.Append(parts.name, parts.SizeView());
-        scratch.ids[0].push_back(interners[0].Intern(parts.path).first);
-        // Dates are looked up as logged and reordered once per block.
+};
+
+// The records of one block as they are parsed: names, sizes and the local
+// ids of the shared texts in `segment`, the texts of those ids in `values`.
+struct BlockRecords {
+    RecordSegment& segment;
+    std::array<TextRun, kSharedColumnCount>& values;
+    std::array<BlockInterner, kSharedColumnCount>& interners;
+
+    // Adds the id of a piece of a line's bytes; its text when it is new.
+    void AddBytes(int column, std::string_view piece) {
+        const auto [id, fresh] = interners[column].Intern(piece);
+        if (fresh) values[column].AddDecoded(piece);
+        segment.ids[column].push_back(id);
+    }
+    void AddUnits(int column, std::u16string_view units) {
+        const auto [id, fresh] = interners[column].InternUnits(units);
+        if (fresh) values[column].Add(units);
+        segment.ids[column].push_back(id);
+    }
+
+    // A line split on its bytes. Dates are looked up as logged and
+    // reordered once per block.
+    void Add(const LogLineBytes& parts) {
+        AppendDecoded(parts.name, segment.names);
+        segment.nameEnds.push_back(static_cast<std::uint32_t>(segment.names.size()));
+        segment.AppendSize(parts.SizeView());
+        AddBytes(0, parts.path);
         const auto [dateId, newDate] = interners[1].Intern(parts.dateToken);
+        if (newDate) {
+            TextRun& dates = values[1];
+            AppendDecoded(parts.year, dates.units);
+            dates.units.push_back(u'.');
+            AppendDecoded(parts.month, dates.units);
+            dates.units.push_back(u'.');
+            dates.AddDecoded(parts.day);
+        }
+        segment.ids[1].push_back(dateId);
+        AddBytes(2, parts.time);
+        AddBytes(3, parts.user);
+    }
+    // A line split on its units.
+    void Add(const LogLineParts& parts, std::u16string& date) {
+        segment.Append(parts.name, parts.SizeView());
+        AddUnits(0, parts.path);
+        const auto [dateId, newDate] = interners[1].InternUnits(parts.dateToken);
         if (newDate) {
             date.clear();
             AppendDate(date, parts);
-            dates.Add(date);
+            values[1].Add(date);
         }
-        scratch.ids[1].push_back(dateId);
-        scratch.ids[2].push_back(interners[2].Intern(parts.time).first);
-        scratch.ids[3].push_back(interners[3].Intern(parts.user).first);
+        segment.ids[1].push_back(dateId);
+        AddUnits(2, parts.time);
+        AddUnits(3, parts.user);
+    }
+};
+
+// Parses one block into records, or counts or prints them as `work` says.
+// The records are collected in `scratch`, which keeps its memory from block
+// to block, and copied into the block's segment at their exact size.
+void ParseBlock(std::string_view bytes, const BlockWork& work, BlockScratch& scratch,
+                ParsedBlock& out) {
+    if (work.kind != BlockWork::Kind::Keep) return CountBlock(bytes, work, out);
+    std::u16string line;
+    std::u16string date;
+    LogLineParts parts;
+    LogLineBytes byteParts;
+    scratch.records.names.clear();
+    scratch.records.sizes.clear();
+    scratch.records.nameEnds.clear();
+    scratch.records.sizeEnds.clear();
+    scratch.records.sizeUnits = 0;
+    for (auto& ids : scratch.records.ids)
+        ids.clear();
+    for (BlockInterner& interner : scratch.interners)
+        interner.Clear();
+    BlockRecords records{scratch.records, out.values, scratch.interners};
+    ForEachLine(bytes, [&](std::string_view lineBytes) {
+        switch (SplitLogLineBytes(lineBytes, byteParts)) {
+        case ByteSplit::NoRecord:
+            return;
+        case ByteSplit::Record:
+            records.Add(byteParts);
+            break;
+        case ByteSplit::NeedsUnits:
+            DecodeLineInto(lineBytes, line);
+            if (!SplitLogLine(line, parts)) return;
+            records.Add(parts, date);
+            break;
+        }
+        ++out.total;
     });
-    out.values[0] = interners[0].TakeKeys();
-    out.values[1] = std::move(dates);
-    out.values[2] = interners[2].TakeKeys();
-    out.values[3] = interners[3].TakeKeys();
     RecordSegment& segment = out.segment;
-    CopyExactly(scratch.names, segment.names);
-    CopyExactly(scratch.sizes, segment.sizes);
-    CopyExactly(scratch.nameEnds, segment.nameEnds);
-    CopyExactly(scratch.sizeEnds, segment.sizeEnds);
-    segment.sizeUnits = scratch.sizeUnits;
+    const RecordSegment& kept = scratch.records;
+    CopyExactly(kept.names, segment.names);
+    CopyExactly(kept.sizes, segment.sizes);
+    CopyExactly(kept.nameEnds, segment.nameEnds);
+    if (kept.SizesAtWidth())
+        segment.sizeEnds = {};
+    else
+        CopyExactly(kept.sizeEnds, segment.sizeEnds);
+    segment.sizeUnits = kept.sizeUnits;
     for (int c = 0; c < kSharedColumnCount; ++c)
-        CopyExactly(scratch.ids[c], segment.ids[c]);
+        CopyExactly(kept.ids[c], segment.ids[c]);
 }
 
 // The parsed blocks waiting to be taken in file order, and the state the
@@ -317,21 +443,20 @@ class BlockRelay {
 // goes on reporting while it waits for the helpers, so that a progress
 // window answers and can cancel at any time.
 template <typename Take>
-LoadResult ParseAllBlocks(const BlockLoadOptions& options, bool keep, std::u16string_view findText,
-                          Take take) {
+LoadResult ParseAllBlocks(const BlockLoadOptions& options, const BlockWork& blockWork, Take take) {
     BlockRelay relay(options);
     // Every thread parses and takes; the calling thread reports after each
     // block it parsed or took.
     const std::thread::id caller = std::this_thread::get_id();
     const auto work = [&] {
         const bool reports = std::this_thread::get_id() == caller;
-        std::string bytes;
-        RecordSegment scratch;
+        ByteBlock bytes;
+        BlockScratch scratch;
         std::size_t number = 0;
         try {
             while (relay.Going() && relay.Source().Next(bytes, number)) {
                 auto parsed = std::make_unique<ParsedBlock>();
-                ParseBlock(bytes, keep, findText, scratch, *parsed);
+                ParseBlock(bytes.View(), blockWork, scratch, *parsed);
                 relay.Store(number, std::move(parsed));
                 relay.TakeReady(take, [&] {
                     if (reports) relay.Report();
@@ -412,9 +537,10 @@ LoadResult LoadLogTable(const Text& path, RecordTable& table, const BlockLoadOpt
     ClearTable(table);
     if (OpenTextFile(kLogFileNumber, path) == 0) return LoadResult::CannotOpen;
     std::vector<std::uint32_t> remap;
-    const LoadResult result = ParseAllBlocks(
-        options, true, {}, [&](ParsedBlock& block) { return TakeBlock(table, block, remap); });
+    LoadResult result = ParseAllBlocks(
+        options, {}, [&](ParsedBlock& block) { return TakeBlock(table, block, remap); });
     CloseTextFile(kLogFileNumber);
+    if (result == LoadResult::Loaded && !ListAllRecords(table)) result = LoadResult::OutOfMemory;
     if (result != LoadResult::Loaded) {
         ClearTable(table); // a part of the log would pass for the whole
         return result;
@@ -428,7 +554,7 @@ LoadResult CountLogRecords(const Text& path, std::u16string_view findText, std::
     listed = total = 0;
     if (OpenTextFile(kLogFileNumber, path) == 0) return LoadResult::CannotOpen;
     const LoadResult result =
-        ParseAllBlocks(options, false, findText, [&](const ParsedBlock& block) {
+        ParseAllBlocks(options, {BlockWork::Kind::Count, findText}, [&](const ParsedBlock& block) {
             total += block.total;
             listed += block.listed;
             return true;
@@ -436,6 +562,37 @@ LoadResult CountLogRecords(const Text& path, std::u16string_view findText, std::
     CloseTextFile(kLogFileNumber);
     if (result != LoadResult::Loaded) listed = total = 0;
     if (findText.empty()) listed = total;
+    return result;
+}
+
+} // namespace qk
+
+namespace qk {
+
+LoadResult PrintLogRecords(const Text& path, std::u16string_view findText, ExportFormat format,
+                           const std::function<bool(std::string_view)>& write, bool& written,
+                           const BlockLoadOptions& options) {
+    written = true;
+    if (OpenTextFile(kLogFileNumber, path) == 0) return LoadResult::CannotOpen;
+    // The heading goes out with the first block, so that a log that cannot
+    // be read from its start prints nothing.
+    std::string heading;
+    AppendHeadingLine(heading, format);
+    const auto print = [&](std::string_view lines) {
+        if (!heading.empty()) {
+            heading += lines;
+            written = write(heading);
+            heading = {};
+        } else {
+            written = lines.empty() || write(lines);
+        }
+        return written;
+    };
+    LoadResult result =
+        ParseAllBlocks(options, {BlockWork::Kind::Print, findText, format},
+                       [&](const ParsedBlock& block) { return print(block.printed); });
+    if (result == LoadResult::Loaded && written) print({});
+    CloseTextFile(kLogFileNumber);
     return result;
 }
 

@@ -4,6 +4,7 @@
 // The records come out exactly as a line-by-line read gives them.
 #pragma once
 
+#include "core/ExportFormats.h"
 #include "core/RecordTable.h"
 #include "text/Text.h"
 
@@ -38,5 +39,15 @@ LoadResult LoadLogTable(const Text& path, RecordTable& table, const BlockLoadOpt
 // of them for an empty find text). Both are 0 unless Loaded comes back.
 LoadResult CountLogRecords(const Text& path, std::u16string_view findText, std::int64_t& listed,
                            std::int64_t& total, const BlockLoadOptions& options = {});
+
+// Writes the records of the log at `path` that a find for `findText` lists
+// (all of them for an empty find text), in file order, in `format` as the
+// export writes them, heading line first, through `write`, block by block
+// while the log is read: no record is kept. `written` turns false when
+// `write` failed, which stops the reading. Nothing is written when the first
+// block cannot be read.
+LoadResult PrintLogRecords(const Text& path, std::u16string_view findText, ExportFormat format,
+                           const std::function<bool(std::string_view)>& write, bool& written,
+                           const BlockLoadOptions& options = {});
 
 } // namespace qk

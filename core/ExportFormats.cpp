@@ -4,16 +4,17 @@
 #include "text/FileLayer.h"
 
 #include <string>
+#include <vector>
 
 namespace qk {
 namespace {
 
 // The UTF-8 form of `text`, escaped for a JSON string, in quotation marks.
-void AppendJsonString(std::string& out, const Text& text) {
+void AppendJsonString(std::string& out, std::u16string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
     out.push_back('"');
     const std::size_t start = out.size();
-    AppendUtf8(out, text.view());
+    AppendUtf8(out, text);
     std::size_t i = start;
     while (i < out.size()) {
         const auto byte = static_cast<unsigned char>(out[i]);
@@ -84,8 +85,7 @@ void AppendCsvField(std::string& out, std::u16string_view cell, bool neutralise)
 }
 
 // The spreadsheet's form of one field.
-void AppendSpreadsheetField(std::string& out, const DuplicateRecord& record, RecordField field) {
-    const std::u16string_view stored = FieldOf(record, field).view();
+void AppendSpreadsheetField(std::string& out, std::u16string_view stored, RecordField field) {
     switch (field) {
     case RecordField::Name:
         AppendCsvField(out, FileNameOf(stored), true);
@@ -213,13 +213,21 @@ void AppendHeadingLine(std::string& out, ExportFormat format) {
 }
 
 void AppendRecordLine(std::string& out, const DuplicateRecord& record, ExportFormat format) {
+    RecordFieldViews fields;
+    for (const RecordFieldSpec& column : kRecordFields)
+        fields[static_cast<std::size_t>(column.field)] = (record.*column.member).view();
+    AppendRecordLine(out, fields, format);
+}
+
+void AppendRecordLine(std::string& out, const RecordFieldViews& fields, ExportFormat format) {
+    const auto field = [&](RecordField f) { return fields[static_cast<std::size_t>(f)]; };
     if (format != ExportFormat::JsonLines) {
         for (const RecordFieldSpec& column : kRecordFields) {
             if (column.field != RecordField::Path) out.push_back(',');
             if (format == ExportFormat::SpreadsheetCsv)
-                AppendSpreadsheetField(out, record, column.field);
+                AppendSpreadsheetField(out, field(column.field), column.field);
             else
-                AppendCsvField(out, (record.*column.member).view(), false);
+                AppendCsvField(out, field(column.field), false);
         }
         out += "\r\n";
         return;
@@ -230,7 +238,7 @@ void AppendRecordLine(std::string& out, const DuplicateRecord& record, ExportFor
         out.push_back('"');
         out += column.key;
         out += "\":";
-        AppendJsonString(out, record.*column.member);
+        AppendJsonString(out, field(column.field));
     }
     out += "}\n";
 }
@@ -247,14 +255,15 @@ ExportOutcome ExportShownRecords(const Text& path, ExportFormat format,
     const auto write = [file](std::string_view bytes) {
         return WriteToFile(file, bytes.data(), bytes.size());
     };
-    const std::uint64_t total = static_cast<std::uint64_t>(AllRecords.shownCount);
+    std::vector<std::uint32_t> rows;
+    ListedRecords(AllRecords, rows);
+    const std::uint64_t total = rows.size();
     bool cancelled = false;
     bool done = WriteRecords(
         format,
         [&](auto print) {
             std::uint64_t written = 0;
-            for (const std::uint32_t index : AllRecords.order) {
-                if (!AllRecords.shown[index]) continue;
+            for (const std::uint32_t index : rows) {
                 if (progress && written % kAskEvery == 0 && !progress(written, total)) {
                     cancelled = true;
                     return;

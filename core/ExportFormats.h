@@ -11,6 +11,7 @@
 #include "core/DuplicateRecord.h"
 #include "text/Text.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -36,8 +37,12 @@ std::u16string DateAsIso(std::u16string_view date);
 // Appends the heading line of the format (nothing for JSON Lines; the
 // byte-order mark first for the spreadsheet CSV).
 void AppendHeadingLine(std::string& out, ExportFormat format);
+// The six visible fields of a record, by RecordField.
+using RecordFieldViews = std::array<std::u16string_view, kVisibleFieldCount>;
+
 // Appends the line of one record.
 void AppendRecordLine(std::string& out, const DuplicateRecord& record, ExportFormat format);
+void AppendRecordLine(std::string& out, const RecordFieldViews& fields, ExportFormat format);
 
 // `utf8` made safe to show on a terminal, so that no text from a log can
 // drive it: every control character but tab, line feed and the CR of a CR LF

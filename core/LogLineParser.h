@@ -50,6 +50,32 @@ constexpr std::size_t kSizeWidth = 13;
 // "|"). Linear in the length of the line.
 bool SplitLogLine(std::u16string_view line, LogLineParts& parts);
 
+// The pieces of a line taken apart on its UTF-8 bytes: views into the bytes,
+// each of which decodes to the very piece SplitLogLine finds in the decoded
+// line (every piece is cut at ASCII bytes or the line's ends); the size
+// formatted as there.
+struct LogLineBytes {
+    std::string_view path;
+    std::string_view name;
+    std::string_view year, month, day;
+    std::string_view dateToken;
+    std::string_view time;
+    std::string_view user;
+    char16_t size[LogLineParts::kSizeCapacity];
+    std::size_t sizeLength;
+
+    std::u16string_view SizeView() const { return {size, sizeLength}; }
+};
+
+enum class ByteSplit { Record, NoRecord, NeedsUnits };
+
+// Takes one line apart on its UTF-8 bytes as SplitLogLine does on its
+// units: Record or NoRecord as SplitLogLine decides, or NeedsUnits when the
+// bytes cannot tell where a piece ends (a character that is not ASCII right
+// after the extension, where the name keeps one unit of it, or in the size
+// token): the line must then be decoded and split by SplitLogLine.
+ByteSplit SplitLogLineBytes(std::string_view line, LogLineBytes& parts);
+
 // Whether a line is a log record, decided on its UTF-8 bytes as
 // SplitLogLine decides on its units: every unit that decides is ASCII,
 // which decoding leaves as it is.

@@ -46,20 +46,40 @@ std::u16string_view NameOf(const RecordTable&, std::u16string_view name) {
 }
 
 // Marks the records of a segment whose name (or size) contains `sought`,
-// scanning the segment's run of names (or sizes) as one text.
-void MarkContaining(const std::vector<char16_t>& units, const std::vector<std::uint32_t>& ends,
-                    std::u16string_view sought, std::uint8_t* hit) {
-    std::size_t record = 0;
-    FindEachOccurrence(
-        std::u16string_view(units.data(), units.size()), sought, [&](std::size_t at) {
-            while (ends[record] <= at)
-                ++record;
-            if (at + sought.size() <= ends[record]) {
-                hit[record] = 1;
-                return static_cast<std::size_t>(ends[record]); // on to the next record
-            }
-            return at + 1;
-        });
+// scanning the segment's run of names (or sizes) as one text; `endOf(k)` is
+// where record k's text ends in the run.
+template <typename EndOf>
+void MarkContaining(const std::vector<char16_t>& units, EndOf endOf, std::u16string_view sought,
+                    std::uint8_t* hit) {
+    std::uint32_t record = 0;
+    FindEachOccurrence(std::u16string_view(units.data(), units.size()), sought,
+                       [&](std::size_t at) {
+                           while (endOf(record) <= at)
+                               ++record;
+                           if (at + sought.size() <= endOf(record)) {
+                               hit[record] = 1;
+                               return endOf(record); // on to the next record
+                           }
+                           return at + 1;
+                       });
+}
+
+void MarkNamesContaining(const RecordSegment& segment, std::u16string_view sought,
+                         std::uint8_t* hit) {
+    MarkContaining(
+        segment.names, [&](std::uint32_t k) { return std::size_t{segment.nameEnds[k]}; }, sought,
+        hit);
+}
+
+void MarkSizesContaining(const RecordSegment& segment, std::u16string_view sought,
+                         std::uint8_t* hit) {
+    if (segment.sizeEnds.empty())
+        return MarkContaining(
+            segment.sizes, [](std::uint32_t k) { return (std::size_t{k} + 1) * kSizeWidth; },
+            sought, hit);
+    MarkContaining(
+        segment.sizes, [&](std::uint32_t k) { return std::size_t{segment.sizeEnds[k]}; }, sought,
+        hit);
 }
 
 // Whether the units of `findText` may all stand in the segment's sizes.
@@ -94,6 +114,23 @@ struct SharedAnswers {
             if (Contains(table, c, segment.ids[c][k], sought)) return true;
         return false;
     }
+    // Asks every text of the columns that have few of them, so that a column
+    // none of whose texts contains `sought` need not be read record by
+    // record. Returns the columns that may contain it.
+    std::array<bool, kSharedColumnCount> AskFewTexts(const RecordTable& table,
+                                                     std::u16string_view sought) {
+        std::array<bool, kSharedColumnCount> may;
+        for (int c = 0; c < kSharedColumnCount; ++c) {
+            const std::uint32_t texts = table.shared[c].size();
+            may[c] = true;
+            if (texts > TableCount(table) / 16) continue; // asked record by record
+            bool any = false;
+            for (std::uint32_t id = 0; id < texts; ++id)
+                any = Contains(table, c, id, sought) || any;
+            may[c] = any;
+        }
+        return may;
+    }
 };
 
 // The ranks of names or sizes, by storage index. For names, `sorted`
@@ -119,6 +156,20 @@ std::vector<std::uint32_t> OwnTextRanks(const RecordTable& table, RecordField fi
         IndicesByRank(ranks, rankCount, *sorted);
     }
     return ranks;
+}
+
+// The find rule for record k of `segment`: one of its six fields contains
+// `sought`. The shared texts are asked through `answers` when there is one.
+bool RecordContains(const RecordTable& table, const RecordSegment& segment, std::uint32_t k,
+                    std::u16string_view sought, SharedAnswers* answers) {
+    return AnyVisibleFieldContains([&](RecordField field) {
+        if (field == RecordField::Name) return FieldContains(segment.Name(k), sought);
+        if (field == RecordField::Size) return FieldContains(segment.Size(k), sought);
+        const auto c = static_cast<int>(SharedOf(field));
+        const std::uint32_t id = segment.ids[c][k];
+        return answers ? answers->Contains(table, c, id, sought)
+                       : FieldContains(table.shared[c][id].view(), sought);
+    });
 }
 
 // The ranks of one column, by storage index (empty when no memory can be had
@@ -167,6 +218,43 @@ void AwaitRanks(RecordTable& table, RecordField field) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
+// The values of `order` that are among the very few sorted `wanted`, in
+// order, into `kept`: four values at a time compared with each wanted one.
+// False (and nothing kept) when they are too many for that, or without SSE2.
+bool KeepFewInOrder(const std::vector<std::uint32_t>& order,
+                    const std::vector<std::uint32_t>& wanted, std::vector<std::uint32_t>& kept) {
+    constexpr std::size_t kFew = 8;
+#if QK_SCAN_SSE2
+    if (wanted.size() > kFew) return false;
+    __m128i each[kFew];
+    for (std::size_t j = 0; j < kFew; ++j)
+        each[j] = _mm_set1_epi32(static_cast<int>(wanted[std::min(j, wanted.size() - 1)]));
+    const std::size_t n = order.size();
+    std::size_t i = 0;
+    const auto keep = [&](std::uint32_t index) {
+        if (std::binary_search(wanted.begin(), wanted.end(), index)) kept.push_back(index);
+    };
+    for (; i + 4 <= n; i += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(order.data() + i));
+        __m128i any = _mm_cmpeq_epi32(v, each[0]);
+        for (std::size_t j = 1; j < kFew; ++j)
+            any = _mm_or_si128(any, _mm_cmpeq_epi32(v, each[j]));
+        if (_mm_movemask_epi8(any) != 0)
+            for (std::size_t t = 0; t < 4; ++t)
+                keep(order[i + t]);
+    }
+    for (; i < n; ++i)
+        keep(order[i]);
+    return true;
+#else
+    (void)order;
+    (void)wanted;
+    (void)kept;
+    (void)kFew;
+    return false;
+#endif
+}
+
 } // namespace
 
 namespace {
@@ -178,10 +266,26 @@ std::uint64_t HashUnits(std::u16string_view units) {
 void RecordSegment::Append(std::u16string_view name, std::u16string_view size) {
     names.insert(names.end(), name.begin(), name.end());
     nameEnds.push_back(static_cast<std::uint32_t>(names.size()));
+    AppendSize(size);
+}
+
+void RecordSegment::AppendSize(std::u16string_view size) {
+    if (sizeEnds.empty() && !sizes.empty()) { // the ends were left out: spell them out again
+        sizeEnds.reserve(sizes.size() / kSizeWidth + 1);
+        for (std::size_t end = kSizeWidth; end <= sizes.size(); end += kSizeWidth)
+            sizeEnds.push_back(static_cast<std::uint32_t>(end));
+    }
     sizes.insert(sizes.end(), size.begin(), size.end());
     for (const char16_t unit : size)
         sizeUnits |= std::uint64_t{1} << (unit % 64);
     sizeEnds.push_back(static_cast<std::uint32_t>(sizes.size()));
+}
+
+bool RecordSegment::SizesAtWidth() const {
+    if (sizeEnds.size() != nameEnds.size()) return sizeEnds.empty() && sizes.empty();
+    for (std::size_t k = 0; k < sizeEnds.size(); ++k)
+        if (sizeEnds[k] != (k + 1) * kSizeWidth) return false;
+    return true;
 }
 
 std::uint32_t SharedTexts::Intern(std::u16string_view value) {
@@ -340,21 +444,32 @@ bool AppendAfterCursor(RecordTable& table, const DuplicateRecord& record) {
 
 bool AppendSegment(RecordTable& table, RecordSegment&& segment) {
     CallOffRankWork(table);
-    const std::uint32_t first = TableCount(table);
-    const std::uint32_t count = segment.Count();
+    const RecordSegment* last = table.segments.empty() ? nullptr : &table.segments.back();
+    segment.first = last ? last->first + last->Count() : 0;
     try {
-        table.shown.resize(first + count, 1);
-        table.order.reserve(first + count);
-        segment.first = first;
         table.segments.push_back(std::move(segment));
     } catch (const std::bad_alloc&) {
-        table.shown.resize(first);
         return false;
     }
-    for (std::uint32_t k = 0; k < count; ++k)
-        table.order.push_back(first + k);
-    table.shownCount += count;
-    table.cursor = static_cast<std::int64_t>(table.order.size()) - 1;
+    return true;
+}
+
+bool ListAllRecords(RecordTable& table) {
+    CallOffRankWork(table);
+    const RecordSegment* last = table.segments.empty() ? nullptr : &table.segments.back();
+    const std::uint32_t count = last ? last->first + last->Count() : 0;
+    try {
+        // Each made once at its size: no growing copy is ever held twice.
+        std::vector<std::uint8_t>(count, 1).swap(table.shown);
+        std::vector<std::uint32_t> order(count);
+        std::iota(order.begin(), order.end(), 0u);
+        table.order.swap(order);
+    } catch (const std::bad_alloc&) {
+        table.shown = {};
+        return false;
+    }
+    table.shownCount = count;
+    table.cursor = static_cast<std::int64_t>(count) - 1;
     table.lastFindHolds = false;
     table.listedAfterSortHolds = false;
     for (auto& ranks : table.ranks)
@@ -374,35 +489,24 @@ std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bo
     }
     const bool narrowing =
         narrow && table.lastFindHolds && findText.find(table.lastFind) != std::u16string_view::npos;
+    // Without memory for remembering answers, every record is asked in full.
     SharedAnswers answers;
+    SharedAnswers* const remembered = answers.Reset(table) ? &answers : nullptr;
     std::vector<std::uint8_t> hit;
-    if (!answers.Reset(table)) {
-        // No memory for remembering answers: every record is asked in full.
-        std::int64_t listed = 0;
-        for (std::uint32_t i = 0; i < count; ++i) {
-            bool any = false;
-            for (int f = 0; f < kVisibleFieldCount && !any; ++f)
-                any = FieldContains(FieldView(table, i, static_cast<RecordField>(f)), findText);
-            table.shown[i] = any;
-            listed += any;
-        }
-        table.shownCount = listed;
-        table.lastFindHolds = false;
-        return listed;
-    }
     std::int64_t listed = 0;
     // Few records listed: ask only those, one by one. Otherwise scan all
     // names and sizes of a segment as one text each.
-    const bool fewListed = narrowing && table.shownCount * 8 < count;
+    const bool oneByOne = !remembered || (narrowing && table.shownCount * 8 < count);
+    std::array<bool, kSharedColumnCount> mayHold;
+    mayHold.fill(true);
+    if (!oneByOne) mayHold = answers.AskFewTexts(table, findText);
     for (const RecordSegment& segment : table.segments) {
         std::uint8_t* shown = table.shown.data() + segment.first;
         const std::uint32_t n = segment.Count();
-        if (fewListed) {
+        if (oneByOne) {
             for (std::uint32_t k = 0; k < n; ++k) {
-                if (!shown[k]) continue;
-                shown[k] = FieldContains(segment.Name(k), findText) ||
-                           FieldContains(segment.Size(k), findText) ||
-                           answers.AnyContains(table, segment, k, findText);
+                if (narrowing && !shown[k]) continue;
+                shown[k] = RecordContains(table, segment, k, findText, remembered);
                 listed += shown[k];
             }
             continue;
@@ -414,18 +518,19 @@ std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bo
         std::uint32_t open = 0;
         for (std::uint32_t k = 0; k < n; ++k) {
             if (narrowing && !shown[k]) continue;
-            hit[k] = answers.AnyContains(table, segment, k, findText) ? 2 : 0;
+            for (int c = 0; c < kSharedColumnCount && hit[k] == 0; ++c)
+                if (mayHold[c] && answers.Contains(table, c, segment.ids[c][k], findText))
+                    hit[k] = 2;
             open += hit[k] == 0;
         }
         const bool inSizes = MayBeInSizes(segment, findText);
         if (open * 4 < n) {
             for (std::uint32_t k = 0; k < n; ++k)
                 if (hit[k] == 0 && (!narrowing || shown[k]))
-                    hit[k] = FieldContains(segment.Name(k), findText) ||
-                             (inSizes && FieldContains(segment.Size(k), findText));
+                    hit[k] = RecordContains(table, segment, k, findText, remembered);
         } else if (open > 0) {
-            MarkContaining(segment.names, segment.nameEnds, findText, hit.data());
-            if (inSizes) MarkContaining(segment.sizes, segment.sizeEnds, findText, hit.data());
+            MarkNamesContaining(segment, findText, hit.data());
+            if (inSizes) MarkSizesContaining(segment, findText, hit.data());
         }
         for (std::uint32_t k = 0; k < n; ++k) {
             if (narrowing && !shown[k]) continue;
@@ -566,15 +671,16 @@ void RecordsNamed(RecordTable& table, std::u16string_view name,
                            });
     }
     if (found.empty()) return;
+    std::sort(found.begin(), found.end());
+    matches.reserve(found.size());
+    if (KeepFewInOrder(table.order, found, matches)) return;
     // Into list order: the found indices are few, the order long. One pass
     // over the order asks a small bit set first (it stays in the nearest
     // cache) and the sorted found indices only for the indices it lets by.
-    std::sort(found.begin(), found.end());
     constexpr std::uint32_t kBits = 1 << 16;
     std::vector<std::uint64_t> maybe(kBits / 64, 0);
     for (const std::uint32_t index : found)
         maybe[(index % kBits) / 64] |= std::uint64_t{1} << (index % 64);
-    matches.reserve(found.size());
     for (const std::uint32_t index : table.order)
         if ((maybe[(index % kBits) / 64] >> (index % 64) & 1) &&
             std::binary_search(found.begin(), found.end(), index))

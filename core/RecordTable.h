@@ -11,6 +11,7 @@
 #pragma once
 
 #include "core/DuplicateRecord.h"
+#include "core/LogLineParser.h"
 #include "text/Text.h"
 
 #include <array>
@@ -34,7 +35,9 @@ struct RecordSegment {
     std::uint32_t first = 0; // storage index of the first record
     std::vector<char16_t> names, sizes;
     // Record k's name spans [nameEnds[k-1], nameEnds[k]) of `names` (from 0
-    // for k = 0); the same for sizes.
+    // for k = 0); the same for sizes. When every size of the segment is
+    // kSizeWidth units long, as nearly always, `sizeEnds` is left empty and
+    // size k spans [k * kSizeWidth, (k + 1) * kSizeWidth).
     std::vector<std::uint32_t> nameEnds, sizeEnds;
     // Ids into the table's shared texts, one column per SharedColumn.
     std::array<std::vector<std::uint32_t>, kSharedColumnCount> ids;
@@ -44,8 +47,14 @@ struct RecordSegment {
 
     std::uint32_t Count() const { return static_cast<std::uint32_t>(nameEnds.size()); }
     std::u16string_view Name(std::uint32_t k) const { return Span(names, nameEnds, k); }
-    std::u16string_view Size(std::uint32_t k) const { return Span(sizes, sizeEnds, k); }
+    std::u16string_view Size(std::uint32_t k) const {
+        if (sizeEnds.empty()) return {sizes.data() + std::size_t{k} * kSizeWidth, kSizeWidth};
+        return Span(sizes, sizeEnds, k);
+    }
     void Append(std::u16string_view name, std::u16string_view size);
+    void AppendSize(std::u16string_view size);
+    // Whether every size is kSizeWidth units long, so `sizeEnds` can go.
+    bool SizesAtWidth() const;
 
   private:
     static std::u16string_view Span(const std::vector<char16_t>& units,
@@ -68,13 +77,27 @@ inline std::uint64_t HashBytes(const void* data, std::size_t size) {
         hash ^= hash >> 29;
     }
     if (i < size) {
+        // The last bytes: the final eight (overlapping those already taken)
+        // when there are that many, else two overlapping four-byte halves.
         std::uint64_t chunk = 0;
-        for (std::size_t k = 0; i + k < size; ++k)
-            chunk |= std::uint64_t{bytes[i + k]} << (8 * k);
+        if (size >= 8) {
+            std::memcpy(&chunk, bytes + size - 8, sizeof chunk);
+        } else if (size >= 4) {
+            std::uint32_t low, high;
+            std::memcpy(&low, bytes, sizeof low);
+            std::memcpy(&high, bytes + size - 4, sizeof high);
+            chunk = (std::uint64_t{high} << 32) | low;
+        } else {
+            for (std::size_t k = 0; k < size; ++k)
+                chunk |= std::uint64_t{bytes[k]} << (8 * k);
+        }
         hash = (hash ^ chunk) * kMultiplier;
         hash ^= hash >> 29;
     }
-    return hash ^ (hash >> 32);
+    // Every byte reaches the low bits, by which the tables look texts up.
+    hash ^= hash >> 33;
+    hash *= 0xFF51AFD7ED558CCDULL;
+    return hash ^ (hash >> 33);
 }
 
 // The distinct texts of one shared column, each made once, by id.
@@ -147,9 +170,12 @@ DuplicateRecord RecordAt(const RecordTable& table, std::uint32_t index);
 // Adds a record after the current one and makes it current, listed. False
 // when no memory can be had.
 bool AppendAfterCursor(RecordTable& table, const DuplicateRecord& record);
-// Takes the records of `segment` as the next ones in storage order, appended
-// at the end of the list order, listed. Its ids must already be the table's.
+// Takes the records of `segment` as the next ones in storage order; its ids
+// must already be the table's. They join the list when ListAllRecords is
+// called after the last segment. False when no memory can be had.
 bool AppendSegment(RecordTable& table, RecordSegment&& segment);
+// Lists every record of the segments, in storage order (as after a load).
+bool ListAllRecords(RecordTable& table);
 
 // Marks every record listed when one of its six fields contains `findText`
 // (an empty find text lists every record). With `narrow`, a find text that

@@ -20,7 +20,8 @@
 //
 // Checks: the records loaded (on two threads, in blocks) are the reader's
 // lines run through ParseLogLine, in file order, whatever the block size;
-// counting without keeping records agrees; the count shown
+// counting without keeping records agrees, and so do the lines printed
+// while reading; the count shown
 // never exceeds the total and is exactly the records with a field containing
 // the find text, also when the find only narrows the last one; a sort by
 // ranks gives the order of the record list's merge sort, keeps every record,
@@ -30,6 +31,7 @@
 // empty.
 #include "core/BlockLoading.h"
 #include "core/DuplicateRecord.h"
+#include "core/ExportFormats.h"
 #include "core/LogLineParser.h"
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
@@ -202,6 +204,25 @@ void CheckFind(std::u16string_view findText) {
                    ", loading and finding: " + std::to_string(shown) + "/" + std::to_string(total));
     const std::string label = std::to_string(shown) + "/" + std::to_string(total);
     QK_REQUIRE(CountLabelText(shown, total) == Text::FromUtf8(label), "count label for " + label);
+
+    // Printing while reading: the lines of the records the find lists, in
+    // file order, as the export writes them.
+    const auto format = static_cast<ExportFormat>(findText.size() % 3);
+    std::string expected;
+    AppendHeadingLine(expected, format);
+    for (std::uint32_t i = 0; i < TableCount(AllRecords); ++i)
+        if (AllRecords.shown[i]) AppendRecordLine(expected, RecordAt(AllRecords, i), format);
+    std::string printed;
+    bool written = false;
+    QK_REQUIRE(PrintLogRecords(
+                   Text::FromUtf8(Scratch().path), findText, format,
+                   [&](std::string_view bytes) {
+                       printed += bytes;
+                       return true;
+                   },
+                   written) == LoadResult::Loaded &&
+                   written && printed == expected,
+               "printing for \"" + fuzz::Escaped(findText) + "\" differs from the export");
 }
 
 void CheckNameMatches(std::u16string_view name) {

@@ -16,23 +16,23 @@ std::size_t WholeLinesLength(std::string_view bytes) {
 }
 
 void DecodeLineInto(std::string_view bytes, std::u16string& out) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    out.resize(n); // a byte gives at most one unit
-    char16_t* to = out.data();
-    std::size_t length = 0;
-    std::size_t i = 0;
+    out.clear();
+    AppendDecoded(bytes, out);
+}
+
+std::size_t DecodeRest(const unsigned char* p, std::size_t n, std::size_t from, char16_t* to) {
+    std::size_t length = from;
+    std::size_t i = from;
     while (i < n) {
-        const std::size_t ascii = WidenAscii(p + i, n - i, to + length);
-        i += ascii;
-        length += ascii;
-        if (i == n) break;
         // The line's end cuts a sequence short as any other byte does.
         const Utf8Decoded decoded = DecodeUtf8(p + i, n - i);
         i += decoded.length;
         AppendUtf16(decoded.codePoint, [&](char16_t unit) { to[length++] = unit; });
+        const std::size_t ascii = WidenAscii(p + i, n - i, to + length);
+        i += ascii;
+        length += ascii;
     }
-    out.resize(length);
+    return length;
 }
 
 } // namespace qk

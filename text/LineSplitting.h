@@ -47,4 +47,31 @@ template <typename Line> void ForEachLine(std::string_view bytes, Line line) {
 // lead byte "?".
 void DecodeLineInto(std::string_view bytes, std::u16string& out);
 
+// Decodes bytes [from, n) of `p`, the first of them not ASCII, to `to` +
+// `from`; returns the units written to `to` in all.
+std::size_t DecodeRest(const unsigned char* p, std::size_t n, std::size_t from, char16_t* to);
+
+// Decodes `bytes` as DecodeLineInto does and appends the units to `out` (a
+// std::u16string or std::vector<char16_t>). Since every ASCII byte decodes
+// to itself and ends any sequence before it, the pieces of a line cut at
+// ASCII bytes decode to the pieces of the decoded line.
+template <typename Units> void AppendDecoded(std::string_view bytes, Units& out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    constexpr std::size_t kShort = 128;
+    if (n <= kShort) { // decoded here first: the growth of `out` fills no units twice
+        char16_t units[kShort];
+        std::size_t length = WidenAscii(p, n, units);
+        if (length < n) length = DecodeRest(p, n, length, units);
+        out.insert(out.end(), units, units + length);
+        return;
+    }
+    const std::size_t base = out.size();
+    out.resize(base + n); // a byte gives at most one unit
+    char16_t* to = out.data() + base;
+    std::size_t length = WidenAscii(p, n, to);
+    if (length < n) length = DecodeRest(p, n, length, to);
+    out.resize(base + length);
+}
+
 } // namespace qk

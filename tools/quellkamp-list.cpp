@@ -12,6 +12,7 @@
 // or with --spreadsheet-csv the very bytes of the viewer's CSV export.
 // --count prints the viewer's count label instead. On a terminal, control
 // characters from the log are shown as visible stand-ins.
+#include "core/BlockLoading.h"
 #include "core/DuplicateRecord.h"
 #include "core/ExportFormats.h"
 #include "core/LogLoading.h"
@@ -211,6 +212,23 @@ template <typename Each> bool PrintRecords(ExportFormat format, Each each) {
     return written && std::fflush(stdout) == 0;
 }
 
+// Finds alone list the records in file order, the last find deciding (each
+// find marks every record afresh, an empty one lists all): they are printed
+// while the log is read, and no record is kept.
+int PrintFound(const Options& options, const Text& log) {
+    const Text findText = options.actions.empty() ? Text() : options.actions.back().text;
+    bool written = true;
+    const LoadResult printed = PrintLogRecords(
+        log, findText.view(), options.format,
+        [](std::string_view bytes) { return Write(stdout, bytes); }, written);
+    if (!written || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "quellkamp-list: cannot write the output: %s\n", std::strerror(errno));
+        return kExitCannotOpen;
+    }
+    if (printed != LoadResult::Loaded) return LoadFailure(printed, options.log);
+    return kExitSuccess;
+}
+
 int RunActions(int argc, char** argv) {
     Options options;
     if (const auto status = ParseArguments(argc, argv, options)) return *status;
@@ -241,6 +259,11 @@ int RunActions(int argc, char** argv) {
         return kExitSuccess;
     }
 
+    if (!options.actions.empty() &&
+        std::all_of(options.actions.begin(), options.actions.end(),
+                    [](const Action& action) { return action.kind == ActionKind::Find; }))
+        return PrintFound(options, log);
+
     if (const LoadResult loaded = ReadDuplicateLog(log, nullptr); loaded != LoadResult::Loaded)
         return LoadFailure(loaded, options.log);
     for (const Action& action : options.actions) {
@@ -266,9 +289,11 @@ int RunActions(int argc, char** argv) {
                 print(*CurrentDuplicate(NameMatches));
         });
     } else {
-        written = PrintRecords(options.format, [](auto print) {
-            for (const std::uint32_t index : AllRecords.order)
-                if (AllRecords.shown[index]) print(RecordAt(AllRecords, index));
+        std::vector<std::uint32_t> rows;
+        ListedRecords(AllRecords, rows);
+        written = PrintRecords(options.format, [&rows](auto print) {
+            for (const std::uint32_t index : rows)
+                print(RecordAt(AllRecords, index));
         });
     }
     if (!written) {

@@ -1,6 +1,7 @@
 #include "core/LogLineParser.h"
 #include "tests/core/StepByStepParse.h"
 
+#include "text/LineSplitting.h"
 #include "text/NumberText.h"
 #include "text/TextPrimitives.h"
 
@@ -206,6 +207,122 @@ TEST(ParseLogLine, AgreesWithTheStepsOnRandomLines) {
         ASSERT_EQ(Utf8(actual->time), Utf8(expected->time)) << Utf8(text);
         ASSERT_EQ(Utf8(actual->user), Utf8(expected->user)) << Utf8(text);
     }
+}
+
+// The split on a line's bytes against the split of its decoded units: the
+// same decision, and every piece decodes to the same units. Returns how the
+// bytes were split.
+ByteSplit ExpectBytesAgree(const std::string& bytes) {
+    std::u16string line;
+    DecodeLineInto(bytes, line);
+    LogLineParts units;
+    LogLineBytes pieces;
+    const bool record = SplitLogLine(line, units);
+    const ByteSplit split = SplitLogLineBytes(bytes, pieces);
+    if (split == ByteSplit::NeedsUnits) return split;
+    EXPECT_EQ(split == ByteSplit::Record, record) << bytes;
+    if (split != ByteSplit::Record || !record) return split;
+    const auto decoded = [](std::string_view piece) {
+        std::u16string out;
+        AppendDecoded(piece, out);
+        return out;
+    };
+    std::u16string date =
+        decoded(pieces.year) + u"." + decoded(pieces.month) + u"." + decoded(pieces.day);
+    std::u16string unitDate;
+    AppendDate(unitDate, units);
+    EXPECT_EQ(decoded(pieces.path), units.path) << bytes;
+    EXPECT_EQ(decoded(pieces.name), units.name) << bytes;
+    EXPECT_EQ(pieces.SizeView(), units.SizeView()) << bytes;
+    EXPECT_EQ(decoded(pieces.dateToken), units.dateToken) << bytes;
+    EXPECT_EQ(date, unitDate) << bytes;
+    EXPECT_EQ(decoded(pieces.time), units.time) << bytes;
+    EXPECT_EQ(decoded(pieces.user), units.user) << bytes;
+    return split;
+}
+
+TEST(SplitLogLineBytes, AgreesWithTheSplitOfTheDecodedLine) {
+    struct Case {
+        const char* line;
+        ByteSplit split;
+    };
+    const std::string longLine = "D:\\x\\a.par 1 1.2.3 t u" + std::string(300, 'x');
+    const Case cases[] = {
+        {"D:\\Daten\\halter.par   1.234,5KB  16.09.2018 07:36 cad01", ByteSplit::Record},
+        {"E:\\Werk\\baugruppe.asm 12MB 01.02.2017 13:05 r.j\xC3\xA4ger", ByteSplit::Record},
+        {"D:\\Spannb\xC3\xBCgel\\F\xC3\xBChrung-1.psm 62,7MB 21.02.2017 01:32 u",
+         ByteSplit::Record},
+        {"D:\\a.par\xC3\xA4 5 1.2.3 t u", ByteSplit::NeedsUnits},     // one unit of the "ä"
+        {"D:\\a.par\xF0\x9F\x98\x80 5 1.2.3", ByteSplit::NeedsUnits}, // half a pair
+        {"D:\\a.par 5\xC3\xA4KB 1.2.3 t u", ByteSplit::NeedsUnits},
+        {"D:\\a.par", ByteSplit::Record},
+        {"D:\\a.par ", ByteSplit::Record},
+        {"a.par 5 1.2.3 t u", ByteSplit::NoRecord},
+        {"x|D:\\a.par 5", ByteSplit::NoRecord},
+        {"\"D:\\x\\a.par\" 5 1.2.3", ByteSplit::Record},
+        {"\"\\a.par", ByteSplit::Record},
+        {"\"/", ByteSplit::NoRecord},
+        {"D:\\A.PAR 5", ByteSplit::NoRecord},
+        {"D:\\a.par.asm 5", ByteSplit::Record},
+        {"D:\\b.asm x.par 5", ByteSplit::Record},
+        {"D:\\a.par 5 1.2.3 dom\\user", ByteSplit::Record},
+        {"D:\\a.par 12 KB 1.2.3 t", ByteSplit::Record},
+        {"D:\\a.par 1K.B 1.2.3", ByteSplit::Record},
+        {"D:\\a.par $ff 1.2.3", ByteSplit::Record},
+        {"D:\\a.par -5,5MB 1.2.3", ByteSplit::Record},
+        {"D:\\a.par 99999999999999999999999KB", ByteSplit::Record},
+        {"D:\\a.par 12345678901 1.2.3", ByteSplit::Record},
+        {"D:\\a.par\t5\t1.2.3", ByteSplit::Record},
+        {"D:\\\xC3.par 5 \xC3.\x80.\xFF t\xE2\x82 \xF8u", ByteSplit::Record},
+        {"\xC3\\a.par \xE0", ByteSplit::NeedsUnits},
+        {longLine.c_str(), ByteSplit::NeedsUnits},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ExpectBytesAgree(c.line), c.split) << c.line;
+}
+
+TEST(SplitLogLineBytes, AgreesOnRandomLines) {
+    const std::string pieces[] = {"\\",
+                                  "/",
+                                  "|",
+                                  "\"",
+                                  ".par",
+                                  ".psm",
+                                  ".dft",
+                                  ".asm",
+                                  " ",
+                                  "  ",
+                                  "\t",
+                                  "KB",
+                                  "MB",
+                                  "kb",
+                                  ".",
+                                  ",",
+                                  "1",
+                                  "23",
+                                  "\xC3\xA4",
+                                  "\xC3",
+                                  "\x80",
+                                  "\xFF",
+                                  "\xF0\x9F\x98\x80",
+                                  "x",
+                                  "$",
+                                  "-",
+                                  "9999999",
+                                  "01.02.2003",
+                                  "D:\\a\\"};
+    std::mt19937 random(20261209);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+    std::uniform_int_distribution<int> length(0, 16);
+    int split = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::string line;
+        for (int n = length(random); n > 0; --n)
+            line += pieces[pick(random)];
+        split += ExpectBytesAgree(line) != ByteSplit::NeedsUnits;
+        if (testing::Test::HasFailure()) return;
+    }
+    EXPECT_GT(split, 15000); // the bytes decide most lines, even of these
 }
 
 // A line of a million blanks after the name is taken apart in one pass.

@@ -150,24 +150,41 @@ TEST_F(RecordTableTest, EdgesOfTheFile) {
     }
 }
 
+// A log as the duplicate logs are: few paths, dates, times and users, many
+// names and sizes (so a find asks the shared texts all at once).
+std::string FewSharedTextsLog(int lines) {
+    static const char* const paths[] = {"D:\\a\\", "K:\\Pr\xC3\xBC\x66\\", "x/y/"};
+    static const char* const tails[] = {" 16.09.2018 07:36 cad01", " 01.01.2001 13:05 j\xC3\xB6rg"};
+    std::string log;
+    for (int line = 0; line < lines; ++line)
+        log += std::string(paths[line % 3]) + "Spann" + std::to_string(line * 7919 % 1000) +
+               (line % 2 ? ".par " : ".asm ") + std::to_string(line * 104729 % 100000) +
+               tails[line / 3 % 2] + "\n";
+    return log;
+}
+
 TEST_F(RecordTableTest, NarrowedFindsMarkAsFullFinds) {
-    RecordTable table;
-    ASSERT_EQ(LoadLogTable(Write(RandomLog(11, 3000)), table, {512, 2, false}), LoadResult::Loaded);
-    ASSERT_GT(TableCount(table), 500u);
-    // Typing, deleting, extending at either end, texts found in shared and
-    // in own fields, and an empty text in between.
-    const char16_t* steps[] = {u"D",    u"D:",      u"D:\\",   u"D:\\a",   u"x",  u"",      u"0",
-                               u"01",   u"2001.01", u"01.01",  u" ",       u"  ", u"Spann", u"rg",
-                               u"jörg", u"c.dft ",  u"\uFFFD", u"\uFFFD?", u"zz", u"zzz",   u"a"};
-    for (const char16_t* find : steps) {
-        const std::int64_t listed = MarkByFindText(table, find);
-        std::int64_t expected = 0;
-        for (std::uint32_t i = 0; i < TableCount(table); ++i) {
-            const bool shown = reference::Listed(table, i, find);
-            ASSERT_EQ(table.shown[i] != 0, shown) << Text(find).ToUtf8() << " record " << i;
-            expected += shown;
+    for (const std::string& log : {RandomLog(11, 3000), FewSharedTextsLog(3000)}) {
+        RecordTable table;
+        ASSERT_EQ(LoadLogTable(Write(log), table, {512, 2, false}), LoadResult::Loaded);
+        ASSERT_GT(TableCount(table), 500u);
+        // Typing, deleting, extending at either end, texts found in shared and
+        // in own fields, and an empty text in between.
+        const char16_t* steps[] = {
+            u"D",      u"D:",      u"D:\\",   u"D:\\a",   u"x",       u"",      u"0",
+            u"01",     u"2001.01", u"01.01",  u" ",       u"  ",      u"Spann", u"rg",
+            u"jörg",   u"c.dft ",  u"\uFFFD", u"\uFFFD?", u"zz",      u"zzz",   u"a",
+            u"Spann1", u"Spann12", u"y/S",    u"18.09",   u"2018.09", u"6 K"};
+        for (const char16_t* find : steps) {
+            const std::int64_t listed = MarkByFindText(table, find);
+            std::int64_t expected = 0;
+            for (std::uint32_t i = 0; i < TableCount(table); ++i) {
+                const bool shown = reference::Listed(table, i, find);
+                ASSERT_EQ(table.shown[i] != 0, shown) << Text(find).ToUtf8() << " record " << i;
+                expected += shown;
+            }
+            EXPECT_EQ(listed, expected) << Text(find).ToUtf8();
         }
-        EXPECT_EQ(listed, expected) << Text(find).ToUtf8();
     }
 }
 
@@ -343,6 +360,36 @@ TEST(RecordTable, AppendsAfterTheCurrentRecord) {
     EXPECT_EQ(table.shared[0].size(), 1u); // one path text for all
     ClearTable(table);
     EXPECT_EQ(TableCount(table), 0u);
+}
+
+// A loaded segment keeps its sizes of the common width without their ends;
+// a record of another width appended to it gets them back for all.
+TEST_F(RecordTableTest, SizesOfTheCommonWidthAndAnotherAppended) {
+    RecordTable table;
+    ASSERT_EQ(LoadLogTable(Write("D:\\a.par 1 1.2.3 t u\nD:\\b.par 12345678901234 1.2.3 t u\n"
+                                 "D:\\c.par 2KB 1.2.3 t u\n"),
+                           table, {1 << 20, 1, false}),
+              LoadResult::Loaded);
+    ASSERT_TRUE(AppendAfterCursor(table, {u"D:\\", u"d.par ", u"5", u"", u"", u"", u"1"}));
+    std::vector<std::string> sizes;
+    for (const std::uint32_t i : table.order)
+        sizes.push_back(FieldText(table, i, RecordField::Size).ToUtf8());
+    EXPECT_EQ(sizes, (std::vector<std::string>{"            1", "12.345.678.901.234",
+                                               "        2.048", "5"}));
+    EXPECT_EQ(MarkByFindText(table, u"1.234"), 1); // each found by its own size only
+    EXPECT_EQ(MarkByFindText(table, u" 2."), 1);
+
+    ASSERT_EQ(LoadLogTable(Write("D:\\a.par 1 1.2.3 t u\nD:\\b.par 2KB 1.2.3 t u\n"), table,
+                           {1 << 20, 1, false}),
+              LoadResult::Loaded);
+    EXPECT_TRUE(table.segments[0].sizeEnds.empty()); // every size 13 units
+    ASSERT_TRUE(AppendAfterCursor(table, {u"D:\\", u"d.par ", u"5", u"", u"", u"", u"1"}));
+    sizes.clear();
+    for (const std::uint32_t i : table.order)
+        sizes.push_back(FieldText(table, i, RecordField::Size).ToUtf8());
+    EXPECT_EQ(sizes, (std::vector<std::string>{"            1", "        2.048", "5"}));
+    EXPECT_EQ(MarkByFindText(table, u"1 "), 0);
+    EXPECT_EQ(MarkByFindText(table, u"8"), 1);
 }
 
 } // namespace
