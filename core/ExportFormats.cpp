@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -191,6 +192,24 @@ constexpr PlainAscii kPlainAscii;
 // not in `plain`, for the general path to take the whole field.
 char* PutPlain(char* put, std::u16string_view units, const std::array<bool, 128>& plain) {
     for (std::size_t i = 0; i < units.size(); ++i) {
+        // Four plain ASCII units at a time, as most names and sizes are.
+        if constexpr (std::endian::native == std::endian::little) {
+            while (i + 4 <= units.size()) {
+                std::uint64_t four;
+                std::memcpy(&four, units.data() + i, sizeof four);
+                if ((four & 0xFF80FF80FF80FF80ULL) != 0 || !plain[four & 0x7F] ||
+                    !plain[(four >> 16) & 0x7F] || !plain[(four >> 32) & 0x7F] ||
+                    !plain[four >> 48])
+                    break;
+                const auto bytes = static_cast<std::uint32_t>(
+                    (four & 0x7F) | ((four >> 8) & 0x7F00) | ((four >> 16) & 0x7F0000) |
+                    ((four >> 24) & 0x7F000000));
+                std::memcpy(put, &bytes, sizeof bytes);
+                put += 4;
+                i += 4;
+            }
+            if (i == units.size()) break;
+        }
         char32_t cp = units[i];
         if (cp < 0x80) {
             if (!plain[cp]) return nullptr;
