@@ -3,6 +3,11 @@
 #include "core/RecordTable.h"
 #include "text/FileLayer.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -139,6 +144,288 @@ FileHandle CreateTemporaryNextTo(const Text& path, Text& temporary) {
     return kNoFileHandle;
 }
 
+// A run of output bytes written through a pointer: room is made first, the
+// bytes put, then the end moved past them.
+class OutputBuffer {
+  public:
+    explicit OutputBuffer(std::size_t capacity) : data_(new char[capacity]), capacity_(capacity) {}
+    char* Room(std::size_t more) {
+        if (capacity_ - size_ < more) Grow(size_ + more);
+        return data_.get() + size_;
+    }
+    void MoveEndTo(const char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
+    void Append(std::string_view bytes) {
+        std::memcpy(Room(bytes.size()), bytes.data(), bytes.size());
+        size_ += bytes.size();
+    }
+    std::string_view View() const { return {data_.get(), size_}; }
+    std::size_t size() const { return size_; }
+    void Clear() { size_ = 0; }
+
+  private:
+    void Grow(std::size_t least) {
+        const std::size_t capacity = std::max(least, 2 * capacity_);
+        std::unique_ptr<char[]> grown(new char[capacity]);
+        std::memcpy(grown.get(), data_.get(), size_);
+        data_ = std::move(grown);
+        capacity_ = capacity;
+    }
+    std::unique_ptr<char[]> data_;
+    std::size_t capacity_ = 0, size_ = 0;
+};
+
+// The ASCII characters that take a field off the plain path: escaped in
+// JSON, or making a CSV field quoted.
+struct PlainAscii {
+    std::array<bool, 128> json{}, csv{};
+    constexpr PlainAscii() {
+        for (std::size_t c = 0; c < 128; ++c) {
+            json[c] = c >= 0x20 && c != '"' && c != '\\' && c != 0x7F;
+            csv[c] = c != ',' && c != '"' && c != '\r' && c != '\n';
+        }
+    }
+};
+constexpr PlainAscii kPlainAscii;
+
+// Puts the UTF-8 form of `units` at `put` (room for three bytes a unit) as
+// AppendUtf8 does, and returns the end; nullptr when an ASCII character is
+// not in `plain`, for the general path to take the whole field.
+char* PutPlain(char* put, std::u16string_view units, const std::array<bool, 128>& plain) {
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        // Four plain ASCII units at a time, as most names and sizes are.
+        if constexpr (std::endian::native == std::endian::little) {
+            while (i + 4 <= units.size()) {
+                std::uint64_t four;
+                std::memcpy(&four, units.data() + i, sizeof four);
+                if ((four & 0xFF80FF80FF80FF80ULL) != 0 || !plain[four & 0x7F] ||
+                    !plain[(four >> 16) & 0x7F] || !plain[(four >> 32) & 0x7F] ||
+                    !plain[four >> 48])
+                    break;
+                const auto bytes = static_cast<std::uint32_t>(
+                    (four & 0x7F) | ((four >> 8) & 0x7F00) | ((four >> 16) & 0x7F0000) |
+                    ((four >> 24) & 0x7F000000));
+                std::memcpy(put, &bytes, sizeof bytes);
+                put += 4;
+                i += 4;
+            }
+            if (i == units.size()) break;
+        }
+        char32_t cp = units[i];
+        if (cp < 0x80) {
+            if (!plain[cp]) return nullptr;
+            *put++ = static_cast<char>(cp);
+            continue;
+        }
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        if (cp < 0x800) {
+            *put++ = static_cast<char>(0xC0 | (cp >> 6));
+            *put++ = static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            *put++ = static_cast<char>(0xE0 | (cp >> 12));
+            *put++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *put++ = static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            *put++ = static_cast<char>(0xF0 | (cp >> 18));
+            *put++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            *put++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *put++ = static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return put;
+}
+
+// The spreadsheet's size (its digits without blanks and "." groups) at
+// `put`, when it is plain ASCII that needs no quoting; nullptr otherwise.
+char* PutSpreadsheetSize(char* put, std::u16string_view size) {
+    const char* const start = put;
+    for (const char16_t unit : size) {
+        if (unit == u' ' || unit == u'.') continue;
+        if (unit >= 0x80 || !kPlainAscii.csv[unit]) return nullptr;
+        if (put == start &&
+            std::u16string_view(u"=+-@\t\r").find(unit) != std::u16string_view::npos)
+            return nullptr; // a formula, or a negative number: the general path decides
+        *put++ = static_cast<char>(unit);
+    }
+    return put;
+}
+
+// Writes the lines of a table's records: names and sizes put straight from
+// their segments, the shared texts (with the key or comma before them) put
+// in the format once per text and copied from then on.
+class TableLineWriter {
+  public:
+    TableLineWriter(const RecordTable& table, ExportFormat format)
+        : table_(table), format_(format) {
+        for (const RecordFieldSpec& column : kRecordFields)
+            leads_[static_cast<std::size_t>(column.field)] = Lead(column.field);
+        for (std::size_t c = 0; c < cached_.size(); ++c)
+            cached_[c].assign(table.shared[c].size(), Cached{});
+        // The first segment of every page of storage indices: a lookup is
+        // a short walk from there.
+        const std::uint32_t count = TableCount(table);
+        pageSegment_.resize((std::size_t{count} >> kPageShift) + 1);
+        std::size_t s = 0;
+        for (std::size_t page = 0; page < pageSegment_.size(); ++page) {
+            const std::uint64_t first = std::uint64_t{page} << kPageShift;
+            while (s + 1 < table.segments.size() && table.segments[s + 1].first <= first)
+                ++s;
+            pageSegment_[page] = static_cast<std::uint32_t>(s);
+        }
+    }
+
+    // What the line of one record reads from the table.
+    struct RowTexts {
+        std::u16string_view name, size;
+        std::array<std::uint32_t, kSharedColumnCount> ids;
+    };
+
+    // Rows in sorted order jump about in memory, so the texts of a batch of
+    // rows are gathered in one go, whose loads do not wait for one another,
+    // and what the lines read next is asked for ahead.
+    void Gather(const std::uint32_t* rows, std::size_t count, RowTexts* texts) const {
+        for (std::size_t j = 0; j < count; ++j) {
+            const RecordSegment& segment = SegmentAt(rows[j]);
+            const std::uint32_t k = rows[j] - segment.first;
+            texts[j].name = segment.Name(k);
+            texts[j].size = segment.Size(k);
+            for (std::size_t c = 0; c < kSharedColumnCount; ++c)
+                texts[j].ids[c] = segment.ids[c][k];
+        }
+        for (std::size_t j = 0; j < count; ++j) {
+            // A text may run over into the next cache line.
+            __builtin_prefetch(texts[j].name.data());
+            __builtin_prefetch(texts[j].name.data() + texts[j].name.size());
+            __builtin_prefetch(texts[j].size.data());
+            __builtin_prefetch(texts[j].size.data() + texts[j].size.size());
+            for (std::size_t c = 0; c < kSharedColumnCount; ++c)
+                __builtin_prefetch(cached_[c].data() + texts[j].ids[c]);
+        }
+    }
+    // Asks for the shared texts in their format (their places asked for by
+    // Gather a batch before).
+    void PrefetchFormatted(const RowTexts* texts, std::size_t count) const {
+        for (std::size_t j = 0; j < count; ++j)
+            for (std::size_t c = 0; c < kSharedColumnCount; ++c)
+                __builtin_prefetch(cache_.data() + cached_[c][texts[j].ids[c]].offset);
+    }
+
+    void AppendLine(OutputBuffer& out, const RowTexts& texts) {
+        for (const RecordFieldSpec& column : kRecordFields) {
+            switch (column.field) {
+            case RecordField::Name:
+                AppendOwn(out, column.field, texts.name);
+                break;
+            case RecordField::Size:
+                AppendOwn(out, column.field, texts.size);
+                break;
+            default:
+                AppendShared(out, column.field, texts.ids[SharedIndex(column.field)]);
+                break;
+            }
+        }
+        out.Append(format_ == ExportFormat::JsonLines ? std::string_view("}\n") : "\r\n");
+    }
+
+  private:
+    static constexpr unsigned kPageShift = 8;
+    struct Cached {
+        std::size_t offset = 0;
+        std::uint32_t length = 0;
+        bool made = false;
+    };
+
+    static std::size_t SharedIndex(RecordField field) {
+        switch (field) {
+        case RecordField::Date:
+            return static_cast<std::size_t>(SharedColumn::Date);
+        case RecordField::Time:
+            return static_cast<std::size_t>(SharedColumn::Time);
+        case RecordField::User:
+            return static_cast<std::size_t>(SharedColumn::User);
+        default:
+            return static_cast<std::size_t>(SharedColumn::Path);
+        }
+    }
+
+    const RecordSegment& SegmentAt(std::uint32_t index) const {
+        std::size_t s = pageSegment_[index >> kPageShift];
+        while (s + 1 < table_.segments.size() && table_.segments[s + 1].first <= index)
+            ++s;
+        return table_.segments[s];
+    }
+
+    // What stands before a field's value: the key in JSON, a comma in CSV.
+    std::string Lead(RecordField field) const {
+        const bool first = field == kRecordFields[0].field;
+        if (format_ != ExportFormat::JsonLines) return first ? "" : ",";
+        return (first ? "{\"" : ",\"") + std::string(FieldSpec(field).key) + "\":";
+    }
+
+    // The general form of a field's value, as AppendRecordLine writes it.
+    void AppendGeneral(std::string& out, RecordField field, std::u16string_view value) const {
+        if (format_ == ExportFormat::JsonLines)
+            AppendJsonString(out, value);
+        else if (format_ == ExportFormat::SpreadsheetCsv)
+            AppendSpreadsheetField(out, value, field);
+        else
+            AppendCsvField(out, value, false);
+    }
+
+    void AppendShared(OutputBuffer& out, RecordField field, std::uint32_t id) {
+        const std::size_t c = SharedIndex(field);
+        Cached& cached = cached_[c][id];
+        if (!cached.made) {
+            cached.offset = cache_.size();
+            cache_ += leads_[static_cast<std::size_t>(field)];
+            AppendGeneral(cache_, field, table_.shared[c][id].view());
+            cached.length = static_cast<std::uint32_t>(cache_.size() - cached.offset);
+            cached.made = true;
+        }
+        out.Append(std::string_view(cache_).substr(cached.offset, cached.length));
+    }
+
+    void AppendOwn(OutputBuffer& out, RecordField field, std::u16string_view value) {
+        const std::string& lead = leads_[static_cast<std::size_t>(field)];
+        // Room for the lead, the value at three bytes a unit, and quotes.
+        char* const start = out.Room(lead.size() + 3 * value.size() + 2);
+        std::memcpy(start, lead.data(), lead.size());
+        char* put = start + lead.size();
+        if (format_ == ExportFormat::JsonLines) {
+            *put++ = '"';
+            put = PutPlain(put, value, kPlainAscii.json);
+            if (put) *put++ = '"';
+        } else if (format_ == ExportFormat::Csv) {
+            put = PutPlain(put, value, kPlainAscii.csv);
+        } else if (field == RecordField::Size) {
+            put = PutSpreadsheetSize(put, value);
+        } else {
+            const std::u16string_view cell = FileNameOf(value);
+            put = ReadAsFormula(cell) ? nullptr : PutPlain(put, cell, kPlainAscii.csv);
+        }
+        if (put) {
+            out.MoveEndTo(put);
+            return;
+        }
+        scratch_ = lead;
+        AppendGeneral(scratch_, field, value);
+        out.Append(scratch_);
+    }
+
+    const RecordTable& table_;
+    ExportFormat format_;
+    std::vector<std::uint32_t> pageSegment_;
+    std::array<std::string, kVisibleFieldCount> leads_;
+    std::array<std::vector<Cached>, kSharedColumnCount> cached_;
+    std::string cache_;   // the shared texts in their format, one after another
+    std::string scratch_; // a field on the general path
+};
+
 } // namespace
 
 std::u16string_view FileNameOf(std::u16string_view name) {
@@ -243,9 +530,51 @@ void AppendRecordLine(std::string& out, const RecordFieldViews& fields, ExportFo
     out += "}\n";
 }
 
+bool WriteTableRecords(const RecordTable& table, const std::vector<std::uint32_t>& rows,
+                       ExportFormat format, const std::function<bool(std::string_view)>& write,
+                       const ExportProgress& progress) {
+    constexpr std::size_t kChunk = 1 << 20;
+    constexpr std::size_t kAskEvery = 2048; // records between two questions
+    constexpr std::size_t kBatch = 16;      // rows gathered in one go
+    OutputBuffer out(kChunk + (1 << 12));
+    {
+        std::string heading;
+        AppendHeadingLine(heading, format);
+        out.Append(heading);
+    }
+    TableLineWriter writer(table, format);
+    // Batch b is gathered while b - 1 has its formatted texts asked for and
+    // b - 2 is written.
+    std::array<TableLineWriter::RowTexts, 3 * kBatch> ring;
+    const std::size_t batches = (rows.size() + kBatch - 1) / kBatch;
+    for (std::size_t b = 0; b < batches + 2; ++b) {
+        if (b < batches) {
+            const std::size_t first = b * kBatch;
+            writer.Gather(rows.data() + first, std::min(kBatch, rows.size() - first),
+                          &ring[b % 3 * kBatch]);
+        }
+        if (b >= 1 && b - 1 < batches) {
+            const std::size_t first = (b - 1) * kBatch;
+            writer.PrefetchFormatted(&ring[(b - 1) % 3 * kBatch],
+                                     std::min(kBatch, rows.size() - first));
+        }
+        if (b < 2) continue;
+        const std::size_t first = (b - 2) * kBatch;
+        const std::size_t end = std::min(first + kBatch, rows.size());
+        for (std::size_t i = first; i < end; ++i) {
+            if (progress && i % kAskEvery == 0 && !progress(i, rows.size())) return false;
+            writer.AppendLine(out, ring[(b - 2) % 3 * kBatch + (i - first)]);
+            if (out.size() >= kChunk) {
+                if (!write(out.View())) return false;
+                out.Clear();
+            }
+        }
+    }
+    return out.size() == 0 || write(out.View());
+}
+
 ExportOutcome ExportShownRecords(const Text& path, ExportFormat format,
                                  const ExportProgress& progress) {
-    constexpr std::uint64_t kAskEvery = 2048; // records between two questions
     // A link stays a link: the file it points at is replaced.
     const Text target = FileBehindLinks(path);
     Text temporary;
@@ -257,22 +586,15 @@ ExportOutcome ExportShownRecords(const Text& path, ExportFormat format,
     };
     std::vector<std::uint32_t> rows;
     ListedRecords(AllRecords, rows);
-    const std::uint64_t total = rows.size();
     bool cancelled = false;
-    bool done = WriteRecords(
-        format,
-        [&](auto print) {
-            std::uint64_t written = 0;
-            for (const std::uint32_t index : rows) {
-                if (progress && written % kAskEvery == 0 && !progress(written, total)) {
-                    cancelled = true;
-                    return;
-                }
-                print(RecordAt(AllRecords, index));
-                ++written;
-            }
-        },
-        write);
+    ExportProgress ask;
+    if (progress) {
+        ask = [&](std::uint64_t written, std::uint64_t total) {
+            cancelled = !progress(written, total);
+            return !cancelled;
+        };
+    }
+    bool done = WriteTableRecords(AllRecords, rows, format, write, ask);
     done = FinishWriting(file) && done && !cancelled;
     done = done && ReplaceFile(temporary, target);
     if (done) return {};

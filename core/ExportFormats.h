@@ -16,8 +16,11 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qk {
+
+struct RecordTable;
 
 enum class ExportFormat { JsonLines, Csv, SpreadsheetCsv };
 
@@ -75,6 +78,17 @@ bool WriteRecords(ExportFormat format, Each each, Write write) {
 // Asked now and then while an export writes, with the records written and
 // the records to write; false stops the export.
 using ExportProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
+
+// Writes the heading line and the lines of the records of `table` at the
+// storage indices `rows`, in that order: the same bytes as AppendRecordLine
+// of RecordAt for each, but written straight from the table's texts, each
+// shared text put in its format once. The bytes go through `write` in chunks
+// of about 1 MiB, each ending with a whole line. With `progress`, that is
+// asked before every 2048th record. Returns false as soon as `write` or
+// `progress` does.
+bool WriteTableRecords(const RecordTable& table, const std::vector<std::uint32_t>& rows,
+                       ExportFormat format, const std::function<bool(std::string_view)>& write,
+                       const ExportProgress& progress = nullptr);
 
 // What an export came to: the empty problem on success; `cancelled` when the
 // progress said stop (nothing is reported then).

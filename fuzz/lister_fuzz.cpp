@@ -28,7 +28,8 @@
 // leaves the list ordered by CompareTexts on its key and stable, and
 // CompareTexts agrees with plain code-unit order; the name matches are
 // exactly the records of that name, in list order, with their shown field
-// empty.
+// empty; after each sort and find, the listed records written straight from
+// the table are the lines of their records one by one.
 #include "core/BlockLoading.h"
 #include "core/DuplicateRecord.h"
 #include "core/ExportFormats.h"
@@ -143,6 +144,26 @@ void CheckLoaded(std::size_t blockBytes) {
                        std::to_string(blockBytes) + ": " + Show(RecordAt(small, i)));
 }
 
+// The lines of the listed records written straight from the table are the
+// lines of their records, as the export wrote them one by one.
+void CheckWritten(ExportFormat format) {
+    std::vector<std::uint32_t> rows;
+    ListedRecords(AllRecords, rows);
+    std::string expected;
+    AppendHeadingLine(expected, format);
+    for (const std::uint32_t index : rows)
+        AppendRecordLine(expected, RecordAt(AllRecords, index), format);
+    std::string written;
+    QK_REQUIRE(WriteTableRecords(AllRecords, rows, format,
+                                 [&](std::string_view bytes) {
+                                     written += bytes;
+                                     return true;
+                                 }) &&
+                   written == expected,
+               "the lines written from the table differ from those of their records in format " +
+                   std::to_string(static_cast<int>(format)));
+}
+
 void CheckSort(int field) {
     const std::vector<std::uint32_t> merged =
         reference::MergeSorted(AllRecords, AllRecords.order, static_cast<RecordField>(field));
@@ -177,6 +198,7 @@ void CheckSort(int field) {
                    "not stable by field " + std::to_string(field) + " at " + std::to_string(i) +
                        ": \"" + fuzz::Escaped(a) + "\"");
     }
+    CheckWritten(static_cast<ExportFormat>(field % 3));
 }
 
 void CheckFind(std::u16string_view findText) {
@@ -223,6 +245,7 @@ void CheckFind(std::u16string_view findText) {
                    written) == LoadResult::Loaded &&
                    written && printed == expected,
                "printing for \"" + fuzz::Escaped(findText) + "\" differs from the export");
+    CheckWritten(static_cast<ExportFormat>((findText.size() + 1) % 3));
 }
 
 void CheckNameMatches(std::u16string_view name) {

@@ -204,7 +204,6 @@ int LoadFailure(LoadResult result, const std::string& path) {
     return result == LoadResult::OutOfMemory ? NoMemory(path) : CannotOpen(path);
 }
 
-// Prints the records of `list` that pass `include`.
 // Prints the records that `each` hands to its callback, in order.
 template <typename Each> bool PrintRecords(ExportFormat format, Each each) {
     const bool written =
@@ -291,10 +290,9 @@ int RunActions(int argc, char** argv) {
     } else {
         std::vector<std::uint32_t> rows;
         ListedRecords(AllRecords, rows);
-        written = PrintRecords(options.format, [&rows](auto print) {
-            for (const std::uint32_t index : rows)
-                print(RecordAt(AllRecords, index));
-        });
+        written = WriteTableRecords(AllRecords, rows, options.format,
+                                    [](std::string_view bytes) { return Write(stdout, bytes); }) &&
+                  std::fflush(stdout) == 0;
     }
     if (!written) {
         std::fprintf(stderr, "quellkamp-list: cannot write the output: %s\n", std::strerror(errno));

@@ -1,7 +1,9 @@
 // The record table and block loading against the straightforward paths:
 // line-by-line loading, a find that asks every field of every
-// record, and a stable sort that compares texts.
+// record, a stable sort that compares texts, and the lines of the records
+// written one by one.
 #include "core/BlockLoading.h"
+#include "core/ExportFormats.h"
 #include "core/RecordTable.h"
 #include "tests/core/ReferencePaths.h"
 #include "text/TextPrimitives.h"
@@ -390,6 +392,61 @@ TEST_F(RecordTableTest, SizesOfTheCommonWidthAndAnotherAppended) {
     EXPECT_EQ(sizes, (std::vector<std::string>{"            1", "        2.048", "5"}));
     EXPECT_EQ(MarkByFindText(table, u"1 "), 0);
     EXPECT_EQ(MarkByFindText(table, u"8"), 1);
+}
+
+// The lines written straight from the table, in a sorted order that jumps
+// over many segments, are those of the records one by one, in every format:
+// with fields that are quoted, escaped, made text or left as they stand, in
+// chunks of whole lines; a progress that says stop stops the writing.
+TEST_F(RecordTableTest, WrittenLinesAreTheLinesOfTheirRecords) {
+    RecordTable table;
+    ASSERT_EQ(LoadLogTable(Write(RandomLog(5, 3000)), table, {4096, 2, false}), LoadResult::Loaded);
+    const std::u16string longPath = u"D:\\" + std::u16string(3000, u'\u00e4') + u"\\";
+    const DuplicateRecord awkward[] = {
+        {u"=cmd|'/c calc'!A1\\", u"+a.par ", u"-12", u"2018.9.16", u"@t", u"-u", u"1"},
+        {u"D:\\a,\"b\"\\", u"x,\"y\r\n.asm ", u" 1.2\u00e4", u"2018.13.01", u"\t", u"\u0085", u"1"},
+        {Text(longPath), u"\u007f\u0001\\.psm", u"  -1.234", u"", u"\r", u"x\"", u"1"},
+        {u"", u"", u"", u"18.09.16", u"", Text(std::u16string{0xD83D, 0xDE00, 0xDC80}), u"1"},
+    };
+    for (int copy = 0; copy < 400; ++copy)
+        for (const DuplicateRecord& record : awkward)
+            ASSERT_TRUE(AppendAfterCursor(table, record));
+    SortTableByField(table, RecordField::Name);
+    for (const std::u16string_view find : {u"", u"a"}) { // all records, then some
+        MarkByFindText(table, find);
+        std::vector<std::uint32_t> rows;
+        ListedRecords(table, rows);
+        for (const ExportFormat format :
+             {ExportFormat::JsonLines, ExportFormat::Csv, ExportFormat::SpreadsheetCsv}) {
+            std::string expected;
+            AppendHeadingLine(expected, format);
+            for (const std::uint32_t index : rows)
+                AppendRecordLine(expected, RecordAt(table, index), format);
+            std::string written;
+            int chunks = 0;
+            EXPECT_TRUE(WriteTableRecords(table, rows, format, [&](std::string_view bytes) {
+                EXPECT_EQ(bytes.back(), '\n');
+                written += bytes;
+                return ++chunks > 0;
+            }));
+            EXPECT_EQ(written, expected) << "format " << static_cast<int>(format);
+            EXPECT_GE(chunks, static_cast<int>(expected.size() >> 20));
+            // Asked before the first record and every 2048th.
+            const bool stopped = rows.size() > 2048;
+            std::vector<std::uint64_t> asked;
+            EXPECT_EQ(WriteTableRecords(
+                          table, rows, format, [](std::string_view) { return true; },
+                          [&](std::uint64_t done, std::uint64_t total) {
+                              EXPECT_EQ(total, rows.size());
+                              asked.push_back(done);
+                              return done < 2048;
+                          }),
+                      !stopped);
+            const std::vector<std::uint64_t> wanted =
+                stopped ? std::vector<std::uint64_t>{0, 2048} : std::vector<std::uint64_t>{0};
+            EXPECT_EQ(asked, wanted);
+        }
+    }
 }
 
 } // namespace
