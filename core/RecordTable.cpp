@@ -6,7 +6,6 @@
 #include "text/Scan.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <new>
 #include <numeric>
