@@ -10,6 +10,7 @@
 #include "core/RecordWalk.h"
 #include "ui/Controls.h"
 #include "ui/Dialogs.h"
+#include "ui/Progress.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -245,7 +246,9 @@ void ShowStartCount() {
 
 void SortByOption(std::int64_t control) {
     gSortOption = control;
-    SortAllRecords(static_cast<RecordField>(control - FirstSortOption));
+    // Ranks not ready yet are waited for with the windows repainting and
+    // answering the window system; the user's input waits for the sort.
+    SortAllRecords(static_cast<RecordField>(control - FirstSortOption), RepaintWindows);
     ClearRows(RecordListView);
     FillRecordListView();
 }

@@ -9,8 +9,8 @@
 
 namespace qk {
 
-void SortAllRecords(RecordField field) {
-    SortTableByField(AllRecords, field);
+void SortAllRecords(RecordField field, const std::function<void()>& whileWaiting) {
+    SortTableByField(AllRecords, field, whileWaiting);
 }
 
 std::int64_t MarkRecordsByFindText(std::u16string_view findText) {

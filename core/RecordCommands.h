@@ -7,12 +7,15 @@
 #include "text/TextPrimitives.h"
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 namespace qk {
 
 // Sorts AllRecords stably, ascending and case-sensitively, by one field.
-void SortAllRecords(RecordField field);
+// `whileWaiting` is called while the sort waits for ranks (see
+// SortTableByField).
+void SortAllRecords(RecordField field, const std::function<void()>& whileWaiting = {});
 
 // The find rule: a field contains the find text when it holds it anywhere,
 // exactly (case-sensitive).

@@ -1,11 +1,11 @@
 #include "core/RecordTable.h"
 
 #include "core/RecordCommands.h"
+#include "core/WaitCalling.h"
 #include "records/RankSort.h"
 #include "text/Scan.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <new>
 #include <numeric>
@@ -208,14 +208,24 @@ constexpr std::size_t kNameWork = 0, kSizeWork = 1;
 
 // Waits until the rank work has ranked the column (names or sizes), unless
 // that work has not come to it yet: then the sort takes the column over.
-void AwaitRanks(RecordTable& table, RecordField field) {
+void AwaitRanks(RecordTable& table, RecordField field, const WhileWaiting& whileWaiting) {
     if (!table.rankWork.joinable()) return;
     std::atomic<int>& state =
         table.rankWorkState[field == RecordField::Name ? kNameWork : kSizeWork];
     int toDo = RanksToDo;
     if (state.compare_exchange_strong(toDo, RanksTakenBySort)) return;
-    while (state.load(std::memory_order_acquire) == RanksInWork)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (state.load(std::memory_order_acquire) != RanksInWork) return;
+    WaitCalling(whileWaiting, [&] { return state.load(std::memory_order_acquire) != RanksInWork; });
+}
+
+// Ranks a column for a sort: on a helper thread while `whileWaiting` is
+// called, or on this thread without it or when no thread can be had.
+void RankForSort(RecordTable& table, RecordField field, const WhileWaiting& whileWaiting) {
+    const auto rank = [&table, field] {
+        table.ranks[static_cast<std::size_t>(field)] = ComputeRanks(
+            table, field, TableCount(table), field == RecordField::Name ? &table.byName : nullptr);
+    };
+    if (!whileWaiting || !RunAside(rank, whileWaiting)) rank();
 }
 
 // The values of `order` that are among the very few sorted `wanted`, in
@@ -544,13 +554,11 @@ std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bo
     return listed;
 }
 
-void SortTableByField(RecordTable& table, RecordField field) {
+void SortTableByField(RecordTable& table, RecordField field, const WhileWaiting& whileWaiting) {
     if (table.order.size() < 2) return;
-    if (!IsShared(field)) AwaitRanks(table, field);
+    if (!IsShared(field)) AwaitRanks(table, field, whileWaiting);
     const auto f = static_cast<std::size_t>(field);
-    if (table.ranks[f].empty())
-        table.ranks[f] = ComputeRanks(table, field, TableCount(table),
-                                      field == RecordField::Name ? &table.byName : nullptr);
+    if (table.ranks[f].empty()) RankForSort(table, field, whileWaiting);
     const std::uint32_t current = table.cursor >= 0 ? table.order[table.cursor] : 0;
     table.listedAfterSortHolds = false;
     if (!table.ranks[f].empty() &&

@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -183,9 +184,15 @@ bool ListAllRecords(RecordTable& table);
 // Returns the number listed.
 std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bool narrow = true);
 
+// Called every few hundredths of a second, and once at the start, while a
+// sort waits for ranks: the window answers meanwhile.
+using WhileWaiting = std::function<void()>;
+
 // Orders the list stably by the field: by ranks, computed once per column.
-// Waits for the rank work only for a column that work ranks.
-void SortTableByField(RecordTable& table, RecordField field);
+// Waits for the rank work only for a column that work ranks. With
+// `whileWaiting`, ranks the sort needs are computed on a helper thread while
+// it is called; without, on the calling thread.
+void SortTableByField(RecordTable& table, RecordField field, const WhileWaiting& whileWaiting = {});
 // The ranks of names and sizes are worked out on other threads from now on.
 void StartRankWork(RecordTable& table);
 // Waits for that work.

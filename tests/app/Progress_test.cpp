@@ -4,6 +4,8 @@
 #include "tests/app/ViewerScript.h"
 
 #include "app/LoadProgress.h"
+#include "app/ViewCommands.h"
+#include "core/RecordTable.h"
 
 #include <QProgressDialog>
 #include <QPushButton>
@@ -134,6 +136,32 @@ TEST(Progress, WindowsRepaintBeforeTheProgressWindowOpens) {
     EXPECT_FALSE(timerRan);
     EXPECT_TRUE(watcher.shown.empty());
     QApplication::processEvents();
+}
+
+// A sort by name whose ranks are not ready lets the windows repaint while the
+// names are ranked; timers wait, and the list comes sorted.
+TEST(Progress, SortWaitingForRanksRepaints) {
+    const fs::path log = fs::temp_directory_path() / ("namen-" + std::to_string(getpid()) + ".txt");
+    std::ofstream(log, std::ios::binary) << "D:\\A\\zange.par 5 16.09.2018 07:36 cad03\r\n"
+                                            "D:\\B\\bolzen.dft 7 01.01.2019 08:00 cad01\r\n";
+    EXPECT_EQ(RunWithScript({AnswerFileDialog(log.string()), WhenMainWindowShown([] {
+                                 CallOffRankWork(AllRecords); // no ranks yet
+                                 QWidget* window = ui::FindWindow(MainWindow)->widget;
+                                 PaintCounter counter(window);
+                                 bool timerRan = false;
+                                 QTimer::singleShot(1, [&] { timerRan = true; });
+                                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                                 window->update();
+                                 SortByOption(FirstSortOption + 1); // Name
+                                 EXPECT_GT(counter.paints, 0);
+                                 EXPECT_FALSE(timerRan);
+                                 EXPECT_EQ(ColumnOf(RecordListView, 1),
+                                           (std::vector<std::string>{"bolzen.dft ", "zange.par "}));
+                                 QApplication::processEvents();
+                             }),
+                             Do(Close)}),
+              0);
+    fs::remove(log);
 }
 
 // Ctrl+O and F5 cancelled in the progress window: the log before and its

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -191,24 +192,55 @@ TEST_F(RecordTableTest, NarrowedFindsMarkAsFullFinds) {
 }
 
 // Ranks made in the background, or on first use after that work was called
-// off, order as the merge sort does.
+// off, order as the merge sort does: sorted before, while or after the rank
+// work, with or without being called while they wait for ranks.
 TEST_F(RecordTableTest, RankSortsAreTheStableSort) {
     const Text path = Write(RandomLog(5, 2000));
-    for (const bool calledOff : {false, true}) {
+    enum Work { CalledOff, Running, Finished };
+    const struct {
+        Work work;
+        bool whileWaiting;
+    } cases[] = {
+        {CalledOff, false}, {Running, false}, {CalledOff, true}, {Running, true}, {Finished, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "work " << c.work << " called " << c.whileWaiting);
         RecordTable table;
         ASSERT_EQ(LoadLogTable(path, table, {4096, 2, true}), LoadResult::Loaded);
-        if (calledOff) CallOffRankWork(table);
-        std::vector<std::uint32_t> expected = table.order;
+        if (c.work == CalledOff) CallOffRankWork(table);
+        if (c.work == Finished) FinishRankWork(table);
+        std::vector<std::uint32_t> expected = table.order, before;
+        std::array<int, kVisibleFieldCount> calls{};
+        int sorting = 0;
+        // Meanwhile the list is still as it was.
+        const WhileWaiting counted = [&] {
+            ++calls[sorting];
+            EXPECT_EQ(table.order, before);
+        };
         const int fields[] = {1, 3, 3, 0, 2, 5, 4, 1, 2};
         table.cursor = 17;
         const std::uint32_t current = table.order[17];
         for (const int f : fields) {
             const auto field = static_cast<RecordField>(f);
             expected = reference::MergeSorted(table, expected, field);
-            SortTableByField(table, field);
-            ASSERT_EQ(table.order, expected) << "field " << f << " called off " << calledOff;
+            before = table.order;
+            sorting = f;
+            SortTableByField(table, field, c.whileWaiting ? counted : WhileWaiting());
+            ASSERT_EQ(table.order, expected) << "field " << f;
             EXPECT_EQ(table.order[table.cursor], current);
         }
+        // A column ranked by the sort itself is waited for; names and sizes
+        // ranked before are not.
+        for (int f = 0; f < kVisibleFieldCount; ++f) {
+            const auto field = static_cast<RecordField>(f);
+            const bool ranked =
+                c.work == Finished && (field == RecordField::Name || field == RecordField::Size);
+            if (ranked || !c.whileWaiting) {
+                EXPECT_EQ(calls[f], 0) << "field " << f;
+            } else if (c.work != Running) {
+                EXPECT_GE(calls[f], 1) << "field " << f;
+            }
+        }
+        FinishRankWork(table);
     }
 }
 
