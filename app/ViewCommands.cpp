@@ -216,11 +216,7 @@ bool LoadDuplicateLog(const Text& given) {
 
 void FillRecordListView() {
     static std::vector<std::uint32_t> rows;
-    const RecordTable& table = AllRecords;
-    if (!table.listedAfterSortHolds && table.shownCount == std::int64_t(table.order.size()))
-        rows.assign(table.order.begin(), table.order.end()); // every record is listed
-    else
-        ListedRecords(AllRecords, rows);
+    ListedRecords(AllRecords, rows);
     if (RowCount(RecordListView) == 0) {
         // One index per listed record; the list reads the texts it shows.
         gRecordRows.Listed(rows);

@@ -127,6 +127,7 @@ struct RecordTable {
     std::array<SharedTexts, kSharedColumnCount> shared;
     std::vector<std::uint8_t> shown;  // by storage index: 1 listed, 0 hidden
     std::vector<std::uint32_t> order; // the list order, as storage indices
+    bool orderIsStorage = true;       // `order` is 0, 1, 2, ... (no sort since the load)
     std::int64_t cursor = -1;         // position in `order` of the current record
     std::int64_t shownCount = 0;
     // The listed records in list order as the last sort left them, while
@@ -203,7 +204,8 @@ bool RankWorkFinished(const RecordTable& table);
 void CallOffRankWork(RecordTable& table);
 
 // The storage indices of the listed records, in list order (taken from the
-// last sort when it left them).
+// last sort when it left them; read from the marks alone while the list is
+// in storage order).
 void ListedRecords(RecordTable& table, std::vector<std::uint32_t>& rows);
 // The storage indices of the records whose name is exactly `name`, in list
 // order, listed or not. Looked up among the names in order once the rank

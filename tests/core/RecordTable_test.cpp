@@ -247,8 +247,9 @@ TEST_F(RecordTableTest, RankSortsAreTheStableSort) {
 TEST_F(RecordTableTest, NameLookupAndListedRowsFollowTheListOrder) {
     RecordTable table;
     ASSERT_EQ(LoadLogTable(Write(RandomLog(3, 2000)), table, {4096, 2, false}), LoadResult::Loaded);
-    // Listed rows after a find, after a sort (its last pass collects them),
-    // and asked twice.
+    // Listed rows as the straightforward walk finds them: in storage order
+    // (finds narrowing, widening, listing all or none; records added last
+    // and in between), after a sort (its last pass collects them), asked twice.
     std::vector<std::uint32_t> rows, expected;
     const auto listed = [&] {
         expected.clear();
@@ -256,14 +257,48 @@ TEST_F(RecordTableTest, NameLookupAndListedRowsFollowTheListOrder) {
                      [&](std::uint32_t i) { return table.shown[i] != 0; });
         return expected;
     };
-    for (const auto& step :
-         std::vector<std::function<void()>>{[&] { MarkByFindText(table, u"1"); },
-                                            [&] { SortTableByField(table, RecordField::Date); },
-                                            [] {}, [&] { MarkByFindText(table, u""); },
-                                            [&] { SortTableByField(table, RecordField::Size); }}) {
-        step();
+    const auto find = [&](const char16_t* text) {
+        return [&, text] { MarkByFindText(table, text); };
+    };
+    const auto addAt = [&](std::int64_t cursor) {
+        return [&, cursor] {
+            table.cursor = cursor < 0 ? TableCount(table) - 1 : cursor;
+            ASSERT_TRUE(AppendAfterCursor(table, RecordAt(table, 7)));
+        };
+    };
+    const auto sortBy = [&](RecordField field) {
+        return [&, field] { SortTableByField(table, field); };
+    };
+    const auto listAll = [&] { ASSERT_TRUE(ListAllRecords(table)); };
+    const auto same = [] {}; // asked again
+    const std::vector<std::function<void()>> changes{same,
+                                                     find(u"1"),
+                                                     find(u"12"),
+                                                     find(u"1"),
+                                                     find(u"\u00A7none"),
+                                                     same,
+                                                     find(u""),
+                                                     addAt(-1),
+                                                     find(u"3"),
+                                                     sortBy(RecordField::Date),
+                                                     same,
+                                                     find(u"2"),
+                                                     find(u""),
+                                                     sortBy(RecordField::Size),
+                                                     find(u"1"),
+                                                     find(u"zzz"),
+                                                     find(u"1"),
+                                                     listAll,
+                                                     find(u"5"),
+                                                     addAt(-1),
+                                                     find(u"4"),
+                                                     addAt(3),
+                                                     find(u"7"),
+                                                     find(u"")};
+    for (std::size_t step = 0; step < changes.size(); ++step) {
+        changes[step]();
         ListedRecords(table, rows);
-        EXPECT_EQ(rows, listed());
+        EXPECT_EQ(rows, listed()) << "step " << step;
     }
 
     // Found by a scan, then among the names in order once they are ranked.
