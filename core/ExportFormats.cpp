@@ -2,6 +2,7 @@
 
 #include "core/RecordTable.h"
 #include "text/FileLayer.h"
+#include "text/Utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -216,26 +217,7 @@ char* PutPlain(char* put, std::u16string_view units, const std::array<bool, 128>
             *put++ = static_cast<char>(cp);
             continue;
         }
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-            units[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        if (cp < 0x800) {
-            *put++ = static_cast<char>(0xC0 | (cp >> 6));
-            *put++ = static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            *put++ = static_cast<char>(0xE0 | (cp >> 12));
-            *put++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            *put++ = static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            *put++ = static_cast<char>(0xF0 | (cp >> 18));
-            *put++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            *put++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            *put++ = static_cast<char>(0x80 | (cp & 0x3F));
-        }
+        put = PutUtf8(units, i, put);
     }
     return put;
 }

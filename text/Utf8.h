@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace qk {
 
@@ -96,6 +97,34 @@ inline void AppendUtf8(std::string& bytes, char32_t cp) {
         bytes.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
         bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
+}
+
+// Writes the UTF-8 form of units[i], a unit that is not ASCII, at `put` and
+// returns where it ends. A surrogate pair is taken whole (`i` moves to its
+// second unit); an unpaired surrogate becomes U+FFFD.
+inline char* PutUtf8(std::u16string_view units, std::size_t& i, char* put) {
+    char32_t cp = units[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+        ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+        cp = kReplacementCharacter;
+    }
+    if (cp < 0x800) {
+        *put++ = static_cast<char>(0xC0 | (cp >> 6));
+        *put++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        *put++ = static_cast<char>(0xE0 | (cp >> 12));
+        *put++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *put++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        *put++ = static_cast<char>(0xF0 | (cp >> 18));
+        *put++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *put++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *put++ = static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return put;
 }
 
 } // namespace qk
