@@ -38,6 +38,8 @@ enum class Key { Tab, ShiftTab, Down, Up, Space, Backspace, Return, KeypadEnter,
 // builds it, active and with no control focused; earlier windows are gone.
 bool ShowMainWindow();
 
+// Lets the window system deliver what the input so far caused.
+void LetInputSettle();
 // Every event the input so far caused, once the window system has settled.
 Events TakeEvents();
 // Only the control events of TakeEvents, or also those with `number`.

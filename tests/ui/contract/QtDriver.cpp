@@ -48,21 +48,8 @@ bool ShowMainWindow() {
     return QTest::qWaitForWindowActive(window);
 }
 
-Events TakeEvents() {
+void LetInputSettle() {
     QApplication::processEvents();
-    Events events;
-    std::int64_t number = 0;
-    while (ui::TakeWaitingEvent(number))
-        events.push_back({number, EventSource(), EventType()});
-    return events;
-}
-
-Events TakeControlEvents(std::int64_t alsoNumber) {
-    Events kept;
-    for (const Event& e : TakeEvents())
-        if (e.number == ControlEvent || (alsoNumber != 0 && e.number == alsoNumber))
-            kept.push_back(e);
-    return kept;
 }
 
 void ClickRow(std::int64_t list, int row, bool right) {

@@ -94,21 +94,8 @@ bool ShowMainWindow() {
     return GetForegroundWindow() == ui::WindowHandle(MainWindow);
 }
 
-Events TakeEvents() {
+void LetInputSettle() {
     Settle();
-    Events events;
-    std::int64_t number = 0;
-    while (ui::TakeWaitingEvent(number))
-        events.push_back({number, EventSource(), EventType()});
-    return events;
-}
-
-Events TakeControlEvents(std::int64_t alsoNumber) {
-    Events kept;
-    for (const Event& e : TakeEvents())
-        if (e.number == ControlEvent || (alsoNumber != 0 && e.number == alsoNumber))
-            kept.push_back(e);
-    return kept;
 }
 
 void ClickRow(std::int64_t list, int row, bool right) {
