@@ -369,6 +369,55 @@ Text FieldText(const RecordTable& table, std::uint32_t index, RecordField field)
     return table.shared[c][segment.ids[c][index - segment.first]];
 }
 
+void FieldInto(const RecordTable& table, std::uint32_t index, RecordField field,
+               std::u16string& out) {
+    out.assign(FieldView(table, index, field));
+}
+
+std::uint32_t SharedIdAt(const RecordTable& table, std::uint32_t index, SharedColumn column) {
+    const RecordSegment& segment = SegmentOf(table, index);
+    return segment.ids[ColumnIndex(column)][index - segment.first];
+}
+
+std::uint32_t SharedTextCount(const RecordTable& table, SharedColumn column) {
+    return table.shared[ColumnIndex(column)].size();
+}
+
+void SharedTextInto(const RecordTable& table, SharedColumn column, std::uint32_t id,
+                    std::u16string& out) {
+    out.assign(table.shared[ColumnIndex(column)][id].view());
+}
+
+int CompareSharedTexts(const RecordTable& table, SharedColumn column, std::uint32_t a,
+                       std::uint32_t b) {
+    const SharedTexts& texts = table.shared[ColumnIndex(column)];
+    return texts[a].view().compare(texts[b].view());
+}
+
+std::int64_t SizeBytesAt(const RecordTable& table, std::uint32_t index) {
+    // The digits the size shows, its blanks and "." groups left out.
+    const std::u16string_view size = FieldView(table, index, RecordField::Size);
+    bool negative = false;
+    std::uint64_t value = 0;
+    for (const char16_t unit : size) {
+        if (unit == u'-') negative = true;
+        if (unit < u'0' || unit > u'9') continue;
+        const std::uint64_t digit = unit - u'0';
+        value = value > (UINT64_MAX - digit) / 10 ? UINT64_MAX : value * 10 + digit;
+    }
+    if (negative)
+        return value > std::uint64_t{INT64_MAX} ? INT64_MIN : -static_cast<std::int64_t>(value);
+    return value > std::uint64_t{INT64_MAX} ? INT64_MAX : static_cast<std::int64_t>(value);
+}
+
+const std::vector<std::uint32_t>& NameRanks(RecordTable& table, const WhileWaiting& whileWaiting) {
+    constexpr auto name = static_cast<std::size_t>(RecordField::Name);
+    AwaitRanks(table, RecordField::Name, whileWaiting);
+    if (table.ranks[name].empty() && TableCount(table) > 0)
+        RankForSort(table, RecordField::Name, whileWaiting);
+    return table.ranks[name];
+}
+
 DuplicateRecord RecordAt(const RecordTable& table, std::uint32_t index) {
     return DuplicateRecord{
         FieldText(table, index, RecordField::Path),     FieldText(table, index, RecordField::Name),

@@ -194,6 +194,32 @@ using WhileWaiting = std::function<void()>;
 // `whileWaiting`, ranks the sort needs are computed on a helper thread while
 // it is called; without, on the calling thread.
 void SortTableByField(RecordTable& table, RecordField field, const WhileWaiting& whileWaiting = {});
+// What readers beyond the list (the overview, the lister) ask of the table,
+// whatever its layout: the texts as the fields show them, the shared texts
+// by id, and the numbers behind them.
+//
+// The field's text as shown, into `out` (replacing what it held).
+void FieldInto(const RecordTable& table, std::uint32_t index, RecordField field,
+               std::u16string& out);
+// The id of the record's text in a shared column, below SharedTextCount.
+std::uint32_t SharedIdAt(const RecordTable& table, std::uint32_t index, SharedColumn column);
+std::uint32_t SharedTextCount(const RecordTable& table, SharedColumn column);
+void SharedTextInto(const RecordTable& table, SharedColumn column, std::uint32_t id,
+                    std::u16string& out);
+// Below, at or above 0 as text `a` of the column orders before, equal to or
+// after text `b`, by UTF-16 code units.
+int CompareSharedTexts(const RecordTable& table, SharedColumn column, std::uint32_t a,
+                       std::uint32_t b);
+// The byte count the record's size field shows: the integer the spreadsheet
+// CSV writes for it (the largest int64 for the one text beyond it).
+std::int64_t SizeBytesAt(const RecordTable& table, std::uint32_t index);
+// The ranks of the names by storage index (equal names share a rank, ranks
+// follow the UTF-16 order of the names), worked out as a sort by name does:
+// waiting for the rank work, with `whileWaiting` called meanwhile. Empty
+// when no memory can be had. They stay until the table changes.
+const std::vector<std::uint32_t>& NameRanks(RecordTable& table,
+                                            const WhileWaiting& whileWaiting = {});
+
 // The ranks of names and sizes are worked out on other threads from now on.
 void StartRankWork(RecordTable& table);
 // Waits for that work.
