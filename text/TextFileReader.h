@@ -1,6 +1,7 @@
 // Line-by-line reading of UTF-8 text files under small numbers chosen by the
-// caller. A file is opened for reading only, shared with readers only, and only if it is a
-// regular file that exists; lines end at LF, CR LF, a lone CR or a NUL byte.
+// caller. A file is opened for reading only, shared with other readers only,
+// and only if it is a regular file that exists; lines end at LF, CR LF, a
+// lone CR or a NUL byte.
 // A UTF-8 byte-order mark at the start of the file is skipped; a malformed
 // sequence becomes U+FFFD (a stray continuation or invalid lead byte "?").
 #pragma once
