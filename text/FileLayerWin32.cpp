@@ -49,7 +49,6 @@ bool Failed(FileError kind = FileError::Other) {
         break;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_QUOTA_EXCEEDED:
         lastKind = FileError::DiskFull;
         break;
     case ERROR_FILE_TOO_LARGE:
