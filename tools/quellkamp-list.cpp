@@ -245,15 +245,50 @@ template <typename Each> bool PrintRecords(ExportFormat format, Each each) {
     return written && std::fflush(stdout) == 0;
 }
 
+// Output held back until the log is read whole, so that a log that turns
+// out to have changed while it was read prints nothing; past kHeldBytes it
+// goes out as it comes, and a change seen later ends the output early (the
+// status then says so).
+class HeldOutput {
+  public:
+    bool Write(std::string_view bytes) {
+        if (!streaming_) {
+            try {
+                if (held_.size() + bytes.size() <= kHeldBytes) {
+                    held_ += bytes;
+                    return true;
+                }
+            } catch (const std::bad_alloc&) {
+            }
+            streaming_ = true;
+            if (!Flush()) return false;
+        }
+        return qk::Write(stdout, bytes);
+    }
+    // Writes what was held back; false when that failed.
+    bool Flush() {
+        const bool written = held_.empty() || qk::Write(stdout, held_);
+        held_ = {};
+        return written;
+    }
+
+  private:
+    static constexpr std::size_t kHeldBytes = std::size_t{16} << 20;
+    std::string held_;
+    bool streaming_ = false;
+};
+
 // Finds alone list the records in file order, the last find deciding (each
 // find marks every record afresh, an empty one lists all): they are printed
 // while the log is read, and no record is kept.
 int PrintFound(const Options& options, const Text& log) {
     const Text findText = options.actions.empty() ? Text() : options.actions.back().text;
     bool written = true;
+    HeldOutput output;
     const LoadResult printed = PrintLogRecords(
         log, findText.view(), options.format,
-        [](std::string_view bytes) { return Write(stdout, bytes); }, written);
+        [&output](std::string_view bytes) { return output.Write(bytes); }, written);
+    if (printed == LoadResult::Loaded && written) written = output.Flush();
     if (!written || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "quellkamp-list: cannot write the output: %s\n", std::strerror(errno));
         return kExitCannotOpen;

@@ -51,6 +51,18 @@ TEST(ChangingLog, NothingIsPrintedAndTheChangeIsNamed) {
                                       "': changed while it was read (try again)\n");
         }
     }
+    // Found records are printed while the log is read: a change seen only
+    // after the first blocks were listed still prints nothing.
+    std::string big;
+    while (big.size() < (std::size_t{12} << 20))
+        big += lines;
+    std::ofstream(log, std::ios::binary | std::ios::trunc) << big;
+    setenv("QK_TEST_CHANGE_TO", lines.c_str(), 1);
+    setenv("QK_TEST_CHANGE_AFTER", "8000000", 1);
+    const lister::Result late = lister::RunLister(dir, {"--find", "teil", log});
+    EXPECT_EQ(late.status, 1);
+    EXPECT_EQ(late.out, "");
+    unsetenv("QK_TEST_CHANGE_AFTER");
     unsetenv("QK_TEST_CHANGE_LOG");
     unsetenv("QK_TEST_CHANGE_TO");
     // Unchanged, the same copy lists the log.
