@@ -1,5 +1,6 @@
 #include "app/ExportCommand.h"
 
+#include "app/FileMessages.h"
 #include "app/LoadProgress.h"
 #include "ui/Dialogs.h"
 
@@ -60,7 +61,8 @@ void ExportRecordList() {
             file, ExportFormatFor(file, ChosenPattern()),
             [&](std::uint64_t done, std::uint64_t total) { return progress(done, total); });
     }
-    if (!outcome.problem.empty()) ShowMessage(u"Information", outcome.problem);
+    if (outcome.failed)
+        ShowMessage(u"Information", CannotWriteMessage(file, outcome.error, outcome.errorNumber));
 }
 
 } // namespace qk

@@ -48,7 +48,28 @@ bool DelayedProgressWindow::operator()(std::uint64_t done, std::uint64_t total) 
     return UpdateProgressWindow(done, total);
 }
 
-LoadResult ReadLogShowingProgress(const Text& path) {
+namespace {
+
+// Whether a load leaves the records on screen as they are.
+bool KeepsRecords(const WindowLoad& load, bool keepUnopened) {
+    switch (load.result) {
+    case LoadResult::Loaded:
+        return load.noRecord;
+    case LoadResult::CannotOpen:
+        return keepUnopened;
+    case LoadResult::OutOfMemory:
+        return false;
+    case LoadResult::Cancelled:
+    case LoadResult::Changed:
+    case LoadResult::ReadFailed:
+        break;
+    }
+    return true;
+}
+
+} // namespace
+
+WindowLoad ReadLogShowingProgress(const Text& path, bool keepUnopened) {
     // The records on screen stay until the new log is in: both are held for
     // the time of the load. Rank work on them waits, so that it does not take
     // the second core from the loading; what it had finished is kept.
@@ -58,19 +79,25 @@ LoadResult ReadLogShowingProgress(const Text& path) {
         FinishRankWork(AllRecords);
     else
         CallOffRankWork(AllRecords);
-    LoadResult result;
+    WindowLoad load;
     {
         DelayedProgressWindow progress(path);
         BlockLoadOptions options;
         options.progress = [&](std::uint64_t read, std::uint64_t size) {
             return progress(read, size);
         };
-        result = LoadLogTable(path, incoming, options);
+        load.result = LoadLogTable(path, incoming, options);
     }
-    if (result == LoadResult::Cancelled) {
+    if (load.result == LoadResult::CannotOpen) {
+        load.error = LastFileError();
+        load.errorNumber = FileErrorNumber();
+    }
+    load.noRecord = load.result == LoadResult::Loaded && TableCount(incoming) == 0;
+    load.kept = KeepsRecords(load, keepUnopened);
+    if (load.kept) {
         ClearTable(incoming);
         if (!ranked) StartRankWork(AllRecords);
-        return result;
+        return load;
     }
     CreateDuplicateLists(); // frees the old log first
     SwapTables(AllRecords, incoming);
@@ -79,7 +106,7 @@ LoadResult ReadLogShowingProgress(const Text& path) {
     // allocator, which keeps much of what the loading threads freed.
     malloc_trim(0);
 #endif
-    return result;
+    return load;
 }
 
 } // namespace qk

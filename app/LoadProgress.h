@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/LogLoading.h"
+#include "text/FileLayer.h"
 #include "text/Text.h"
 
 #include <chrono>
@@ -33,12 +34,26 @@ class DelayedProgressWindow {
     bool shown_ = false;
 };
 
+// How a load into the window came out: the load's result, why it could not
+// be opened (the file layer's reason), whether the log held no record, and
+// whether the records on screen stayed.
+struct WindowLoad {
+    LoadResult result = LoadResult::Cancelled;
+    FileError error = FileError::Other;
+    long errorNumber = 0;
+    bool noRecord = false;
+    bool kept = true;
+};
+
 // Loads the log at `path` as ReadDuplicateLog does. Once loading has taken
 // progressWindowDelay, a window titled with the log's name shows its path
 // and how far loading has come; its Cancel ends the loading
 // (LoadResult::Cancelled). The log is read beside the records on screen,
-// which a cancelled load leaves as they were (NameMatches included); any
-// other result replaces them, with NameMatches made empty.
-LoadResult ReadLogShowingProgress(const Text& path);
+// which stay as they were (NameMatches included) when the load is cancelled,
+// when the log changed while it was read or could not be read to its end,
+// when it holds no record, and with `keepUnopened` when it cannot be opened;
+// otherwise the new records (none, after a failure) replace them, with
+// NameMatches made empty.
+WindowLoad ReadLogShowingProgress(const Text& path, bool keepUnopened);
 
 } // namespace qk

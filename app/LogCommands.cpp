@@ -97,28 +97,24 @@ void AddLogShortcuts() {
 void OpenAnotherLog(const Text& given) {
     const Text path = given.empty() ? ChooseLogFile() : given;
     if (path.empty()) return; // Cancel: the current log stays
-    // A long load cancelled keeps the current log and its view as well.
-    if (!LoadDuplicateLog(path)) return;
+    // A long load cancelled keeps the current log and its view as well, and
+    // so does a log that changed while it was read or holds no record.
+    if (!LoadAnotherLog(path, false)) return;
     ShowFreshLog();
 }
 
 void ReloadCurrentLog() {
     const Text path = LoadedLog();
     if (path.empty()) return;
-    // A log that went away leaves the records on screen.
-    const FileHandle probe = OpenFileForReading(path);
-    if (probe == kNoFileHandle) {
-        ShowMessage(u"Information", u"Konnte Datei nicht öffnen!");
-        return;
-    }
-    CloseFile(probe);
     const std::int64_t sortOption = ChosenSortOption();
     const bool findApplied = FindTextApplied();
     // The lower list shows the records of one name; it is looked up again.
     const Text name =
         RowCount(MatchListView) > 0 ? GetCellText(MatchListView, 0, kNameColumn) : Text();
     const ListPlace place = PlaceInRecordList();
-    if (!LoadDuplicateLog(path)) return; // cancelled: the log and view as they were
+    // Cancelled, gone, changed while read or without records: the log and
+    // the view stay as they were.
+    if (!LoadAnotherLog(path, true)) return;
     ClearRows(MatchListView);
     ClearRows(RecordListView);
     ClearRecords(NameMatches.list);

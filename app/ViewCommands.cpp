@@ -1,6 +1,7 @@
 #include "app/ViewCommands.h"
 
 #include "app/ExportCommand.h"
+#include "app/FileMessages.h"
 #include "app/LoadProgress.h"
 #include "app/MainWindow.h"
 #include "core/DuplicateRecord.h"
@@ -183,34 +184,67 @@ void ShowMatchesOfName(const Text& name) {
     FillListView(MatchListView, NameMatches);
 }
 
-bool LoadDuplicateLog(const Text& given) {
-    const Text path = given.empty() ? ChooseLogFile() : given;
-    if (path.empty()) return false;
-    const LoadResult result = ReadLogShowingProgress(path);
-    // Cancelled: as if no file had been chosen; the log before stays.
-    if (result == LoadResult::Cancelled) return false;
+namespace {
+
+// The log at `path` is the one on screen now: its records replaced the old.
+void TakeLog(const Text& path, const WindowLoad& load) {
     RememberLoadedLog(path);
     gLoadedLog = path;
     gFindApplied = false;
     gRecordRows.Forget();
-    switch (result) {
-    case LoadResult::Cancelled:
-        break;
-    case LoadResult::CannotOpen:
-        ShowMessage(u"Information", u"Konnte Datei nicht öffnen!");
-        break;
-    case LoadResult::OutOfMemory:
-        ShowMessage(u"Information", u"Nicht genug Speicher für die ganze Datei.");
-        break;
-    case LoadResult::Loaded:
-        if (RoomToShow(TableCount(AllRecords))) break;
+    if (load.result == LoadResult::CannotOpen) {
+        ShowMessage(u"Information", CannotOpenMessage(path, load.error, load.errorNumber));
+    } else if (load.result == LoadResult::OutOfMemory ||
+               (load.result == LoadResult::Loaded && !RoomToShow(TableCount(AllRecords)))) {
         CreateDuplicateLists(); // the list could not show them all
         ShowMessage(u"Information", u"Nicht genug Speicher für die ganze Datei.");
-        break;
     }
     // The ranks of names and sizes, for their sorts and the name lookup,
     // are worked out on the other core while the user looks at the list.
     StartRankWork(AllRecords);
+}
+
+// Tells why a log did not take the place of the one on screen.
+void ReportKeptLog(const Text& path, const WindowLoad& load) {
+    if (load.result == LoadResult::Changed)
+        ShowMessage(u"Information", CannotReadMessage(path, FileError::Changed));
+    else if (load.result == LoadResult::ReadFailed)
+        ShowMessage(u"Information", CannotReadMessage(path, FileError::ReadFailed));
+    else if (load.result == LoadResult::CannotOpen)
+        ShowMessage(u"Information", CannotOpenMessage(path, load.error, load.errorNumber));
+    else if (load.noRecord)
+        ShowMessage(u"Information", NoRecordMessage(path));
+}
+
+} // namespace
+
+bool LoadDuplicateLog(const Text& given) {
+    Text path = given.empty() ? ChooseLogFile() : given;
+    for (;;) {
+        if (path.empty()) return false;
+        const WindowLoad load = ReadLogShowingProgress(path, false);
+        // Cancelled: as if no file had been chosen.
+        if (load.result == LoadResult::Cancelled) return false;
+        const bool unread =
+            load.result == LoadResult::Changed || load.result == LoadResult::ReadFailed;
+        if (!unread) {
+            if (load.kept) CreateDuplicateLists(); // a log without records: empty lists
+            TakeLog(path, load);
+            return true;
+        }
+        // Not read as it was: said so, and another try in the dialog.
+        ReportKeptLog(path, load);
+        path = ChooseLogFile();
+    }
+}
+
+bool LoadAnotherLog(const Text& path, bool reload) {
+    const WindowLoad load = ReadLogShowingProgress(path, reload);
+    if (load.kept) {
+        ReportKeptLog(path, load);
+        return false;
+    }
+    TakeLog(path, load);
     return true;
 }
 

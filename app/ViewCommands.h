@@ -8,10 +8,19 @@
 
 namespace qk {
 
-// Loads the log at `path`, or when `path` is empty asks for one. Returns
-// false when no file was chosen or the user cancelled a long load; a file
-// that cannot be opened is reported and leaves both lists empty.
+// At start: loads the log at `path`, or when `path` is empty asks for one.
+// Returns false when no file was chosen or the user cancelled a long load; a
+// file that cannot be opened is reported and leaves both lists empty, as
+// does a log without records (unreported). A log that changed while it was
+// read is reported and the dialog asks again.
 bool LoadDuplicateLog(const Text& path);
+// With the window up (Ctrl+O, a drop, or with `reload` F5): loads the log at
+// `path` in place of the one on screen. True when it took its place (a log
+// that cannot be opened, with `reload` false, leaves both lists empty and is
+// reported); false when the log on screen stays: the load was cancelled, or
+// the new log changed while it was read, holds no record or (with `reload`)
+// cannot be opened, which is reported.
+bool LoadAnotherLog(const Text& path, bool reload);
 
 // The open dialog of the start; the empty text when it was cancelled.
 Text ChooseLogFile();

@@ -531,6 +531,19 @@ bool TakeBlock(RecordTable& table, ParsedBlock& block, std::vector<std::uint32_t
     return AppendSegment(table, std::move(segment));
 }
 
+// A load that went through, unless the log was not read as it was opened.
+LoadResult ReadAsOpened(LoadResult result) {
+    if (result != LoadResult::Loaded) return result;
+    switch (TextFileReadProblem(kLogFileNumber)) {
+    case FileError::Other:
+        return result;
+    case FileError::ReadFailed:
+        return LoadResult::ReadFailed;
+    default:
+        return LoadResult::Changed;
+    }
+}
+
 } // namespace
 
 LoadResult LoadLogTable(const Text& path, RecordTable& table, const BlockLoadOptions& options) {
@@ -539,6 +552,7 @@ LoadResult LoadLogTable(const Text& path, RecordTable& table, const BlockLoadOpt
     std::vector<std::uint32_t> remap;
     LoadResult result = ParseAllBlocks(
         options, {}, [&](ParsedBlock& block) { return TakeBlock(table, block, remap); });
+    result = ReadAsOpened(result);
     CloseTextFile(kLogFileNumber);
     if (result == LoadResult::Loaded && !ListAllRecords(table)) result = LoadResult::OutOfMemory;
     if (result != LoadResult::Loaded) {
@@ -553,12 +567,12 @@ LoadResult CountLogRecords(const Text& path, std::u16string_view findText, std::
                            std::int64_t& total, const BlockLoadOptions& options) {
     listed = total = 0;
     if (OpenTextFile(kLogFileNumber, path) == 0) return LoadResult::CannotOpen;
-    const LoadResult result =
+    const LoadResult result = ReadAsOpened(
         ParseAllBlocks(options, {BlockWork::Kind::Count, findText}, [&](const ParsedBlock& block) {
             total += block.total;
             listed += block.listed;
             return true;
-        });
+        }));
     CloseTextFile(kLogFileNumber);
     if (result != LoadResult::Loaded) listed = total = 0;
     if (findText.empty()) listed = total;
@@ -578,7 +592,13 @@ LoadResult PrintLogRecords(const Text& path, std::u16string_view findText, Expor
     // be read from its start prints nothing.
     std::string heading;
     AppendHeadingLine(heading, format);
+    // Nothing goes out once the log is seen to have changed.
+    bool changed = false;
     const auto print = [&](std::string_view lines) {
+        if (!TextFileUnchanged(kLogFileNumber)) {
+            changed = true;
+            return false;
+        }
         if (!heading.empty()) {
             heading += lines;
             written = write(heading);
@@ -592,6 +612,8 @@ LoadResult PrintLogRecords(const Text& path, std::u16string_view findText, Expor
         ParseAllBlocks(options, {BlockWork::Kind::Print, findText, format},
                        [&](const ParsedBlock& block) { return print(block.printed); });
     if (result == LoadResult::Loaded && written) print({});
+    if (changed) result = LoadResult::Changed;
+    result = ReadAsOpened(result);
     CloseTextFile(kLogFileNumber);
     return result;
 }

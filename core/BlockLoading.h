@@ -28,8 +28,10 @@ struct BlockLoadOptions {
 };
 
 // How a load ended. Only Loaded leaves records: a log that could not be held
-// whole (memory ran out on the way) leaves none, as a cancelled one does.
-enum class LoadResult { Loaded, CannotOpen, Cancelled, OutOfMemory };
+// whole (memory ran out on the way) leaves none, as a cancelled one does, and
+// so does a log that was written to while it was read (Changed: cut short,
+// rewritten or grown) or whose reading failed before its end (ReadFailed).
+enum class LoadResult { Loaded, CannotOpen, Cancelled, OutOfMemory, Changed, ReadFailed };
 
 // Empties `table`, then reads the log at `path` into it.
 LoadResult LoadLogTable(const Text& path, RecordTable& table, const BlockLoadOptions& options = {});
@@ -45,7 +47,7 @@ LoadResult CountLogRecords(const Text& path, std::u16string_view findText, std::
 // export writes them, heading line first, through `write`, block by block
 // while the log is read: no record is kept. `written` turns false when
 // `write` failed, which stops the reading. Nothing is written when the first
-// block cannot be read.
+// block cannot be read, nor after the log was seen to change.
 LoadResult PrintLogRecords(const Text& path, std::u16string_view findText, ExportFormat format,
                            const std::function<bool(std::string_view)>& write, bool& written,
                            const BlockLoadOptions& options = {});

@@ -60,22 +60,12 @@ void AppendJsonString(std::string& out, std::u16string_view text) {
     out.push_back('"');
 }
 
-// Whether a spreadsheet would take a cell that starts so for a formula or
-// strip what starts it. A plain negative integer is a number.
-bool ReadAsFormula(std::u16string_view cell) {
-    if (cell.empty()) return false;
-    if (cell[0] == u'-' && cell.size() > 1 &&
-        cell.find_first_not_of(u"0123456789", 1) == std::u16string_view::npos)
-        return false;
-    return std::u16string_view(u"=+-@\t\r").find(cell[0]) != std::u16string_view::npos;
-}
-
 // The UTF-8 form of `cell` as a CSV field: quoted, with doubled quotation
 // marks, when it holds a comma, a quotation mark or a line end. With
 // `neutralise`, a cell a spreadsheet would compute gets a single quote in
 // front and is quoted, so that it stays text.
 void AppendCsvField(std::string& out, std::u16string_view cell, bool neutralise) {
-    const bool formula = neutralise && ReadAsFormula(cell);
+    const bool formula = neutralise && SpreadsheetReadsAsFormula(cell);
     const std::size_t start = out.size();
     if (formula) out.push_back('\'');
     AppendUtf8(out, cell);
@@ -118,13 +108,9 @@ int NumberOf(std::u16string_view digits) {
     return value;
 }
 
-Text Problem(const Text& path, const Text& reason) {
-    std::u16string line = u"Konnte Datei nicht schreiben: ";
-    line += path.view();
-    line += u" (";
-    line += reason.view();
-    line += u")";
-    return Text(line);
+// A failed export, with the reason of the file call that failed.
+ExportOutcome Failure() {
+    return {true, LastFileError(), FileErrorNumber(), false};
 }
 
 // A name next to `path` that nothing has yet, created for writing.
@@ -388,7 +374,7 @@ class TableLineWriter {
             put = PutSpreadsheetSize(put, value);
         } else {
             const std::u16string_view cell = FileNameOf(value);
-            put = ReadAsFormula(cell) ? nullptr : PutPlain(put, cell, kPlainAscii.csv);
+            put = SpreadsheetReadsAsFormula(cell) ? nullptr : PutPlain(put, cell, kPlainAscii.csv);
         }
         if (put) {
             out.MoveEndTo(put);
@@ -446,6 +432,21 @@ std::u16string DateAsIso(std::u16string_view date) {
     iso += day.size() == 1 ? u"-0" : u"-";
     iso += day;
     return iso;
+}
+
+bool SpreadsheetReadsAsFormula(std::u16string_view cell) {
+    // A spreadsheet may trim the blanks before it reads the cell.
+    const std::size_t first = cell.find_first_not_of(u' ');
+    if (first == std::u16string_view::npos) return false;
+    const std::u16string_view rest = cell.substr(first);
+    if (rest[0] == u'-' && rest.size() > 1 &&
+        rest.find_first_not_of(u"0123456789", 1) == std::u16string_view::npos)
+        return false;
+    return std::u16string_view(u"=+-@\t\r").find(rest[0]) != std::u16string_view::npos;
+}
+
+void AppendSpreadsheetCell(std::string& out, std::u16string_view cell) {
+    AppendCsvField(out, cell, true);
 }
 
 std::string ForTerminal(std::string_view utf8) {
@@ -561,7 +562,7 @@ ExportOutcome ExportShownRecords(const Text& path, ExportFormat format,
     const Text target = FileBehindLinks(path);
     Text temporary;
     const FileHandle file = CreateTemporaryNextTo(target, temporary);
-    if (file == kNoFileHandle) return {Problem(path, FileErrorText())};
+    if (file == kNoFileHandle) return Failure();
 
     const auto write = [file](std::string_view bytes) {
         return WriteToFile(file, bytes.data(), bytes.size());
@@ -580,10 +581,10 @@ ExportOutcome ExportShownRecords(const Text& path, ExportFormat format,
     done = FinishWriting(file) && done && !cancelled;
     done = done && ReplaceFile(temporary, target);
     if (done) return {};
-    const Text reason = FileErrorText();
+    const ExportOutcome failure = Failure();
     RemoveFile(temporary);
-    if (cancelled) return {Text(), true};
-    return {Problem(path, reason)};
+    if (cancelled) return {false, FileError::Other, 0, true};
+    return failure;
 }
 
 } // namespace qk

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "core/DuplicateRecord.h"
+#include "text/FileLayer.h"
 #include "text/Text.h"
 
 #include <array>
@@ -36,6 +37,16 @@ std::u16string SizeAsInteger(std::u16string_view size);
 // A date year.month.day of a four-digit year, a month and a day in range as
 // year-month-day (2018-09-16); any other date as it stands.
 std::u16string DateAsIso(std::u16string_view date);
+
+// Whether a spreadsheet would compute a cell, or strip what starts it: its
+// first character after any leading blanks is one of = + - @, a tab or a
+// carriage return; a plain negative integer ("-12", " -12") is a number.
+bool SpreadsheetReadsAsFormula(std::u16string_view cell);
+// Appends `cell` as a field of the spreadsheet CSV: a cell a spreadsheet
+// would compute gets a single quote in front and quotation marks around it,
+// so that it stays text; a field with a comma, a quotation mark or a line
+// end is quoted, its quotation marks doubled.
+void AppendSpreadsheetCell(std::string& out, std::u16string_view cell);
 
 // Appends the heading line of the format (nothing for JSON Lines; the
 // byte-order mark first for the spreadsheet CSV).
@@ -90,10 +101,13 @@ bool WriteTableRecords(const RecordTable& table, const std::vector<std::uint32_t
                        ExportFormat format, const std::function<bool(std::string_view)>& write,
                        const ExportProgress& progress = nullptr);
 
-// What an export came to: the empty problem on success; `cancelled` when the
-// progress said stop (nothing is reported then).
+// What an export came to: `failed` with the reason the file layer gave
+// (LastFileError and FileErrorNumber of the call that failed); `cancelled`
+// when the progress said stop (nothing is reported then).
 struct ExportOutcome {
-    Text problem;
+    bool failed = false;
+    FileError error = FileError::Other;
+    long errorNumber = 0;
     bool cancelled = false;
 };
 
@@ -101,8 +115,7 @@ struct ExportOutcome {
 // AllRecords that the find lets through, in the list's order) to `path`.
 // The file is written under a temporary name in the same folder and renamed
 // to `path` only when complete, so a failure or a cancel removes the
-// temporary file and leaves an earlier file under `path` as it was. The
-// problem is one line that says what went wrong.
+// temporary file and leaves an earlier file under `path` as it was.
 ExportOutcome ExportShownRecords(const Text& path, ExportFormat format,
                                  const ExportProgress& progress = nullptr);
 

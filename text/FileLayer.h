@@ -19,10 +19,13 @@ namespace qk {
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle kNoFileHandle = -1;
 
-// Opens an existing regular (disk) file for reading, shared with nobody: a
-// second open of the same file fails while this one is open. Never blocks (a
-// FIFO, device or directory is refused). kNoFileHandle on failure, with the
-// reason left for LastFileError and FileErrorText.
+// Opens an existing regular (disk) file for reading, shared with other
+// readers but not with writers: on Windows nobody may write to it while it is
+// open, and it cannot be opened while somebody writes to it (InUse); on POSIX
+// it takes a shared lock, which only an exclusive lock refuses (writers there
+// take none). Never blocks (a FIFO, device or directory is refused).
+// kNoFileHandle on failure, with the reason left for LastFileError and
+// FileErrorText.
 FileHandle OpenFileForReading(const Text& path);
 // Reads up to `count` bytes at the current position; interrupted reads are
 // retried. The number of bytes read: 0 at the end of the file and on failure.
@@ -33,6 +36,16 @@ void CloseFile(FileHandle file);
 // How far reading has come: the position and the size of the file in bytes.
 // False when the system cannot tell.
 bool FileProgress(FileHandle file, std::uint64_t& position, std::uint64_t& size);
+
+// What tells whether an open file was written to: its size and the time of
+// its last change of content, as the system keeps it.
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t changed = 0; // in the system's own unit (ns or 100 ns)
+    bool operator==(const FileStamp&) const = default;
+};
+// The stamp of an open file now; false when the system cannot tell.
+bool ReadFileStamp(FileHandle file, FileStamp& stamp);
 
 // A path the system gave as bytes (a command line argument) as a text that
 // names the same file. On POSIX, bytes that are not UTF-8 are kept as the
@@ -100,10 +113,12 @@ Text FileErrorText();
 // Whether the last failed call above failed because the name was in use.
 bool FileErrorIsNameInUse();
 
-// Why the last failed open or writing call failed, as far as the caller
-// tells these apart; Other is described by FileErrorText alone.
-// FolderTakesNoFile: a new file could not be made for lack of permission in
-// its folder, which replacing a file (even a writable one) needs.
+// Why the last failed open or writing call failed, from the error the
+// system reported; Other is described by FileErrorText and
+// FileErrorNumber alone. FolderTakesNoFile: a new file could not be made for
+// lack of permission in its folder, which replacing a file (even a writable
+// one) needs. Changed and ReadFailed are found by the text file reader: the
+// file was written to while it was read, or a read failed before its end.
 enum class FileError {
     Other,
     NotFound,
@@ -111,11 +126,22 @@ enum class FileError {
     IsFolder,
     NotRegularFile,
     InUse,
-    FolderTakesNoFile
+    FolderTakesNoFile,
+    DiskFull,
+    TooLarge,
+    ReadOnly,
+    NoMemory,
+    NameTooLong,
+    TooManyOpen,
+    DeviceFailed,
+    Changed,
+    ReadFailed
 };
 inline constexpr const char16_t* kFolderTakesNoFileText =
     u"Permission denied in the folder: the file is replaced through a new file beside it";
 FileError LastFileError();
+// The system's number for the last error (errno or GetLastError).
+long FileErrorNumber();
 
 // Whether standard output (or, with `error`, standard error) is a terminal
 // or console, where text is shown to a person rather than kept.

@@ -30,6 +30,41 @@ int Descriptor(FileHandle file) {
     return static_cast<int>(file);
 }
 
+// What the program makes of an errno value.
+FileError KindOf(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return FileError::NotFound;
+    case EACCES:
+    case EPERM:
+        return FileError::NoPermission;
+    case EISDIR:
+        return FileError::IsFolder;
+    case EWOULDBLOCK:
+    case ETXTBSY:
+        return FileError::InUse;
+    case ENOSPC:
+    case EDQUOT:
+        return FileError::DiskFull;
+    case EFBIG:
+        return FileError::TooLarge;
+    case EROFS:
+        return FileError::ReadOnly;
+    case ENOMEM:
+        return FileError::NoMemory;
+    case ENAMETOOLONG:
+        return FileError::NameTooLong;
+    case EMFILE:
+    case ENFILE:
+        return FileError::TooManyOpen;
+    case EIO:
+        return FileError::DeviceFailed;
+    default:
+        return FileError::Other;
+    }
+}
+
 // The error of the last failed call, and what the program makes of it.
 thread_local int lastError = 0;
 thread_local FileError lastKind = FileError::Other;
@@ -37,14 +72,7 @@ thread_local FileError lastKind = FileError::Other;
 bool Failed(FileError kind = FileError::Other) {
     lastError = errno;
     lastKind = kind;
-    if (kind == FileError::Other) {
-        if (lastError == ENOENT || lastError == ENOTDIR)
-            lastKind = FileError::NotFound;
-        else if (lastError == EACCES || lastError == EPERM)
-            lastKind = FileError::NoPermission;
-        else if (lastError == EISDIR)
-            lastKind = FileError::IsFolder;
-    }
+    if (kind == FileError::Other) lastKind = KindOf(lastError);
     return false;
 }
 
@@ -147,11 +175,11 @@ FileHandle OpenFileForReading(const Text& path) {
     const int flags = ::fcntl(handle, F_GETFL);
     if (flags < 0 || ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK) != 0)
         return RefusedOpen(handle, FileError::Other);
-    // POSIX has no share modes; an exclusive advisory lock is the nearest
-    // thing: a second open of the same file by this reader (in this process
-    // or another) fails while the first is open. A file system that cannot
+    // POSIX has no share modes; a shared advisory lock is the nearest thing:
+    // readers never refuse each other, a program that holds the file under an
+    // exclusive lock (to write it) refuses them. A file system that cannot
     // lock at all does not stop the open.
-    const int locked = RetryInterrupted([&] { return ::flock(handle, LOCK_EX | LOCK_NB); });
+    const int locked = RetryInterrupted([&] { return ::flock(handle, LOCK_SH | LOCK_NB); });
     if (locked != 0 && errno == EWOULDBLOCK) return RefusedOpen(handle, FileError::InUse);
     return handle;
 }
@@ -176,6 +204,16 @@ bool FileProgress(FileHandle file, std::uint64_t& position, std::uint64_t& size)
     if (at < 0 || ::fstat(Descriptor(file), &status) != 0) return false;
     position = static_cast<std::uint64_t>(at);
     size = static_cast<std::uint64_t>(status.st_size);
+    return true;
+}
+
+bool ReadFileStamp(FileHandle file, FileStamp& stamp) {
+    struct stat status;
+    if (::fstat(Descriptor(file), &status) != 0) return false;
+    stamp.size = static_cast<std::uint64_t>(status.st_size);
+    constexpr std::int64_t kNanoseconds = 1000000000;
+    stamp.changed =
+        static_cast<std::int64_t>(status.st_mtim.tv_sec) * kNanoseconds + status.st_mtim.tv_nsec;
     return true;
 }
 
@@ -377,6 +415,10 @@ bool FileErrorIsNameInUse() {
 
 FileError LastFileError() {
     return lastKind;
+}
+
+long FileErrorNumber() {
+    return lastError;
 }
 
 bool StandardStreamIsTerminal(bool error) {

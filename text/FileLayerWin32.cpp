@@ -47,6 +47,32 @@ bool Failed(FileError kind = FileError::Other) {
     case ERROR_LOCK_VIOLATION:
         lastKind = FileError::InUse;
         break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        lastKind = FileError::DiskFull;
+        break;
+    case ERROR_FILE_TOO_LARGE:
+        lastKind = FileError::TooLarge;
+        break;
+    case ERROR_WRITE_PROTECT:
+        lastKind = FileError::ReadOnly;
+        break;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        lastKind = FileError::NoMemory;
+        break;
+    case ERROR_FILENAME_EXCED_RANGE:
+        lastKind = FileError::NameTooLong;
+        break;
+    case ERROR_TOO_MANY_OPEN_FILES:
+        lastKind = FileError::TooManyOpen;
+        break;
+    case ERROR_CRC:
+    case ERROR_READ_FAULT:
+    case ERROR_WRITE_FAULT:
+    case ERROR_GEN_FAILURE:
+        lastKind = FileError::DeviceFailed;
+        break;
     default:
         break;
     }
@@ -97,8 +123,9 @@ Text PathFromSystem(std::string_view bytes) {
     return Text(std::u16string_view(units));
 }
 
-// Share mode 0: nobody else can open the file while it is open here, and the
-// open fails while anybody else has it open. Only disk files: a pipe,
+// Shared for reading only: other readers may open the file while it is open
+// here, nobody may write to it, and the open fails while anybody has it open
+// for writing (ERROR_SHARING_VIOLATION). Only disk files: a pipe,
 // console or device is refused, and so is a directory, which CreateFileW
 // cannot open without FILE_FLAG_BACKUP_SEMANTICS.
 FileHandle OpenFileForReading(const Text& path) {
@@ -107,7 +134,7 @@ FileHandle OpenFileForReading(const Text& path) {
         Failed();
         return kNoFileHandle;
     }
-    HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         Failed();
@@ -153,6 +180,16 @@ bool FileProgress(FileHandle file, std::uint64_t& position, std::uint64_t& size)
         return false;
     position = static_cast<std::uint64_t>(at.QuadPart);
     size = static_cast<std::uint64_t>(length.QuadPart);
+    return true;
+}
+
+bool ReadFileStamp(FileHandle file, FileStamp& stamp) {
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(ToHandle(file), &information)) return false;
+    stamp.size = (std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow;
+    stamp.changed = static_cast<std::int64_t>(
+        (std::uint64_t{information.ftLastWriteTime.dwHighDateTime} << 32) |
+        information.ftLastWriteTime.dwLowDateTime);
     return true;
 }
 
@@ -341,6 +378,10 @@ bool FileErrorIsNameInUse() {
 
 FileError LastFileError() {
     return lastKind;
+}
+
+long FileErrorNumber() {
+    return static_cast<long>(lastError);
 }
 
 bool StandardStreamIsTerminal(bool error) {

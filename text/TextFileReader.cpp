@@ -40,6 +40,11 @@ constexpr unsigned char kByteOrderMark[3] = {0xEF, 0xBB, 0xBF};
 
 struct OpenFile {
     FileHandle handle = kNoFileHandle;
+    // The file as it was opened, to tell whether it was written to since.
+    FileStamp opened;
+    bool stamped = false;
+    // Bytes the system handed over so far.
+    std::uint64_t taken = 0;
     // The byte buffer, or nullptr: the file is then read one byte at a time
     // into `single`, which serves as a buffer of one byte.
     unsigned char* buffer = nullptr;
@@ -65,6 +70,7 @@ struct FileTable {
 };
 
 std::atomic<bool> buffersFail{false};
+std::atomic<TextFileReadHook> readHook{nullptr};
 
 FileTable& Files() {
     static FileTable table;
@@ -126,11 +132,19 @@ OpenFile* DetachLocked(FileTable& table, std::int64_t number) {
     return nullptr;
 }
 
+// One read from the disk; 0 at the end of the file and on failure.
+std::size_t ReadDisk(OpenFile& file, unsigned char* destination, std::size_t count) {
+    const std::size_t got = ReadFromFile(file.handle, destination, count);
+    file.taken += got;
+    if (const TextFileReadHook hook = readHook.load(std::memory_order_relaxed)) hook(file.taken);
+    return got;
+}
+
 // Reads until `count` bytes came or the file ended.
-std::size_t ReadFully(FileHandle handle, unsigned char* destination, std::size_t count) {
+std::size_t ReadFully(OpenFile& file, unsigned char* destination, std::size_t count) {
     std::size_t total = 0;
     while (total < count) {
-        const std::size_t got = ReadFromFile(handle, destination + total, count - total);
+        const std::size_t got = ReadDisk(file, destination + total, count - total);
         if (got == 0) break;
         total += got;
     }
@@ -144,7 +158,7 @@ unsigned char* BufferOf(OpenFile& file) {
 // Refills the buffer with one read; the number of bytes got (0 at the end).
 std::int32_t Refill(OpenFile& file) {
     const std::size_t capacity = file.buffer ? static_cast<std::size_t>(file.bufferSize) : 1;
-    const auto got = static_cast<std::int32_t>(ReadFromFile(file.handle, BufferOf(file), capacity));
+    const auto got = static_cast<std::int32_t>(ReadDisk(file, BufferOf(file), capacity));
     file.fill = got;
     file.unread = got;
     return got;
@@ -157,7 +171,7 @@ void SkipByteOrderMark(OpenFile& file) {
     if (!file.byteOrderMarkPending) return;
     file.byteOrderMarkPending = false;
     unsigned char head[3];
-    const std::size_t got = ReadFully(file.handle, head, sizeof head);
+    const std::size_t got = ReadFully(file, head, sizeof head);
     const bool mark = got == sizeof head && std::memcmp(head, kByteOrderMark, sizeof head) == 0;
     SeekFile(file.handle, mark ? sizeof head : 0);
 }
@@ -178,7 +192,7 @@ std::int64_t TakeBytes(OpenFile& file, unsigned char* destination, std::int64_t 
     file.unread = 0;
     std::int64_t missing = count - handed;
     if (file.buffer && missing >= file.bufferSize) {
-        return handed + static_cast<std::int64_t>(ReadFully(file.handle, destination + handed,
+        return handed + static_cast<std::int64_t>(ReadFully(file, destination + handed,
                                                             static_cast<std::size_t>(missing)));
     }
     while (missing > 0) {
@@ -377,6 +391,7 @@ std::int64_t OpenTextFile(std::int64_t number, const Text& name) {
         Release(file);
         return 0;
     }
+    file->stamped = ReadFileStamp(file->handle, file->opened);
     if (!buffersFail.load(std::memory_order_relaxed)) {
         file->buffer = new (std::nothrow) unsigned char[kBufferSize];
         if (file->buffer) file->bufferSize = kBufferSize;
@@ -455,6 +470,28 @@ void CloseTextFile(std::int64_t number) {
 bool TextFileProgress(std::int64_t number, std::uint64_t& read, std::uint64_t& size) {
     OpenFile* file = Find(number);
     return file && FileProgress(file->handle, read, size);
+}
+
+FileError TextFileReadProblem(std::int64_t number) {
+    OpenFile* file = Find(number);
+    if (!file) return FileError::Other;
+    FileStamp now;
+    if (!file->stamped || !ReadFileStamp(file->handle, now) || now != file->opened)
+        return FileError::Changed;
+    std::uint64_t position = 0, size = 0;
+    if (FileProgress(file->handle, position, size) && position < file->opened.size)
+        return FileError::ReadFailed; // the end came early, with no sign of a change
+    return FileError::Other;
+}
+
+bool TextFileUnchanged(std::int64_t number) {
+    OpenFile* file = Find(number);
+    FileStamp now;
+    return file && file->stamped && ReadFileStamp(file->handle, now) && now == file->opened;
+}
+
+void SetTextFileReadHookForTesting(TextFileReadHook hook) {
+    readHook.store(hook, std::memory_order_relaxed);
 }
 
 void FailTextFileBuffersForTesting(bool fail) {

@@ -1,10 +1,12 @@
 // Line-by-line reading of UTF-8 text files under small numbers chosen by the
-// caller. A file is opened for reading only, exclusively, and only if it is a
-// regular file that exists; lines end at LF, CR LF, a lone CR or a NUL byte.
+// caller. A file is opened for reading only, shared with other readers only,
+// and only if it is a regular file that exists; lines end at LF, CR LF, a
+// lone CR or a NUL byte.
 // A UTF-8 byte-order mark at the start of the file is skipped; a malformed
 // sequence becomes U+FFFD (a stray continuation or invalid lead byte "?").
 #pragma once
 
+#include "text/FileLayer.h"
 #include "text/Text.h"
 
 #include <cstdint>
@@ -40,6 +42,22 @@ std::int64_t ReadFileBytes(std::int64_t number, void* destination, std::int64_t 
 // disk so far and the file's size. False for an unused number or when the
 // system cannot tell.
 bool TextFileProgress(std::int64_t number, std::uint64_t& read, std::uint64_t& size);
+// After the file under `number` was read to its end: whether it was read as
+// it was when it was opened. FileError::Other when it was; Changed when it
+// was written to since (its size or time of change moved: cut short,
+// rewritten or grown), or when the system cannot tell; ReadFailed when the
+// end came before the size it had at the open with no sign of a change (a
+// failed read).
+FileError TextFileReadProblem(std::int64_t number);
+// Whether the file under `number` still has the size and time of change it
+// had when it was opened; a cheap test while it is read.
+bool TextFileUnchanged(std::int64_t number);
+
+// Told after every read from the disk with the bytes read from that file so
+// far, so that tests can change a file at a chosen point of its reading;
+// nullptr for none.
+using TextFileReadHook = void (*)(std::uint64_t taken);
+void SetTextFileReadHookForTesting(TextFileReadHook hook);
 // Makes the buffer allocation of later opens fail (true) or work again
 // (false), so that the unbuffered reading can be exercised by tests.
 void FailTextFileBuffersForTesting(bool fail);

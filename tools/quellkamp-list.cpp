@@ -131,14 +131,20 @@ int PrintInfo(const char* text) {
 // Returns the exit status for bad arguments, or nothing when they are fine.
 std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
     bool onlyOperands = false;
+    std::optional<ExportFormat> format;
+    // One output format: a second, different one is an error of use.
+    const auto choose = [&](ExportFormat chosen) {
+        if (format && *format != chosen) return false;
+        format = options.format = chosen;
+        return true;
+    };
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (!onlyOperands && arg == "--") {
             onlyOperands = true;
-        } else if (!onlyOperands && arg == "--csv") {
-            options.format = ExportFormat::Csv;
-        } else if (!onlyOperands && arg == "--spreadsheet-csv") {
-            options.format = ExportFormat::SpreadsheetCsv;
+        } else if (!onlyOperands && (arg == "--csv" || arg == "--spreadsheet-csv")) {
+            if (!choose(arg == "--csv" ? ExportFormat::Csv : ExportFormat::SpreadsheetCsv))
+                return Usage("--csv and --spreadsheet-csv are two output formats; give one");
         } else if (!onlyOperands && arg == "--count") {
             options.count = true;
         } else if (!onlyOperands && (arg == "--help" || arg == "-h")) {
@@ -169,10 +175,10 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
     return std::nullopt;
 }
 
-// Why the log could not be opened, from the failed open itself, in the same
-// words on every system.
-std::string OpenFailureReason() {
-    switch (LastFileError()) {
+// Why the log could not be read, from the error the system reported, in the
+// same words on every system.
+std::string FailureReason(FileError error) {
+    switch (error) {
     case FileError::NotFound:
         return "No such file or directory";
     case FileError::NoPermission:
@@ -182,14 +188,33 @@ std::string OpenFailureReason() {
     case FileError::NotRegularFile:
         return "not a regular file";
     case FileError::InUse:
-        return "in use by another program";
+        return "in use by another program (try again when it is done)";
+    case FileError::NoMemory:
+        return "not enough memory";
+    case FileError::NameTooLong:
+        return "file name too long";
+    case FileError::TooManyOpen:
+        return "too many open files";
+    case FileError::DeviceFailed:
+        return "input/output error";
+    case FileError::Changed:
+        return "changed while it was read (try again)";
+    case FileError::ReadFailed:
+        return "reading failed before its end";
     default:
         return FileErrorText().ToUtf8();
     }
 }
 
 int CannotOpen(const std::string& path) {
-    Write(stderr, "quellkamp-list: cannot open '" + path + "': " + OpenFailureReason() + "\n");
+    Write(stderr,
+          "quellkamp-list: cannot open '" + path + "': " + FailureReason(LastFileError()) + "\n");
+    return kExitCannotOpen;
+}
+
+// A log not read whole as it was: nothing of it is printed.
+int CannotRead(const std::string& path, FileError reason) {
+    Write(stderr, "quellkamp-list: cannot load '" + path + "': " + FailureReason(reason) + "\n");
     return kExitCannotOpen;
 }
 
@@ -201,7 +226,16 @@ int NoMemory(const std::string& path) {
 }
 
 int LoadFailure(LoadResult result, const std::string& path) {
-    return result == LoadResult::OutOfMemory ? NoMemory(path) : CannotOpen(path);
+    switch (result) {
+    case LoadResult::OutOfMemory:
+        return NoMemory(path);
+    case LoadResult::Changed:
+        return CannotRead(path, FileError::Changed);
+    case LoadResult::ReadFailed:
+        return CannotRead(path, FileError::ReadFailed);
+    default:
+        return CannotOpen(path);
+    }
 }
 
 // Prints the records that `each` hands to its callback, in order.
@@ -211,15 +245,50 @@ template <typename Each> bool PrintRecords(ExportFormat format, Each each) {
     return written && std::fflush(stdout) == 0;
 }
 
+// Output held back until the log is read whole, so that a log that turns
+// out to have changed while it was read prints nothing; past kHeldBytes it
+// goes out as it comes, and a change seen later ends the output early (the
+// status then says so).
+class HeldOutput {
+  public:
+    bool Write(std::string_view bytes) {
+        if (!streaming_) {
+            try {
+                if (held_.size() + bytes.size() <= kHeldBytes) {
+                    held_ += bytes;
+                    return true;
+                }
+            } catch (const std::bad_alloc&) {
+            }
+            streaming_ = true;
+            if (!Flush()) return false;
+        }
+        return qk::Write(stdout, bytes);
+    }
+    // Writes what was held back; false when that failed.
+    bool Flush() {
+        const bool written = held_.empty() || qk::Write(stdout, held_);
+        held_ = {};
+        return written;
+    }
+
+  private:
+    static constexpr std::size_t kHeldBytes = std::size_t{16} << 20;
+    std::string held_;
+    bool streaming_ = false;
+};
+
 // Finds alone list the records in file order, the last find deciding (each
 // find marks every record afresh, an empty one lists all): they are printed
 // while the log is read, and no record is kept.
 int PrintFound(const Options& options, const Text& log) {
     const Text findText = options.actions.empty() ? Text() : options.actions.back().text;
     bool written = true;
+    HeldOutput output;
     const LoadResult printed = PrintLogRecords(
         log, findText.view(), options.format,
-        [](std::string_view bytes) { return Write(stdout, bytes); }, written);
+        [&output](std::string_view bytes) { return output.Write(bytes); }, written);
+    if (printed == LoadResult::Loaded && written) written = output.Flush();
     if (!written || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "quellkamp-list: cannot write the output: %s\n", std::strerror(errno));
         return kExitCannotOpen;

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "app/MainRoutine.h"
-#include "ui/Controls.h"
 #include "app/MainWindow.h"
+#include "ui/Controls.h"
 #include "ui/qt/ListModel.h"
 #include "ui/qt/UiInternal.h"
 
@@ -97,8 +97,10 @@ inline Step AnswerCannotOpenMessage() {
         QWidget* box = Modal("QMessageBox");
         if (!box) return false;
         EXPECT_EQ(box->windowTitle(), QStringLiteral("Information"));
-        EXPECT_EQ(static_cast<QMessageBox*>(box)->text(),
-                  QStringLiteral("Konnte Datei nicht öffnen!"));
+        // The given text, then the file and the reason on a second line.
+        const QString text = static_cast<QMessageBox*>(box)->text();
+        EXPECT_TRUE(text.startsWith(QStringLiteral("Konnte Datei nicht öffnen!\n")))
+            << text.toStdString();
         EXPECT_EQ(ui::FindWindow(MainWindow), nullptr); // the window opens after the message
         static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
         return true;

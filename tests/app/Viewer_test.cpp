@@ -5,6 +5,7 @@
 #include "tests/app/ViewerScript.h"
 
 #include "core/DuplicateRecord.h"
+#include "text/TextFileReader.h"
 #include "ui/Events.h"
 
 #include <QApplication>
@@ -269,16 +270,34 @@ void PressInList(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) 
     QTest::keyClick(view, key, modifiers);
 }
 
-// Closes the message that a log cannot be opened over the main window.
-Step AnswerMessageOverWindow() {
-    return [] {
+// Closes the message over the main window, which says `text`.
+Step AnswerMessageOverWindow(std::string text) {
+    return [text] {
         auto* box = static_cast<QMessageBox*>(Modal("QMessageBox"));
         if (!box) return false;
-        EXPECT_EQ(box->text(), QStringLiteral("Konnte Datei nicht öffnen!"));
+        EXPECT_EQ(box->text().toStdString(), text);
         box->button(QMessageBox::Ok)->click();
         return true;
     };
 }
+
+// The log the read hook changes the first time it is called.
+std::string changedLog;
+std::string changedTo;
+void ChangeLogOnFirstRead(std::uint64_t) {
+    if (changedLog.empty()) return;
+    std::ofstream(changedLog, std::ios::binary | std::ios::trunc) << changedTo;
+    changedLog.clear();
+}
+
+// Changes `log` to `bytes` right after its next load read its first bytes.
+void ChangeDuringNextLoad(const std::string& log, const std::string& bytes) {
+    changedLog = log;
+    changedTo = bytes;
+    SetTextFileReadHookForTesting(ChangeLogOnFirstRead);
+}
+
+const std::string kChangedReason = ": hat sich beim Lesen geändert; erneut versuchen";
 
 Step CancelFileDialog() {
     return [] {
@@ -290,10 +309,33 @@ Step CancelFileDialog() {
     };
 }
 
+// At start, a log that changed while it was read is reported and the dialog
+// asks again; Cancel there ends the program as at first.
+TEST_F(Viewer, LogChangedWhileReadAtStartAsksAgain) {
+    const std::string other = (dir_ / "andere.txt").string();
+    std::ofstream(other, std::ios::binary) << "D:\\X\\welle.par 10 01.01.2020 08:00 cad09\r\n";
+    for (const bool another : {true, false}) {
+        std::vector<Step> steps = {
+            Do([&] { ChangeDuringNextLoad(log_, "D:\\A\\halter.par 1"); }),
+            AnswerFileDialog(log_),
+            AnswerMessageOverWindow("Konnte Datei nicht lesen!\n" + log_ + kChangedReason),
+        };
+        if (another) {
+            steps.push_back(AnswerFileDialog(other));
+            steps.push_back(WhenMainWindowShown([] { EXPECT_EQ(ControlText(CountLabel), "1/1"); }));
+            steps.push_back(Do(Close));
+        } else {
+            steps.push_back(CancelFileDialog());
+        }
+        EXPECT_EQ(RunWithScript(steps), 0) << another;
+    }
+}
+
 TEST_F(Viewer, CtrlOOpensAnotherLogOrKeepsTheCurrentOne) {
     const std::string other = (dir_ / "andere.txt").string();
-    std::ofstream(other, std::ios::binary) << "D:\\X\\welle.par 10 01.01.2020 08:00 cad09\r\n"
-                                              "D:\\Y\\welle.par 20 02.01.2020 08:00 cad09\r\n";
+    const std::string empty = (dir_ / "leer.txt").string();
+    std::ofstream(empty, std::ios::binary) << "Doppelte Dateien\r\n\x7F"
+                                              "ELF\x01\r\n";
     struct Case {
         const char* label;
         std::vector<Step> answer; // what the user does with the dialog
@@ -306,13 +348,31 @@ TEST_F(Viewer, CtrlOOpensAnotherLogOrKeepsTheCurrentOne) {
         {"chosen", {AnswerFileDialog(other)}, "2/2", "?", {"cad09", "cad09"}, false},
         {"cancelled", {CancelFileDialog()}, "2/5", "cad02", {"cad02", "cad02"}, true},
         {"cannot be opened",
-         {AnswerFileDialog((dir_ / "fehlt.txt").string()), AnswerMessageOverWindow()},
+         {AnswerFileDialog((dir_ / "fehlt.txt").string()),
+          AnswerMessageOverWindow("Konnte Datei nicht öffnen!\n" + (dir_ / "fehlt.txt").string() +
+                                  ": nicht gefunden")},
          "0/0",
          "?",
          {},
          false},
+        {"no record: the log stays",
+         {AnswerFileDialog(empty),
+          AnswerMessageOverWindow("Die Datei enthält keine Einträge: " + empty)},
+         "2/5",
+         "cad02",
+         {"cad02", "cad02"},
+         true},
+        {"changed while read: the log stays",
+         {Do([&] { ChangeDuringNextLoad(other, "x"); }), AnswerFileDialog(other),
+          AnswerMessageOverWindow("Konnte Datei nicht lesen!\n" + other + kChangedReason)},
+         "2/5",
+         "cad02",
+         {"cad02", "cad02"},
+         true},
     };
     for (const Case& c : cases) {
+        std::ofstream(other, std::ios::binary) << "D:\\X\\welle.par 10 01.01.2020 08:00 cad09\r\n"
+                                                  "D:\\Y\\welle.par 20 02.01.2020 08:00 cad09\r\n";
         std::vector<Step> steps = {
             AnswerFileDialog(log_),
             WhenMainWindowShown([] {
@@ -345,9 +405,12 @@ TEST_F(Viewer, F5ReloadsAndKeepsTheView) {
         const char* label;
         std::function<void(const std::string&)> change; // done to the log before F5
         std::string count;
-        Strings sizes;   // the upper list after F5
-        Strings matches; // folders of the lower list
+        Strings sizes;       // the upper list after F5
+        Strings matches;     // folders of the lower list
+        std::string message; // shown after F5, when any: the log and view stay
     };
+    const Strings keptSizes = {"            5", "          999", "    1.263.616"};
+    const Strings keptMatches = {"D:\\B\\", "D:\\A\\"};
     const Case cases[] = {
         {"rewritten",
          [](const std::string& log) {
@@ -356,12 +419,21 @@ TEST_F(Viewer, F5ReloadsAndKeepsTheView) {
          },
          "4/6",
          {"            3", "            5", "          999", "    1.263.616"},
-         {"D:\\E\\", "D:\\B\\", "D:\\A\\"}},
-        {"vanished",
-         [](const std::string& log) { fs::remove(log); },
-         "3/5",
-         {"            5", "          999", "    1.263.616"},
-         {"D:\\B\\", "D:\\A\\"}},
+         {"D:\\E\\", "D:\\B\\", "D:\\A\\"},
+         ""},
+        {"vanished", [](const std::string& log) { fs::remove(log); }, "3/5", keptSizes, keptMatches,
+         "Konnte Datei nicht öffnen!\n" + log_ + ": nicht gefunden"},
+        {"empty now", [](const std::string& log) { std::ofstream(log, std::ios::trunc); }, "3/5",
+         keptSizes, keptMatches, "Die Datei enthält keine Einträge: " + log_},
+        {"cut short while read",
+         [](const std::string& log) { ChangeDuringNextLoad(log, "D:\\A\\hal"); }, "3/5", keptSizes,
+         keptMatches, "Konnte Datei nicht lesen!\n" + log_ + kChangedReason},
+        {"rewritten longer while read",
+         [](const std::string& log) {
+             ChangeDuringNextLoad(log, std::string(4096, '\n') + "D:\\F\\a.par 1 01.01.2019 "
+                                                                 "09:00 cad01\r\n");
+         },
+         "3/5", keptSizes, keptMatches, "Konnte Datei nicht lesen!\n" + log_ + kChangedReason},
     };
     for (const Case& c : cases) {
         SetUp();
@@ -381,14 +453,14 @@ TEST_F(Viewer, F5ReloadsAndKeepsTheView) {
                 PressInList(Qt::Key_F5);
             }),
         };
-        const bool vanished = std::string(c.label) == "vanished";
+        const bool vanished = !c.message.empty();
         const Step check = WhenMainWindowShown([&] {
             EXPECT_EQ(ControlText(CountLabel), c.count) << c.label;
             EXPECT_EQ(ControlText(FindField), "alter") << c.label;
             EXPECT_EQ(ColumnOf(RecordListView, 2), c.sizes) << c.label;
             EXPECT_EQ(ColumnOf(MatchListView, 0), c.matches) << c.label;
         });
-        if (vanished) steps.push_back(AnswerMessageOverWindow());
+        if (vanished) steps.push_back(AnswerMessageOverWindow(c.message));
         steps.push_back(check);
         if (!vanished) {
             // A second F5 finds the view the first one put back.
@@ -460,21 +532,29 @@ TEST_F(Viewer, F5KeepsTheSelectedRecordAndTheRecordAtTheTop) {
 TEST_F(Viewer, DroppedFilesOpenTheFirst) {
     const std::string other = (dir_ / "andere.txt").string();
     std::ofstream(other, std::ios::binary) << "D:\\X\\welle.par 10 01.01.2020 08:00 cad09\r\n";
+    const std::string empty = (dir_ / "leer.txt").string();
+    std::ofstream(empty, std::ios::binary) << "Summe: 0 Dateien\r\n";
     struct Case {
         const char* label;
         QList<QUrl> urls;
         std::string count;
+        std::string message; // shown after the drop, when any
     };
     const Case cases[] = {
-        {"one file", {QUrl::fromLocalFile(QString::fromStdString(other))}, "1/1"},
+        {"one file", {QUrl::fromLocalFile(QString::fromStdString(other))}, "1/1", ""},
         {"several: the first",
          {QUrl::fromLocalFile(QString::fromStdString(other)),
           QUrl::fromLocalFile(QString::fromStdString(log_))},
-         "1/1"},
-        {"no local file", {QUrl(QStringLiteral("https://example.org/a.txt"))}, "5/5"},
+         "1/1",
+         ""},
+        {"no local file", {QUrl(QStringLiteral("https://example.org/a.txt"))}, "5/5", ""},
+        {"no record: the log stays",
+         {QUrl::fromLocalFile(QString::fromStdString(empty))},
+         "5/5",
+         "Die Datei enthält keine Einträge: " + empty},
     };
     for (const Case& c : cases) {
-        const int code = RunWithScript({
+        std::vector<Step> steps = {
             AnswerFileDialog(log_),
             WhenMainWindowShown([&] {
                 QWidget* window = ui::FindWindow(MainWindow)->widget;
@@ -486,10 +566,12 @@ TEST_F(Viewer, DroppedFilesOpenTheFirst) {
                 QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
                 QApplication::sendEvent(window, &drop);
             }),
-            WhenMainWindowShown([&] { EXPECT_EQ(ControlText(CountLabel), c.count) << c.label; }),
-            Do(Close),
-        });
-        EXPECT_EQ(code, 0) << c.label;
+        };
+        if (!c.message.empty()) steps.push_back(AnswerMessageOverWindow(c.message));
+        steps.push_back(
+            WhenMainWindowShown([&] { EXPECT_EQ(ControlText(CountLabel), c.count) << c.label; }));
+        steps.push_back(Do(Close));
+        EXPECT_EQ(RunWithScript(steps), 0) << c.label;
     }
 }
 

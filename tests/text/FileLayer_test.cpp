@@ -14,6 +14,10 @@
 #include <windows.h>
 // <windows.h> names ReplaceFileW so; the file layer has its own.
 #undef ReplaceFile
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #endif
 
 namespace qk {
@@ -221,6 +225,96 @@ TEST_F(FileLayer, ReplacingWritesThroughLinksAndKeepsPermissions) {
                   fs::perms::owner_read | fs::perms::owner_write);
 #endif
     }
+}
+
+// Readers share a log; a program that holds it to write refuses them (and,
+// on Windows, is refused while it is read), and that is told as "in use".
+TEST_F(FileLayer, ReadersShareWritersHoldTheLog) {
+    const fs::path log = folder_ / u"geteilt\u00fc.txt";
+    std::ofstream(log) << "x";
+    const FileHandle first = OpenFileForReading(PathText(log));
+    const FileHandle second = OpenFileForReading(PathText(log));
+    EXPECT_NE(first, kNoFileHandle);
+    EXPECT_NE(second, kNoFileHandle);
+#if defined(_WIN32)
+    // Nobody may write while it is read.
+    EXPECT_EQ(CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+#endif
+    CloseFile(first);
+    CloseFile(second);
+#if defined(_WIN32)
+    const HANDLE writer = CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+#else
+    const int writer = ::open(log.c_str(), O_WRONLY);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+#endif
+    EXPECT_EQ(OpenFileForReading(PathText(log)), kNoFileHandle);
+    EXPECT_EQ(LastFileError(), FileError::InUse);
+#if defined(_WIN32)
+    CloseHandle(writer);
+#else
+    ::close(writer);
+#endif
+    const FileHandle later = OpenFileForReading(PathText(log)); // a later try works
+    EXPECT_NE(later, kNoFileHandle);
+    CloseFile(later);
+}
+
+// The reason of a failed open, from the error the system reported.
+TEST_F(FileLayer, OpenFailuresTellTheReason) {
+    std::ofstream(folder_ / "datei.txt") << "x";
+    const struct {
+        fs::path path;
+        FileError reason;
+    } cases[] = {
+        {folder_ / "fehlt.txt", FileError::NotFound},
+        {folder_ / "fehlt" / "a.txt", FileError::NotFound},
+        {folder_ / "datei.txt" / "a.txt", FileError::NotFound},
+        {folder_, FileError::IsFolder},
+#if defined(_WIN32)
+        {"NUL", FileError::NotRegularFile},
+#else
+        {"/dev/null", FileError::NotRegularFile},
+        {folder_ / std::string(300, 'n'), FileError::NameTooLong},
+#endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.string());
+        EXPECT_EQ(OpenFileForReading(PathText(c.path)), kNoFileHandle);
+        EXPECT_EQ(LastFileError(), c.reason);
+    }
+#if !defined(_WIN32)
+    if (::geteuid() != 0) { // the superuser reads anything
+        fs::permissions(folder_ / "datei.txt", fs::perms::none);
+        EXPECT_EQ(OpenFileForReading(PathText(folder_ / "datei.txt")), kNoFileHandle);
+        EXPECT_EQ(LastFileError(), FileError::NoPermission);
+    }
+#endif
+}
+
+// A stamp tells a file that was written to from one that was not.
+TEST_F(FileLayer, StampMovesWithWriting) {
+    const fs::path log = folder_ / "log.txt";
+    std::ofstream(log) << "abc";
+    const FileHandle file = OpenFileForReading(PathText(log));
+    ASSERT_NE(file, kNoFileHandle);
+    FileStamp before, unchanged, after;
+    ASSERT_TRUE(ReadFileStamp(file, before));
+    ASSERT_TRUE(ReadFileStamp(file, unchanged));
+    EXPECT_EQ(before, unchanged);
+    EXPECT_EQ(before.size, 3u);
+#if !defined(_WIN32) // on Windows nobody writes to it while it is open
+    std::ofstream(log, std::ios::app) << "d";
+    ASSERT_TRUE(ReadFileStamp(file, after));
+    EXPECT_NE(before, after);
+    EXPECT_EQ(after.size, 4u);
+#endif
+    CloseFile(file);
 }
 
 TEST_F(FileLayer, ProgressOfReading) {

@@ -259,16 +259,20 @@ TEST(TextFileReader, ReopeningANumberClosesTheFirstFileEvenIfTheOpenFails) {
     CloseTextFile(1);
 }
 
-TEST(TextFileReader, OpenIsExclusive) {
-    const fs::path path = WriteFile("exclusive", "one\n");
+// Readers share a file: a second open of it reads it as well, and neither
+// sees a change.
+TEST(TextFileReader, ReadersShareAFile) {
+    const fs::path path = WriteFile("shared", "one\n");
     ASSERT_NE(OpenTextFile(0, NameOf(path)), 0);
-    EXPECT_EQ(OpenTextFile(1, NameOf(path)), 0);
-    EXPECT_EQ(OpenTextFile(-1, NameOf(path)), 0);
-    EXPECT_EQ(LineOf(0), u"one"); // the first stays usable
-    CloseTextFile(0);
     ASSERT_NE(OpenTextFile(1, NameOf(path)), 0);
-    EXPECT_EQ(LineOf(1), u"one");
-    CloseTextFile(1);
+    const std::int64_t outside = OpenTextFile(-1, NameOf(path));
+    ASSERT_NE(outside, 0);
+    for (const std::int64_t number : {std::int64_t{0}, std::int64_t{1}, outside}) {
+        EXPECT_EQ(LineOf(number), u"one");
+        EXPECT_NE(AtEndOfFile(number), 0);
+        EXPECT_EQ(TextFileReadProblem(number), FileError::Other);
+        CloseTextFile(number);
+    }
 }
 
 TEST(TextFileReader, NumbersOutsideAndBeyondTheTable) {
@@ -377,6 +381,7 @@ TEST(TextFileReader, FileCannotChangeWhileRead) {
     EXPECT_FALSE(std::ofstream(path, std::ios::binary | std::ios::app).is_open());
     EXPECT_EQ(LineOf(0), u"first");
     EXPECT_NE(AtEndOfFile(0), 0);
+    EXPECT_EQ(TextFileReadProblem(0), FileError::Other);
     CloseTextFile(0);
     EXPECT_TRUE(std::ofstream(path, std::ios::binary | std::ios::app).is_open());
 }
@@ -397,6 +402,7 @@ TEST(TextFileReader, FileChangingWhileRead) {
         ++lines;
     }
     EXPECT_LT(lines, 10000u);
+    EXPECT_EQ(TextFileReadProblem(0), FileError::Changed); // cut short
     CloseTextFile(0);
 
     WriteFile("changing", "first\n");
@@ -410,6 +416,7 @@ TEST(TextFileReader, FileChangingWhileRead) {
     EXPECT_EQ(AtEndOfFile(0), 0); // the end is where the file ends now
     EXPECT_EQ(LineOf(0), u"second");
     EXPECT_NE(AtEndOfFile(0), 0);
+    EXPECT_EQ(TextFileReadProblem(0), FileError::Changed); // grown
     CloseTextFile(0);
 }
 #endif

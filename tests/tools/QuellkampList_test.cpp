@@ -170,7 +170,14 @@ TEST_F(QuellkampList, EmptyAndHeaderOnlyLogsListNothing) {
 
 TEST_F(QuellkampList, BadArgumentsGiveUsageAndStatusTwo) {
     const std::vector<std::string> cases[] = {
-        {}, {"--sort", "bogus", log_}, {"--sort"}, {"--find"}, {"--frobnicate", log_}, {log_, log_},
+        {},
+        {"--sort", "bogus", log_},
+        {"--sort"},
+        {"--find"},
+        {"--frobnicate", log_},
+        {log_, log_},
+        {"--csv", "--spreadsheet-csv", log_},
+        {"--spreadsheet-csv", "--count", "--csv", log_},
     };
     for (const auto& args : cases) {
         const lister::Result result = Run(args);
@@ -267,6 +274,8 @@ TEST_F(QuellkampList, SpreadsheetCsvComputesAndNeverRunsACell) {
         {"D:\\t.psm 5 32.13.2019 08:00 \tb", "D:\\,t.psm,5,2019.13.32,08:00,\"'\tb\"",
          "D:\\,t.psm ,            5,2019.13.32,08:00,\tb"},
         {"D:\\e.asm", "D:\\,e.asm,0,..,,", "D:\\,e.asm,            0,..,,"},
+        {" =1+1\\g5.par 5 1.2.2019 08:00 cad01", "\"' =1+1\\\",g5.par,5,2019-02-01,08:00,cad01",
+         " =1+1\\,g5.par ,            5,2019.2.1,08:00,cad01"},
     };
     const std::string heading = "Pfad,Name,Byte,Datum,Zeit,User\r\n";
     for (const auto& c : cases) {

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -197,6 +198,112 @@ TEST_F(Win32Reload, DropShowsTheNewLogAsAtStartAndACancelledLoadKeepsTheOld) {
         EXPECT_EQ(SelectedRow(RecordListView), c.cancelled ? 2 : -1);
         EXPECT_EQ(RowCount(MatchListView), c.cancelled ? 1 : 0);
         EXPECT_EQ(Cell(RecordListView, 0, 1), c.cancelled ? "teil1000.par " : "teil4.par ");
+    }
+}
+
+// Answers the modal windows the viewer opens, in order, from another thread
+// as the viewer's thread waits in them: the open dialog with a path, then the
+// message box, whose text it keeps.
+class AnswerModals {
+  public:
+    explicit AnswerModals(std::wstring path)
+        : path_(std::move(path)), answerer_([this] {
+              if (!path_.empty())
+                  Answer(L"LOG-Datei", [this](HWND dialog) {
+                      constexpr int kNameCombo = 0x47C, kNameEdit = 0x480;
+                      HWND field = GetDlgItem(dialog, kNameCombo);
+                      if (!field) field = GetDlgItem(dialog, kNameEdit);
+                      const HWND ok = GetDlgItem(dialog, IDOK);
+                      if (!field || !ok) return false; // not made yet
+                      SetWindowTextW(field, path_.c_str());
+                      PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                                   reinterpret_cast<LPARAM>(ok));
+                      return true;
+                  });
+              Answer(L"Information", [this](HWND box) {
+                  wchar_t text[512] = {};
+                  GetDlgItemTextW(box, 0xFFFF, text, 512); // the box's static text
+                  const HWND ok = GetDlgItem(box, IDOK);
+                  if (!text[0] || !ok) return false;
+                  message_ = text;
+                  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                               reinterpret_cast<LPARAM>(ok));
+                  return true;
+              });
+          }) {}
+    ~AnswerModals() { Join(); }
+    // The message box's text, once it was answered.
+    std::wstring Message() {
+        Join();
+        return message_;
+    }
+
+  private:
+    // Hands the visible, enabled dialog titled `title` to `answer` until
+    // it takes it (its controls are there).
+    void Answer(const wchar_t* title, const std::function<bool(HWND)>& answer) {
+        for (int tries = 0; tries < 3000; ++tries) {
+            const HWND window = FindWindowW(L"#32770", title);
+            if (window && IsWindowVisible(window) && IsWindowEnabled(window) && answer(window))
+                return;
+            Sleep(10);
+        }
+    }
+    void Join() {
+        if (answerer_.joinable()) answerer_.join();
+    }
+    std::wstring path_, message_;
+    std::thread answerer_;
+};
+
+// A file without a record, by F5, Ctrl+O or a drop, is reported and the
+// log on screen stays with everything the user sees.
+TEST_F(Win32Reload, AFileWithoutRecordsKeepsTheLogOnScreen) {
+    Click(Hwnd(RecordListView), RowPoint(RecordListView, 2));
+    DispatchWaiting();
+    const fs::path empty = dir_ / "leer.txt";
+    std::ofstream(empty, std::ios::binary) << "Doppelte Dateien\r\nSumme: 0\r\n";
+    const fs::path kept = dir_ / "behalten.txt";
+    fs::copy_file(log_, kept);
+    enum class Way { Reload, Open, Drop };
+    const struct {
+        const char* what;
+        Way way;
+    } cases[] = {{"F5", Way::Reload}, {"Ctrl+O", Way::Open}, {"a drop", Way::Drop}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.way == Way::Reload) CopyOver(empty, log_);
+        const fs::path named = c.way == Way::Reload ? log_ : empty;
+        std::wstring message;
+        {
+            AnswerModals answer(c.way == Way::Open ? empty.wstring() : std::wstring());
+            if (c.way == Way::Drop) {
+                SendMessageW(ui::WindowHandle(MainWindow), WM_DROPFILES,
+                             reinterpret_cast<WPARAM>(DropOf({empty.wstring()})), 0);
+            } else {
+                SetFocus(Hwnd(RecordListView));
+                if (c.way == Way::Open) {
+                    INPUT control{};
+                    control.type = INPUT_KEYBOARD;
+                    control.ki.wVk = VK_CONTROL;
+                    Send(control);
+                    KeyPress('O');
+                    control.ki.dwFlags = KEYEVENTF_KEYUP;
+                    Send(control);
+                } else {
+                    KeyPress(VK_F5);
+                }
+            }
+            DispatchWaiting();
+            message = answer.Message();
+        }
+        CopyOver(kept, log_);
+        EXPECT_EQ(message, L"Die Datei enthält keine Einträge: " + named.wstring());
+        EXPECT_EQ(GetControlText(CountLabel).ToUtf8(), "100/300");
+        EXPECT_EQ(GetControlText(FindField).ToUtf8(), "cad01");
+        EXPECT_TRUE(Chosen(3));
+        EXPECT_EQ(SelectedRow(RecordListView), 2);
+        EXPECT_EQ(RowCount(MatchListView), 1);
     }
 }
 
