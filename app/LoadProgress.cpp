@@ -22,9 +22,10 @@ Text NameOf(const Text& path) {
     return cut == std::u16string_view::npos ? path : Text(units.substr(cut + 1));
 }
 
-// Address space held back for the window layer while no load runs, given
-// back when a load ends: a load that takes all there is under a memory limit
-// still leaves room to show its message and the windows. Larger than the
+// Address space held back for the window layer from the start and through
+// each load, given back when a load ends (and taken again for the next): a
+// load that takes all there is under a memory limit still leaves room to
+// show its message and the windows. Larger than the
 // allocator's largest threshold for mapping, so that it is a mapping of its
 // own, never touched, and returned to the system whole.
 constexpr std::size_t kReserveBytes = std::size_t{40} << 20;
