@@ -4,6 +4,8 @@
 #include "core/RecordTable.h"
 #include "ui/Progress.h"
 
+#include <cstddef>
+#include <new>
 #include <string_view>
 
 #if defined(__GLIBC__)
@@ -18,6 +20,24 @@ Text NameOf(const Text& path) {
     const std::u16string_view units = path.view();
     const std::size_t cut = units.find_last_of(u"\\/");
     return cut == std::u16string_view::npos ? path : Text(units.substr(cut + 1));
+}
+
+// Address space held back for the window layer from the start and through
+// each load, given back when a load ends (and taken again for the next): a
+// load that takes all there is under a memory limit still leaves room to
+// show its message and the windows. Larger than the
+// allocator's largest threshold for mapping, so that it is a mapping of its
+// own, never touched, and returned to the system whole.
+constexpr std::size_t kReserveBytes = std::size_t{40} << 20;
+void* gReserve = nullptr;
+
+void TakeReserve() {
+    if (!gReserve) gReserve = ::operator new(kReserveBytes, std::nothrow);
+}
+
+void GiveBackReserve() {
+    ::operator delete(gReserve);
+    gReserve = nullptr;
 }
 
 } // namespace
@@ -69,6 +89,15 @@ bool KeepsRecords(const WindowLoad& load, bool keepUnopened) {
 
 } // namespace
 
+void PrepareForMemoryLimits() {
+#if defined(__GLIBC__)
+    // Each allocator arena of a thread reserves 64 MB of address space: few
+    // arenas leave that space to the log.
+    mallopt(M_ARENA_MAX, 2);
+#endif
+    TakeReserve();
+}
+
 WindowLoad ReadLogShowingProgress(const Text& path, bool keepUnopened) {
     // The records on screen stay until the new log is in: both are held for
     // the time of the load. Rank work on them waits, so that it does not take
@@ -86,7 +115,9 @@ WindowLoad ReadLogShowingProgress(const Text& path, bool keepUnopened) {
         options.progress = [&](std::uint64_t read, std::uint64_t size) {
             return progress(read, size);
         };
+        TakeReserve(); // kept back from the load when it can be had
         load.result = LoadLogTable(path, incoming, options);
+        GiveBackReserve();
     }
     if (load.result == LoadResult::CannotOpen) {
         load.error = LastFileError();

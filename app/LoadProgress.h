@@ -45,6 +45,12 @@ struct WindowLoad {
     bool kept = true;
 };
 
+// Readies the program for a limit on its address space, before the window
+// layer starts: few allocator arenas, and room held back for the windows,
+// given back whenever a load ends, so that a load that ran out of memory can
+// still show its message and the windows.
+void PrepareForMemoryLimits();
+
 // Loads the log at `path` as ReadDuplicateLog does. Once loading has taken
 // progressWindowDelay, a window titled with the log's name shows its path
 // and how far loading has come; its Cancel ends the loading

@@ -2,6 +2,7 @@
 
 #include "app/CommandLine.h"
 #include "app/ExportCommand.h"
+#include "app/LoadProgress.h"
 #include "app/LogCommands.h"
 #include "app/MainWindow.h"
 #include "app/RowCommands.h"
@@ -50,6 +51,7 @@ int RunMainRoutine(int& argc, char** argv) {
     // --help, --version and bad arguments need no display.
     const CommandLine commandLine = ReadCommandLine(argc, argv);
     if (commandLine.exitCode) return *commandLine.exitCode;
+    PrepareForMemoryLimits();
     if (!StartUp(argc, argv)) {
         const char* display = std::getenv("DISPLAY");
         if (display && *display)

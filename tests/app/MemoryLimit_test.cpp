@@ -5,9 +5,6 @@
 #include "core/DuplicateRecord.h"
 #include "tests/app/ViewerScript.h"
 
-#include <QColor>
-#include <QImage>
-#include <QPainter>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -15,11 +12,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace qk {
@@ -53,16 +53,6 @@ std::string BigLog() {
     return log;
 }
 
-// Qt blends large areas on painting threads of its own and waits for them; a
-// thread that cannot be started under the limit would leave the progress
-// bar's painting waiting for ever. One large translucent fill just before the
-// limit starts those threads, and idle they stay for half a minute.
-void StartPaintingThreads() {
-    QImage image(2048, 2048, QImage::Format_ARGB32_Premultiplied);
-    QPainter painter(&image);
-    painter.fillRect(image.rect(), QColor(10, 20, 30, 100));
-}
-
 std::string ReadAll(const std::string& path) {
     std::ostringstream text;
     text << std::ifstream(path, std::ios::binary).rdbuf();
@@ -88,6 +78,24 @@ int StatusOf(pid_t child) {
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Exit status of a child that ends within `limit`: -1 when it died of a
+// signal, -2 when it had not ended by then (it is killed).
+int StatusWithin(pid_t child, std::chrono::seconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    for (;;) {
+        const pid_t ended = waitpid(child, &status, WNOHANG);
+        if (ended == child) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (ended < 0 && errno != EINTR) return -1;
+        if (std::chrono::steady_clock::now() > end) {
+            kill(child, SIGKILL);
+            StatusOf(child);
+            return -2;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50)); // polls for the end
+    }
 }
 
 TEST(MemoryLimit, ListerSaysSoAndPrintsNothing) {
@@ -135,7 +143,6 @@ TEST(MemoryLimit, ViewerSaysSoAndShowsNoRecords) {
         const int code = RunWithScript(
             {[log] {
                  if (!Modal("QFileDialog")) return false;
-                 StartPaintingThreads();
                  LimitAddressSpace(AddressSpaceNow() + (std::size_t{48} << 20));
                  return AnswerFileDialog(log)();
              },
@@ -165,6 +172,49 @@ TEST(MemoryLimit, ViewerSaysSoAndShowsNoRecords) {
         _exit(127);
     }
     EXPECT_EQ(StatusOf(child), 0) << "the viewer failed its script (1) or crashed (-1)";
+    fs::remove(log);
+}
+
+// The viewer started under a limit on its address space, as `ulimit -v`
+// sets it, with the big log on its command line: whatever the limit, the run
+// ends with the message or with the whole log on screen, and the window
+// closes. Each run is a fresh process of this program under its limit.
+TEST(MemoryLimit, ViewerEndsWithTheMessageOrTheLogUnderAnyLimit) {
+    if (kAddressSanitizer) GTEST_SKIP() << "no address-space limit under AddressSanitizer";
+    if (const char* log = std::getenv("QK_MEMORY_LIMIT_START")) {
+        // The message, when it comes, is answered; then the window shows.
+        const Step messageAnswered = [] {
+            if (auto* box = static_cast<QMessageBox*>(Modal("QMessageBox"))) {
+                EXPECT_TRUE(box->text().startsWith(QStringLiteral("Nicht genug Speicher")))
+                    << box->text().toStdString();
+                box->button(QMessageBox::Ok)->click();
+            }
+            return false;
+        };
+        const Step shown = WhenMainWindowShown([] {
+            const std::int64_t rows = RowCount(RecordListView);
+            EXPECT_TRUE(rows == 0 || rows == std::int64_t(kLines)) << rows << " rows";
+        });
+        const int code = RunWithScript({[=] { return messageAnswered() || shown(); }, Do(Close)},
+                                       std::chrono::seconds(60), {log});
+        EXPECT_EQ(code, 0);
+        return;
+    }
+    const std::string log = BigLog();
+    for (const rlim_t megabytes : {150, 200, 250, 300, 330, 340, 350, 400, 500, 650, 800}) {
+        SCOPED_TRACE(std::to_string(megabytes) + " MB");
+        const pid_t child = fork();
+        if (child == 0) {
+            setenv("QK_MEMORY_LIMIT_START", log.c_str(), 1);
+            LimitAddressSpace(megabytes << 20);
+            execl("/proc/self/exe", "app_tests",
+                  "--gtest_filter=MemoryLimit.ViewerEndsWithTheMessageOrTheLogUnderAnyLimit",
+                  nullptr);
+            _exit(127);
+        }
+        EXPECT_EQ(StatusWithin(child, std::chrono::seconds(120)), 0)
+            << "the viewer failed its script (1), crashed (-1) or hung (-2)";
+    }
     fs::remove(log);
 }
 

@@ -100,6 +100,13 @@ void ListRows::SetCells(std::int64_t row, int column, const Text& text) {
     if (column == 0) ++generation_;
 }
 
+ShownCell ShownCellText(std::u16string_view text) {
+    if (text.size() <= kMaxShownCellUnits) return {text, false};
+    std::size_t length = kMaxShownCellUnits;
+    if (text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF) --length;
+    return {text.substr(0, length), true};
+}
+
 std::u16string_view ListRows::CellView(std::int64_t row, int column) const {
     if (row < 0 || row >= Rows() || column < 0 || column >= stride_) return {};
     if (source_) return source_->CellText(sourceRows_[std::size_t(row)], column);

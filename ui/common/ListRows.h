@@ -14,6 +14,19 @@
 
 namespace qk::ui {
 
+// A cell shows at most kMaxShownCellUnits UTF-16 units of its text: a longer
+// text shows its first units (never half of a surrogate pair) and then an
+// ellipsis, for drawing, sizing, type-ahead and assistive technology alike.
+// The text itself stays whole for the program (GetCellText).
+constexpr std::size_t kMaxShownCellUnits = 4096;
+constexpr char16_t kCellEllipsis = u'\u2026';
+
+struct ShownCell {
+    std::u16string_view head; // the whole text unless `cut`
+    bool cut;                 // an ellipsis follows `head`
+};
+ShownCell ShownCellText(std::u16string_view text);
+
 class ListRows {
   public:
     static constexpr std::int64_t kChunkRows = 4096;
@@ -32,6 +45,10 @@ class ListRows {
     Text Cell(std::int64_t row, int column) const;
     // The text of a cell, stored or read from the source; empty when missing.
     std::u16string_view CellView(std::int64_t row, int column) const;
+    // What the cell shows (ShownCellText).
+    ShownCell ShownCellAt(std::int64_t row, int column) const {
+        return ShownCellText(CellView(row, column));
+    }
     void Clear();
     // Shows the items `rows` of `source` instead of stored rows.
     void ShowSource(const RowSource* source, std::vector<std::uint32_t> rows);

@@ -13,6 +13,14 @@ bool StartsWithIgnoringCase(std::u16string_view text, std::u16string_view prefix
     return true;
 }
 
+bool ShownStartsWithIgnoringCase(std::u16string_view text, std::u16string_view prefix) {
+    const ShownCell shown = ShownCellText(text);
+    if (!shown.cut || prefix.size() <= shown.head.size())
+        return StartsWithIgnoringCase(shown.head, prefix);
+    return prefix.size() == shown.head.size() + 1 && prefix.back() == kCellEllipsis &&
+           StartsWithIgnoringCase(shown.head, prefix.substr(0, shown.head.size()));
+}
+
 TypeAheadSearch AddTypedKey(TypedKeys& keys, std::u16string_view key, std::int64_t nowMs,
                             std::int64_t intervalMs) {
     bool afterCurrent = false;
@@ -67,7 +75,7 @@ bool TypeAhead::MarkMatches(std::u16string_view prefix) {
     if (narrows) candidates.swap(matched_);
     matched_.clear();
     const auto test = [&](std::uint32_t id) {
-        if (StartsWithIgnoringCase(source_->SharedText(0, id), prefix)) {
+        if (ShownStartsWithIgnoringCase(source_->SharedText(0, id), prefix)) {
             matching_[id] = 1;
             matched_.push_back(id);
         }
@@ -138,7 +146,7 @@ std::int64_t TypeAhead::Find(const ListRows& rows, std::int64_t start, std::u16s
     if (!source_) {
         for (std::int64_t i = 0; i < count; ++i) {
             const std::int64_t row = (start + i) % count;
-            if (StartsWithIgnoringCase(rows.CellView(row, 0), prefix)) return row;
+            if (ShownStartsWithIgnoringCase(rows.CellView(row, 0), prefix)) return row;
         }
         return -1;
     }

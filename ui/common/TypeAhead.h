@@ -14,6 +14,9 @@ namespace qk::ui {
 
 // Whether `text` starts with `prefix`, ignoring letter case.
 bool StartsWithIgnoringCase(std::u16string_view text, std::u16string_view prefix);
+// Whether what a cell of `text` shows (ShownCellText) starts with `prefix`,
+// ignoring letter case.
+bool ShownStartsWithIgnoringCase(std::u16string_view text, std::u16string_view prefix);
 
 // The keys typed into one list and how they make the text searched for.
 struct TypedKeys {

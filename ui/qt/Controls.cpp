@@ -369,9 +369,14 @@ void SetControlText(std::int64_t control, const Text& text) {
     case ControlKind::PushButton:
         static_cast<QAbstractButton*>(record->widget)->setText(ToQString(text));
         break;
-    case ControlKind::TextField:
-        static_cast<QLineEdit*>(record->widget)->setText(ToQString(text));
+    case ControlKind::TextField: {
+        auto* field = static_cast<QLineEdit*>(record->widget);
+        field->setText(ToQString(text));
+        // A field with the focus, or the one its window gives the focus
+        // back to, has its new text selected, so that typing replaces it.
+        if (field->hasFocus() || field->window()->focusWidget() == field) field->selectAll();
         break;
+    }
     case ControlKind::List:
     case ControlKind::None:
         break;

@@ -35,8 +35,11 @@ int ListModel::columnCount(const QModelIndex& parent) const {
 QVariant ListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= Rows() || index.column() >= rows_.Columns()) return {};
     if (role == Qt::DisplayRole) {
-        const std::u16string_view units = rows_.CellView(index.row(), index.column());
-        return QString(reinterpret_cast<const QChar*>(units.data()), qsizetype(units.size()));
+        const ShownCell shown = rows_.ShownCellAt(index.row(), index.column());
+        QString text(reinterpret_cast<const QChar*>(shown.head.data()),
+                     qsizetype(shown.head.size()));
+        if (shown.cut) text += QChar(kCellEllipsis);
+        return text;
     }
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     return {};

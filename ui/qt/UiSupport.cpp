@@ -3,6 +3,8 @@
 #include "ui/qt/UiInternal.h"
 
 #include <QApplication>
+#include <QSemaphore>
+#include <QThreadPool>
 
 #include <cstdlib>
 #include <memory>
@@ -34,6 +36,32 @@ bool DisplayReachable() {
     return reached;
 }
 
+// Qt paints large areas on the threads of its global pool and waits for
+// them. A pool thread that cannot be started, as when a big log has taken the
+// address space a limit leaves, would leave that painting, and with it the
+// whole program, waiting for ever. So the pool's threads are started here,
+// before any log is loaded, and kept for the program's life: the pool then
+// never needs a new one. False when they could not all be started.
+bool StartPaintingThreads() {
+    QThreadPool* pool = QThreadPool::globalInstance();
+    pool->setExpiryTimeout(-1);
+    const int threads = pool->maxThreadCount();
+    // Shared with the tasks, which may outlive a wait that gave up.
+    struct Gates {
+        QSemaphore started, go;
+    };
+    const auto gates = std::make_shared<Gates>();
+    // Each task holds its thread until all have started, so each has its own.
+    for (int i = 0; i < threads; ++i)
+        pool->start([gates] {
+            gates->started.release();
+            gates->go.acquire();
+        });
+    const bool allStarted = gates->started.tryAcquire(threads, 10'000);
+    gates->go.release(threads);
+    return allStarted;
+}
+
 } // namespace
 
 bool StartUserInterface(int& argc, char** argv) {
@@ -47,6 +75,7 @@ bool StartUserInterface(int& argc, char** argv) {
     ui::LoadDefaultGuiFont();
     ui::InstallEventSupport();
     ui::InstallListKeys();
+    StartPaintingThreads();
     return true;
 }
 

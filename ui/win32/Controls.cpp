@@ -303,6 +303,13 @@ void SetControlText(std::int64_t control, const Text& text) {
     const std::wstring units = Wide(text);
     if (record->kind == ControlKind::TextLabel) FitLabel(*record, units);
     SetWindowTextW(record->hwnd, units.c_str());
+    // A field with the focus, or the one its window gives the focus back to,
+    // has its new text selected, so that typing replaces it.
+    const WindowRecord* window = FindWindow(record->window);
+    if (record->kind == ControlKind::TextField &&
+        (GetFocus() == record->hwnd ||
+         (window && GetActiveWindow() != window->hwnd && window->focusMemory == record->hwnd)))
+        SendMessageW(record->hwnd, EM_SETSEL, 0, -1);
 }
 
 Text GetControlText(std::int64_t control) {

@@ -31,11 +31,12 @@ std::int64_t SelectedRowOf(HWND list) {
 void GiveDisplayText(ControlRecord& record, NMLVDISPINFOW& info) {
     LVITEMW& item = info.item;
     if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
-    const std::u16string_view cell = record.list->rows.CellView(item.iItem, item.iSubItem);
+    const ShownCell shown = record.list->rows.ShownCellAt(item.iItem, item.iSubItem);
     const std::size_t room = std::size_t(item.cchTextMax - 1);
-    const std::size_t length = std::min(cell.size(), room);
+    std::size_t length = std::min(shown.head.size(), room);
     if (length > 0)
-        std::wmemcpy(item.pszText, reinterpret_cast<const wchar_t*>(cell.data()), length);
+        std::wmemcpy(item.pszText, reinterpret_cast<const wchar_t*>(shown.head.data()), length);
+    if (shown.cut && length < room) item.pszText[length++] = wchar_t(kCellEllipsis);
     item.pszText[length] = L'\0';
 }
 

@@ -152,6 +152,50 @@ TEST(TypeAhead, TypedKeysMakeTheSearch) {
     }
 }
 
+// ------------------------------------------------------------ shown cells
+
+// What a cell shows of a text and what type-ahead matches on it: at most
+// kMaxShownCellUnits units, then an ellipsis, a surrogate pair kept whole.
+TEST(ShownCells, LongTextsAreCutWithAnEllipsis) {
+    const std::size_t max = kMaxShownCellUnits;
+    const std::u16string pair = u"\U0001F600";
+    const struct {
+        const char* label;
+        std::u16string text;
+        std::size_t head; // units shown before the ellipsis, or all
+        bool cut;
+    } cases[] = {
+        {"empty", u"", 0, false},
+        {"short", u"abc", 3, false},
+        {"exactly the most", std::u16string(max, u'x'), max, false},
+        {"one more", std::u16string(max + 1, u'x'), max, true},
+        {"a pair across the end", std::u16string(max - 1, u'x') + pair, max - 1, true},
+        {"a pair ending at the end", std::u16string(max - 2, u'x') + pair + u"y", max, true},
+        {"far longer", std::u16string(1'000'000, u'y'), max, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const ShownCell shown = ShownCellText(c.text);
+        EXPECT_EQ(shown.head, std::u16string_view(c.text).substr(0, c.head));
+        EXPECT_EQ(shown.cut, c.cut);
+    }
+    const std::u16string longText = std::u16string(max, u'A') + u"BC";
+    const std::u16string shownPrefix = std::u16string(max, u'a');
+    const struct {
+        const char* label;
+        std::u16string prefix;
+        bool matches;
+    } prefixes[] = {
+        {"the start", u"aa", true},
+        {"all that is shown", shownPrefix, true},
+        {"with the ellipsis", shownPrefix + kCellEllipsis, true},
+        {"past the cut", shownPrefix + u"b", false},
+        {"past the ellipsis", shownPrefix + kCellEllipsis + u"c", false},
+    };
+    for (const auto& p : prefixes)
+        EXPECT_EQ(ShownStartsWithIgnoringCase(longText, p.prefix), p.matches) << p.label;
+}
+
 // ------------------------------------------------------------ list clicks
 
 TEST(ListRules, ClicksAndSelectionChanges) {

@@ -112,6 +112,36 @@ TEST_F(ContractEvents, TheProgramsOwnChangesGiveNoEvents) {
     EXPECT_EQ(SelectedRow(RecordListView), 3); // the selection moved down with its row
 }
 
+// Text the program sets into the focused field is selected, as Ctrl+F
+// selects it, so that what is typed next replaces it.
+TEST_F(ContractEvents, TextSetIntoTheFocusedFieldIsReplacedByTyping) {
+    const struct {
+        const char* what;
+        void (*focus)();
+        const char16_t* typed;
+        const char16_t* after;
+    } cases[] = {
+        {"clicked into", [] { ClickControl(FindField); }, u"cad", u"cad"},
+        {"focused by the window system", [] { PutFocusOn(FindField); }, u"par", u"par"},
+        {"after a Tab away and back",
+         [] {
+             ClickControl(FindField);
+             PressKey(Key::Tab);
+             PressKey(Key::ShiftTab);
+         },
+         u"x", u"x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.focus();
+        SetControlText(FindField, u"?");
+        TypeText(c.typed);
+        EXPECT_EQ(std::u16string(GetControlText(FindField).view()), c.after);
+        ClickRow(RecordListView, 0);
+        TakeEvents();
+    }
+}
+
 // Focus arriving on an unchosen option button is no choice, while the space
 // bar and the mouse choose; the six options are one group.
 TEST_F(ContractEvents, FocusArrivingOnAnUnchosenOptionIsNoClick) {

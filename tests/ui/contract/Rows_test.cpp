@@ -11,6 +11,8 @@
 namespace qk::test {
 namespace {
 
+constexpr std::size_t kLongCell = 100'000;
+
 // Items "i0".."i9" with cells "i<item>:<column>".
 class ItemSource final : public RowSource {
   public:
@@ -93,6 +95,17 @@ TEST(ContractRows, RowsFromASourceBehaveAsAddedRows) {
     ClickRow(RecordListView, 1);
     EXPECT_EQ(SelectedRow(RecordListView), 1);
     EXPECT_EQ(GetControlText(RecordListView), Text(u"i2:0"));
+}
+
+// A cell longer than a cell shows is drawn cut, with an ellipsis; the
+// program reads it back whole.
+TEST(ContractRows, ALongCellIsDrawnCutAndReadWhole) {
+    ASSERT_TRUE(ShowMainWindow());
+    const std::u16string name(kLongCell, u'n');
+    AddRow(RecordListView, -1, Text(u"c:\\\n" + name));
+    EXPECT_EQ(GetCellText(RecordListView, 0, 1), Text(name));
+    EXPECT_EQ(DrawnCell(RecordListView, 0, 1), std::u16string(4096, u'n') + u"\u2026");
+    EXPECT_EQ(DrawnCell(RecordListView, 0, 0), u"c:\\");
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <cwchar>
+#include <vector>
 
 namespace qk::test {
 
@@ -192,13 +193,14 @@ std::int64_t DrawnRowCount(std::int64_t list) {
 // The text the list control draws in a cell, asked of the control itself.
 std::u16string DrawnCell(std::int64_t list, int row, int column) {
     Settle(20);
-    wchar_t buffer[64] = {};
+    // Room for the longest text a cell shows.
+    std::vector<wchar_t> buffer(8192, L'\0');
     LVITEMW item{};
     item.iSubItem = column;
-    item.pszText = buffer;
-    item.cchTextMax = 64;
+    item.pszText = buffer.data();
+    item.cchTextMax = int(buffer.size());
     SendMessageW(Hwnd(list), LVM_GETITEMTEXTW, WPARAM(row), reinterpret_cast<LPARAM>(&item));
-    return std::u16string(reinterpret_cast<const char16_t*>(buffer));
+    return std::u16string(reinterpret_cast<const char16_t*>(buffer.data()));
 }
 
 } // namespace qk::test
