@@ -3,6 +3,7 @@
 #include "app/ExportCommand.h"
 #include "app/LoadProgress.h"
 #include "app/MainWindow.h"
+#include "app/OverviewWindow.h"
 #include "core/DuplicateRecord.h"
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
@@ -270,6 +271,7 @@ void ApplyFindFilter() {
     MarkRecordsByFindText(findText);
     FillRecordListView();
     SetControlText(CountLabel, CountLabelText(RowCount(RecordListView), TableCount(AllRecords)));
+    ListOverviewRows(); // the overview follows the find
 }
 
 } // namespace qk

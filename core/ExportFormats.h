@@ -97,6 +97,18 @@ struct ExportOutcome {
     bool cancelled = false;
 };
 
+// Where bytes of an export go: false once they could not be written.
+using ByteWriter = std::function<bool(std::string_view)>;
+
+// Writes what `produce` hands to its writer to `path`, under a temporary
+// name in the same folder that is renamed to `path` only when complete: a
+// failure or a cancel removes the temporary file and leaves an earlier file
+// under `path` as it was. `produce` returns false to stop, setting its
+// `cancelled` when the user asked for that. The problem is one line that
+// says what went wrong.
+ExportOutcome ExportThroughTemporary(
+    const Text& path, const std::function<bool(const ByteWriter& write, bool& cancelled)>& produce);
+
 // The viewer's export: writes the records the upper list shows (those of
 // AllRecords that the find lets through, in the list's order) to `path`.
 // The file is written under a temporary name in the same folder and renamed
