@@ -448,6 +448,14 @@ std::u16string DateAsIso(std::u16string_view date) {
     return iso;
 }
 
+void AppendCsvCell(std::string& out, std::u16string_view cell, ExportFormat format) {
+    AppendCsvField(out, cell, format == ExportFormat::SpreadsheetCsv);
+}
+
+void AppendJsonText(std::string& out, std::u16string_view text) {
+    AppendJsonString(out, text);
+}
+
 std::string ForTerminal(std::string_view utf8) {
     std::string shown;
     shown.reserve(utf8.size());

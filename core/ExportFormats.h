@@ -47,6 +47,13 @@ using RecordFieldViews = std::array<std::u16string_view, kVisibleFieldCount>;
 void AppendRecordLine(std::string& out, const DuplicateRecord& record, ExportFormat format);
 void AppendRecordLine(std::string& out, const RecordFieldViews& fields, ExportFormat format);
 
+// One cell of a CSV line of `format` (Csv or SpreadsheetCsv): quoted when it
+// needs to be, and in the spreadsheet CSV made plain text where a
+// spreadsheet would compute it, as every cell of the record export is.
+void AppendCsvCell(std::string& out, std::u16string_view cell, ExportFormat format);
+// `text` as a JSON string, as the record lines write their fields.
+void AppendJsonText(std::string& out, std::u16string_view text);
+
 // `utf8` made safe to show on a terminal, so that no text from a log can
 // drive it: every control character but tab, line feed and the CR of a CR LF
 // becomes a visible stand-in (U+2400 and on for C0, U+2421 for DEL, U+FFFD
