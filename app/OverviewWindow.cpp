@@ -21,7 +21,7 @@
 namespace qk {
 namespace {
 
-constexpr int kInnerWidth = 900;
+constexpr int kInnerWidth = 1040;
 constexpr int kInnerHeight = 560;
 // Title bar and close box, centred on the main window; Escape closes it.
 constexpr std::uint32_t kOverviewFlags =
@@ -33,25 +33,25 @@ struct ColumnSpec {
     int width;
 };
 constexpr std::array<ColumnSpec, kGroupColumnCount> kGroupColumns = {{
-    {u"Name", 150},
-    {u"Kopien", 50},
-    {u"Größen", 50},
-    {u"Byte", 80},
-    {u"Freigebbar", 80},
-    {u"Neueste", 105},
+    {u"Name", 140},
+    {u"Kopien", 45},
+    {u"Größen", 45},
+    {u"Byte", 75},
+    {u"Freigebbar", 65},
+    {u"Neueste", 95},
 }};
 constexpr std::array<ColumnSpec, kPairColumnCount> kPairColumns = {{
-    {u"Ordner A", 110},
-    {u"Ordner B", 110},
+    {u"Ordner A", 105},
+    {u"Ordner B", 105},
     {u"Gemeinsam", 65},
-    {u"Gleich groß", 70},
-    {u"Namen A", 55},
-    {u"Namen B", 55},
-    {u"Freigebbar", 80},
+    {u"Gleich groß", 62},
+    {u"Namen A", 48},
+    {u"Namen B", 48},
+    {u"Freigebbar", 65},
 }};
 constexpr std::array<ColumnSpec, 6> kSharedColumns = {{
     {u"Verschieden", 80},
-    {u"Name", 220},
+    {u"Name", 250},
     {u"Byte in A", 100},
     {u"Datum in A", 120},
     {u"Byte in B", 100},
@@ -214,26 +214,25 @@ bool OpenOverviewWindow() {
     if (OpenWindow(OverviewWindow, 0, 0, kInnerWidth, kInnerHeight, u"Übersicht", kOverviewFlags) ==
         0)
         return false;
-    CreateTextLabel(FiguresLabel, 10, 10, 760, 16, Text(), kLabelLeft);
-    CreateTextLabel(FiguresMoreLabel, 10, 28, 760, 16, Text(), kLabelLeft);
+    CreateTextLabel(FiguresLabel, 10, 10, 900, 16, Text(), kLabelLeft);
+    CreateTextLabel(FiguresMoreLabel, 10, 28, 900, 16, Text(), kLabelLeft);
     CreateTextLabel(GroupLabel, 10, 52, 300, 16, u"Namen mit Kopien", kLabelLeft);
-    CreateList(GroupListView, 10, 70, 440, 280, kGroupColumns, u"Namen mit Kopien");
-    CreateTextLabel(PairLabel, 460, 52, 300, 16, u"Ordnerpaare", kLabelLeft);
-    CreateList(PairListView, 460, 70, 430, 280, kPairColumns, u"Ordnerpaare");
+    CreateList(GroupListView, 10, 70, 490, 280, kGroupColumns, u"Namen mit Kopien");
+    CreateTextLabel(PairLabel, 510, 52, 300, 16, u"Ordnerpaare", kLabelLeft);
+    CreateList(PairListView, 510, 70, 520, 280, kPairColumns, u"Ordnerpaare");
     CreateTextLabel(SharedLabel, 10, 360, 500, 16, u"Gemeinsame Dateien des gewählten Paares",
                     kLabelLeft);
-    CreateList(SharedListView, 10, 378, 880, 172, kSharedColumns, u"Gemeinsame Dateien");
-    CreatePushButton(OverviewExportButton, 790, 10, 100, 24, u"Export to...", 0);
+    CreateList(SharedListView, 10, 378, 1020, 172, kSharedColumns, u"Gemeinsame Dateien");
+    CreatePushButton(OverviewExportButton, 930, 10, 100, 24, u"Export to...", 0);
     return true;
 }
 
 void ShowSummary() {
     const OverviewSummary& s = shown.overview.summary;
-    SetControlText(FiguresLabel,
-                   Text(u"Namen mit Kopien: " + GroupedNumber(std::int64_t(s.names)) +
-                        u"    Kopien: " + GroupedNumber(std::int64_t(s.copies)) + u"    Byte: " +
-                        GroupedNumber(s.bytes) + u"    Freigebbar: " +
-                        GroupedNumber(s.reclaimable)));
+    SetControlText(FiguresLabel, Text(u"Namen mit Kopien: " + GroupedNumber(std::int64_t(s.names)) +
+                                      u"    Kopien: " + GroupedNumber(std::int64_t(s.copies)) +
+                                      u"    Byte: " + GroupedNumber(s.bytes) + u"    Freigebbar: " +
+                                      GroupedNumber(s.reclaimable)));
     SetControlText(FiguresMoreLabel,
                    Text(u"Ordnerpaare: " + GroupedNumber(std::int64_t(s.pairs)) +
                         u"    Namen in mehr als " +
