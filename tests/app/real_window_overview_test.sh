@@ -4,14 +4,20 @@
 # sorts the names, a click on a name fills the main window's lower list with
 # its copies, Escape closes the overview and the viewer goes on. Takes the
 # screenshot of the overview at 96 DPI, and one at 144 DPI to look at.
+# With WINE_RUN, VIEWER is quellkamp.exe, run under Wine with real input.
 #
-#   real_window_overview_test.sh VIEWER EXAMPLES_DIR SCREENSHOT
+#   real_window_overview_test.sh VIEWER EXAMPLES_DIR SCREENSHOT [WINE_RUN]
 set -euo pipefail
 
 viewer=$1
 examples=$2
 screenshot=$3
+wine_run=${4:-}
 log="$examples/dubletten.txt"
+if [ -n "$wine_run" ]; then
+    # Wine maps the Unix root to drive Z:.
+    log="Z:$(realpath "$log" | tr / '\\')"
+fi
 
 work=$(mktemp -d)
 pids=()
@@ -84,12 +90,19 @@ checksum_at() {
 lower_list_filled() { [ "$(colours_at 15 478 900 100)" -gt 2 ]; }
 group_list_changed() { [ "$(checksum_at 12 90 486 200)" != "$before" ]; }
 
-# One run at QT_SCALE_FACTOR $1; the screenshot goes to $2.
+# One run with the display scaled by $1 (1 or 1.5); the screenshot goes to $2.
 run_overview() {
-    (cd "$examples" && QT_SCALE_FACTOR=$1 exec "$viewer" -- "$log") >"$work/viewer.log" 2>&1 &
+    if [ -n "$wine_run" ]; then
+        local dpi
+        dpi=$(awk -v f="$1" 'BEGIN { print int(96 * f) }')
+        (cd "$examples" && QK_WINE_DPI=$dpi exec "$wine_run" "$viewer" "$log") \
+            >"$work/viewer.log" 2>&1 &
+    else
+        (cd "$examples" && QT_SCALE_FACTOR=$1 exec "$viewer" -- "$log") >"$work/viewer.log" 2>&1 &
+    fi
     viewer_pid=$!
     pids+=($viewer_pid)
-    main=$(wait_for_window "Quellkamp" 30) || fail "the main window did not appear: $(cat "$work/viewer.log")"
+    main=$(wait_for_window "Quellkamp" 90) || fail "the main window did not appear: $(cat "$work/viewer.log")"
     xdotool windowactivate --sync "$main" 2>/dev/null || true
     xdotool key ctrl+d
     overview=$(wait_for_window "Übersicht" 20) || fail "Ctrl+D opened no overview ($1)"
