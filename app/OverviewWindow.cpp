@@ -21,7 +21,7 @@
 namespace qk {
 namespace {
 
-constexpr int kInnerWidth = 1040;
+constexpr int kInnerWidth = 1180;
 constexpr int kInnerHeight = 560;
 // Title bar and close box, centred on the main window; Escape closes it.
 constexpr std::uint32_t kOverviewFlags =
@@ -33,29 +33,29 @@ struct ColumnSpec {
     int width;
 };
 constexpr std::array<ColumnSpec, kGroupColumnCount> kGroupColumns = {{
-    {u"Name", 140},
-    {u"Kopien", 45},
-    {u"Größen", 45},
-    {u"Byte", 75},
-    {u"Freigebbar", 65},
-    {u"Neueste", 95},
+    {u"Name", 150},
+    {u"Kopien", 50},
+    {u"Größen", 60},
+    {u"Byte", 85},
+    {u"Freigebbar", 75},
+    {u"Neueste", 110},
 }};
 constexpr std::array<ColumnSpec, kPairColumnCount> kPairColumns = {{
-    {u"Ordner A", 105},
-    {u"Ordner B", 105},
-    {u"Gemeinsam", 65},
-    {u"Gleich groß", 62},
-    {u"Namen A", 48},
-    {u"Namen B", 48},
-    {u"Freigebbar", 65},
+    {u"Ordner A", 100},
+    {u"Ordner B", 100},
+    {u"Gemeinsam", 80},
+    {u"Gleich groß", 80},
+    {u"Namen A", 66},
+    {u"Namen B", 66},
+    {u"Freigebbar", 75},
 }};
 constexpr std::array<ColumnSpec, 6> kSharedColumns = {{
-    {u"Verschieden", 80},
-    {u"Name", 250},
-    {u"Byte in A", 100},
-    {u"Datum in A", 120},
-    {u"Byte in B", 100},
-    {u"Datum in B", 120},
+    {u"Verschieden", 85},
+    {u"Name", 300},
+    {u"Byte in A", 110},
+    {u"Datum in A", 130},
+    {u"Byte in B", 110},
+    {u"Datum in B", 130},
 }};
 enum SharedFileColumn { kDiffers, kSharedName, kSizeA, kDateA, kSizeB, kDateB };
 
@@ -217,13 +217,13 @@ bool OpenOverviewWindow() {
     CreateTextLabel(FiguresLabel, 10, 10, 900, 16, Text(), kLabelLeft);
     CreateTextLabel(FiguresMoreLabel, 10, 28, 900, 16, Text(), kLabelLeft);
     CreateTextLabel(GroupLabel, 10, 52, 300, 16, u"Namen mit Kopien", kLabelLeft);
-    CreateList(GroupListView, 10, 70, 490, 280, kGroupColumns, u"Namen mit Kopien");
-    CreateTextLabel(PairLabel, 510, 52, 300, 16, u"Ordnerpaare", kLabelLeft);
-    CreateList(PairListView, 510, 70, 520, 280, kPairColumns, u"Ordnerpaare");
+    CreateList(GroupListView, 10, 70, 560, 280, kGroupColumns, u"Namen mit Kopien");
+    CreateTextLabel(PairLabel, 580, 52, 300, 16, u"Ordnerpaare", kLabelLeft);
+    CreateList(PairListView, 580, 70, 590, 280, kPairColumns, u"Ordnerpaare");
     CreateTextLabel(SharedLabel, 10, 360, 500, 16, u"Gemeinsame Dateien des gewählten Paares",
                     kLabelLeft);
-    CreateList(SharedListView, 10, 378, 1020, 172, kSharedColumns, u"Gemeinsame Dateien");
-    CreatePushButton(OverviewExportButton, 930, 10, 100, 24, u"Export to...", 0);
+    CreateList(SharedListView, 10, 378, 1160, 172, kSharedColumns, u"Gemeinsame Dateien");
+    CreatePushButton(OverviewExportButton, 1070, 10, 100, 24, u"Export to...", 0);
     return true;
 }
 

@@ -88,7 +88,7 @@ checksum_at() {
 }
 
 lower_list_filled() { [ "$(colours_at 15 478 900 100)" -gt 2 ]; }
-group_list_changed() { [ "$(checksum_at 12 90 486 200)" != "$before" ]; }
+group_list_changed() { [ "$(checksum_at 12 90 556 200)" != "$before" ]; }
 
 # One run with the display scaled by $1 (1 or 1.5); the screenshot goes to $2.
 run_overview() {
@@ -104,21 +104,29 @@ run_overview() {
     pids+=($viewer_pid)
     main=$(wait_for_window "Quellkamp" 90) || fail "the main window did not appear: $(cat "$work/viewer.log")"
     xdotool windowactivate --sync "$main" 2>/dev/null || true
-    xdotool key ctrl+d
-    overview=$(wait_for_window "Übersicht" 20) || fail "Ctrl+D opened no overview ($1)"
+    # A click into the lower list (empty) gives the window the keyboard;
+    # Ctrl+D again while none shows (asking again only brings it to front).
+    place_of "$main" 950
+    xdotool mousemove $((left + 400 * scale / 100)) $((top + 560 * scale / 100)) click 1
+    overview=""
+    for _ in $(seq 15); do
+        xdotool key ctrl+d
+        overview=$(wait_for_window "Übersicht" 2) && break
+    done
+    [ -n "$overview" ] || fail "Ctrl+D opened no overview ($1)"
     xdotool windowactivate --sync "$overview" 2>/dev/null || true
-    place_of "$overview" 1040
-    wait_until 10 test "$(colours_at 12 90 486 200)" -gt 2 || fail "the names list is empty ($1)"
+    place_of "$overview" 1180
+    wait_until 10 test "$(colours_at 12 90 556 200)" -gt 2 || fail "the names list is empty ($1)"
     # A click on the heading "Name" orders the names by it.
-    before=$(checksum_at 12 90 486 200)
+    before=$(checksum_at 12 90 556 200)
     xdotool mousemove $((left + 60 * scale / 100)) $((top + 80 * scale / 100)) click 1
     wait_until 10 group_list_changed || fail "a click on the heading sorted nothing ($1)"
     # A click on the first name: the main window's lower list shows its copies.
     xdotool mousemove $((left + 60 * scale / 100)) $((top + 98 * scale / 100)) click 1
     # A click on the first folder pair shows its shared files.
-    xdotool mousemove $((left + 570 * scale / 100)) $((top + 98 * scale / 100)) click 1
+    xdotool mousemove $((left + 640 * scale / 100)) $((top + 98 * scale / 100)) click 1
     sleep 0.5
-    import -window root -crop "$((1040 * scale / 100))x$((560 * scale / 100))+$left+$top" \
+    import -window root -crop "$((1180 * scale / 100))x$((560 * scale / 100))+$left+$top" \
         +repage "$2" || fail "the screenshot of the overview could not be taken"
     xdotool windowactivate --sync "$main" 2>/dev/null || true
     place_of "$main" 950

@@ -77,7 +77,9 @@ TEST_F(SecondWindow, EscapeAndCloseBoxAskToCloseThatWindow) {
 TEST_F(SecondWindow, CloseWindowLeavesTheOtherWindow) {
     ClickHeading(kSecondList, 1);
     CloseWindow(kSecond);
-    EXPECT_EQ(TakeEvents(), Events{});
+    // The heading click went with the window (the main window may become
+    // active again, which it tells).
+    EXPECT_EQ(TakeControlEvents(CloseWindowEvent), Events{});
     EXPECT_FALSE(WindowOpen(kSecond));
     EXPECT_TRUE(WindowOpen(MainWindow));
     EXPECT_EQ(RowCount(kSecondList), 0);
