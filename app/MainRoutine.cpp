@@ -5,6 +5,7 @@
 #include "app/LoadProgress.h"
 #include "app/LogCommands.h"
 #include "app/MainWindow.h"
+#include "app/OverviewWindow.h"
 #include "app/RowCommands.h"
 #include "app/StartUp.h"
 #include "app/ViewCommands.h"
@@ -19,14 +20,32 @@
 
 namespace qk {
 
+namespace {
+
+// Another log in place of the one on screen: the overview lets go of the
+// old one's records first and follows the new one.
+void ReplaceLog(const Text& path, bool reload) {
+    SetOverviewAside();
+    if (reload)
+        ReloadCurrentLog();
+    else
+        OpenAnotherLog(path);
+    ResumeOverview();
+}
+
+} // namespace
+
 void DispatchEvent(std::int64_t event) {
     if (event == MenuEvent && EventSource() == kFindShortcut) FocusFindField();
-    if (event == MenuEvent && EventSource() == kOpenShortcut) OpenAnotherLog(Text());
-    if (event == MenuEvent && EventSource() == kReloadShortcut) ReloadCurrentLog();
-    if (event == DropEvent) OpenAnotherLog(DroppedFile());
+    if (event == MenuEvent && EventSource() == kOpenShortcut) ReplaceLog(Text(), false);
+    if (event == MenuEvent && EventSource() == kReloadShortcut) ReplaceLog(Text(), true);
+    if (event == MenuEvent && EventSource() == kOverviewShortcut) OpenOverview();
+    if (event == DropEvent) ReplaceLog(DroppedFile(), false);
+    if (event == CloseWindowEvent && EventSource() == OverviewWindow) CloseOverview();
     if (event != ControlEvent) return;
     const std::int64_t source = EventSource();
     const std::int64_t type = EventType();
+    if (DispatchOverviewEvent(source, type)) return;
     const bool list = source == RecordListView || source == MatchListView;
     if (source == RecordListView && type == kLeftClick) {
         ShowNameMatches();
@@ -64,12 +83,15 @@ int RunMainRoutine(int& argc, char** argv) {
     if (LoadDuplicateLog(PathFromSystem(commandLine.log)) && OpenMainWindow()) {
         AddMainWindowShortcuts();
         AddLogShortcuts();
+        AddOverviewShortcut();
         ShowStartCount();
         FillRecordListView();
         for (;;) {
             const std::int64_t event = WaitForEvent();
             DispatchEvent(event);
-            if (event == CloseWindowEvent) break;
+            // The main window's close box ends the program, the overview's
+            // only closes the overview.
+            if (event == CloseWindowEvent && EventSource() == MainWindow) break;
         }
     }
     return ShutDown();

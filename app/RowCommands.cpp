@@ -1,5 +1,7 @@
 #include "app/RowCommands.h"
 
+#include "app/MainWindow.h"
+#include "app/OverviewWindow.h"
 #include "core/DuplicateRecord.h"
 #include "core/ExportFormats.h"
 #include "core/LogLineParser.h"
@@ -7,7 +9,6 @@
 #include "ui/Controls.h"
 #include "ui/Desktop.h"
 #include "ui/Dialogs.h"
-#include "app/MainWindow.h"
 
 #include <string>
 #include <string_view>
@@ -85,8 +86,10 @@ void ShowRowMenu(std::int64_t list) {
     const Text folder = GetCellText(list, row, kColumn(RecordField::Path));
     // Decided without reaching any server a network path names.
     const bool openable = !FolderToOpen(folder).empty();
-    const std::int64_t chosen = ShowPopupMenu(
-        list, {{u"Copy path", true}, {u"Copy row", true}, {u"Open folder", openable}});
+    const std::int64_t chosen = ShowPopupMenu(list, {{u"Copy path", true},
+                                                     {u"Copy row", true},
+                                                     {u"Open folder", openable},
+                                                     {u"Übersicht...", true}});
     switch (static_cast<RowMenuItem>(chosen)) {
     case RowMenuItem::CopyPath:
         CopyToClipboard(RowFilePath(list, row));
@@ -99,6 +102,9 @@ void ShowRowMenu(std::int64_t list) {
             ShowMessage(u"Information",
                         Text(u"Konnte Ordner nicht öffnen: " + std::u16string(folder.view()) +
                              u"\nKein Dateimanager hat ihn geöffnet."));
+        break;
+    case RowMenuItem::Overview:
+        OpenOverview();
         break;
     }
 }

@@ -12,7 +12,7 @@ namespace qk {
 // The MenuEvent source of Ctrl+F.
 constexpr std::int64_t kFindShortcut = 1;
 // The items of a row's context menu, in order.
-enum class RowMenuItem : std::int64_t { CopyPath = 0, CopyRow, OpenFolder };
+enum class RowMenuItem : std::int64_t { CopyPath = 0, CopyRow, OpenFolder, Overview };
 
 // Gives the main window its keyboard shortcut Ctrl+F.
 void AddMainWindowShortcuts();
@@ -28,7 +28,8 @@ Text RowFilePath(std::int64_t list, std::int64_t row);
 // Ctrl+C in `list`: the selected row goes to the clipboard as RowLine.
 void CopySelectedRow(std::int64_t list);
 // The context menu of the selected row of `list`: "Copy path", "Copy row",
-// "Open folder" (disabled when the folder does not exist here).
+// "Open folder" (disabled when the folder does not exist here) and
+// "Übersicht..." (the overview window).
 void ShowRowMenu(std::int64_t list);
 // Ctrl+F: the find field gets the focus with its text selected.
 void FocusFindField();

@@ -4,6 +4,7 @@
 #include "app/FileMessages.h"
 #include "app/LoadProgress.h"
 #include "app/MainWindow.h"
+#include "app/OverviewWindow.h"
 #include "core/DuplicateRecord.h"
 #include "core/LogLoading.h"
 #include "core/RecordCommands.h"
@@ -304,6 +305,7 @@ void ApplyFindFilter() {
     MarkRecordsByFindText(findText);
     FillRecordListView();
     SetControlText(CountLabel, CountLabelText(RowCount(RecordListView), TableCount(AllRecords)));
+    ListOverviewRows(); // the overview follows the find
 }
 
 } // namespace qk

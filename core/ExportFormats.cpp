@@ -449,6 +449,14 @@ void AppendSpreadsheetCell(std::string& out, std::u16string_view cell) {
     AppendCsvField(out, cell, true);
 }
 
+void AppendCsvCell(std::string& out, std::u16string_view cell, ExportFormat format) {
+    AppendCsvField(out, cell, format == ExportFormat::SpreadsheetCsv);
+}
+
+void AppendJsonText(std::string& out, std::u16string_view text) {
+    AppendJsonString(out, text);
+}
+
 std::string ForTerminal(std::string_view utf8) {
     std::string shown;
     shown.reserve(utf8.size());
@@ -556,28 +564,20 @@ bool WriteTableRecords(const RecordTable& table, const std::vector<std::uint32_t
     return out.size() == 0 || write(out.View());
 }
 
-ExportOutcome ExportShownRecords(const Text& path, ExportFormat format,
-                                 const ExportProgress& progress) {
+ExportOutcome ExportThroughTemporary(
+    const Text& path,
+    const std::function<bool(const ByteWriter& write, bool& cancelled)>& produce) {
     // A link stays a link: the file it points at is replaced.
     const Text target = FileBehindLinks(path);
     Text temporary;
     const FileHandle file = CreateTemporaryNextTo(target, temporary);
     if (file == kNoFileHandle) return Failure();
 
-    const auto write = [file](std::string_view bytes) {
+    const ByteWriter write = [file](std::string_view bytes) {
         return WriteToFile(file, bytes.data(), bytes.size());
     };
-    std::vector<std::uint32_t> rows;
-    ListedRecords(AllRecords, rows);
     bool cancelled = false;
-    ExportProgress ask;
-    if (progress) {
-        ask = [&](std::uint64_t written, std::uint64_t total) {
-            cancelled = !progress(written, total);
-            return !cancelled;
-        };
-    }
-    bool done = WriteTableRecords(AllRecords, rows, format, write, ask);
+    bool done = produce(write, cancelled);
     done = FinishWriting(file) && done && !cancelled;
     done = done && ReplaceFile(temporary, target);
     if (done) return {};
@@ -585,6 +585,22 @@ ExportOutcome ExportShownRecords(const Text& path, ExportFormat format,
     RemoveFile(temporary);
     if (cancelled) return {false, FileError::Other, 0, true};
     return failure;
+}
+
+ExportOutcome ExportShownRecords(const Text& path, ExportFormat format,
+                                 const ExportProgress& progress) {
+    return ExportThroughTemporary(path, [&](const ByteWriter& write, bool& cancelled) {
+        std::vector<std::uint32_t> rows;
+        ListedRecords(AllRecords, rows);
+        ExportProgress ask;
+        if (progress) {
+            ask = [&](std::uint64_t written, std::uint64_t total) {
+                cancelled = !progress(written, total);
+                return !cancelled;
+            };
+        }
+        return WriteTableRecords(AllRecords, rows, format, write, ask);
+    });
 }
 
 } // namespace qk

@@ -58,6 +58,13 @@ using RecordFieldViews = std::array<std::u16string_view, kVisibleFieldCount>;
 void AppendRecordLine(std::string& out, const DuplicateRecord& record, ExportFormat format);
 void AppendRecordLine(std::string& out, const RecordFieldViews& fields, ExportFormat format);
 
+// One cell of a CSV line of `format` (Csv or SpreadsheetCsv): quoted when it
+// needs to be, and in the spreadsheet CSV made plain text where a
+// spreadsheet would compute it, as every cell of the record export is.
+void AppendCsvCell(std::string& out, std::u16string_view cell, ExportFormat format);
+// `text` as a JSON string, as the record lines write their fields.
+void AppendJsonText(std::string& out, std::u16string_view text);
+
 // `utf8` made safe to show on a terminal, so that no text from a log can
 // drive it: every control character but tab, line feed and the CR of a CR LF
 // becomes a visible stand-in (U+2400 and on for C0, U+2421 for DEL, U+FFFD
@@ -110,6 +117,18 @@ struct ExportOutcome {
     long errorNumber = 0;
     bool cancelled = false;
 };
+
+// Where bytes of an export go: false once they could not be written.
+using ByteWriter = std::function<bool(std::string_view)>;
+
+// Writes what `produce` hands to its writer to `path`, under a temporary
+// name in the same folder that is renamed to `path` only when complete: a
+// failure or a cancel removes the temporary file and leaves an earlier file
+// under `path` as it was. `produce` returns false to stop, setting its
+// `cancelled` when the user asked for that. The problem is one line that
+// says what went wrong.
+ExportOutcome ExportThroughTemporary(
+    const Text& path, const std::function<bool(const ByteWriter& write, bool& cancelled)>& produce);
 
 // The viewer's export: writes the records the upper list shows (those of
 // AllRecords that the find lets through, in the list's order) to `path`.

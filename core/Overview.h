@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -84,6 +85,10 @@ enum class GroupColumn { Name, Copies, Sizes, Bytes, Reclaimable, Newest };
 enum class PairColumn { A, B, Shared, SameSize, NamesA, NamesB, Reclaimable };
 inline constexpr int kGroupColumnCount = 6;
 inline constexpr int kPairColumnCount = 7;
+
+// The German headings of the columns, in the window and the CSV.
+std::u16string_view GroupColumnHeading(GroupColumn column);
+std::u16string_view PairColumnHeading(PairColumn column);
 
 // Orders `rows` stably by one column: numbers largest first, texts by UTF-16
 // code units ascending; `reversed` turns that round.

@@ -4,12 +4,13 @@
 # that does not start.
 #
 #   start_display   # exports DISPLAY=:N, a display number Xvfb found free
+#   (QK_SCREEN=WxHxD asks for another screen than 1280x1024x24)
 
 start_display() {
     # Xvfb picks a free display itself (-displayfd), so that two tests
     # starting at once never race for the same number.
     local number=""
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display-number" \
+    Xvfb -displayfd 3 -screen 0 "${QK_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$work/display-number" \
         >"$work/xvfb.log" 2>&1 &
     pids+=($!)
     local xvfb=$!

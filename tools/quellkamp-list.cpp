@@ -2,7 +2,8 @@
 // exports.
 //
 //   quellkamp-list [--csv | --spreadsheet-csv] [--count]
-//                  [--sort COLUMN | --find TEXT | --same-name TEXT]... LOG
+//                  [--sort COLUMN | --find TEXT | --same-name TEXT]...
+//                  [--groups | --folder-pairs] LOG
 //   quellkamp-list --help | --version
 //
 // Loads LOG as the viewer does, runs the actions in order as the viewer's
@@ -10,12 +11,16 @@
 // through, in the list's order) or, when the last action is --same-name, the
 // lower list: one JSON object per line, CSV of the stored texts with --csv,
 // or with --spreadsheet-csv the very bytes of the viewer's CSV export.
-// --count prints the viewer's count label instead. On a terminal, control
+// --count prints the viewer's count label instead. With --groups or
+// --folder-pairs, the overview's names with copies or folder pairs are
+// printed instead (those the find lets through), or with --count their
+// number. On a terminal, control
 // characters from the log are shown as visible stand-ins.
 #include "core/BlockLoading.h"
 #include "core/DuplicateRecord.h"
 #include "core/ExportFormats.h"
 #include "core/LogLoading.h"
+#include "core/Overview.h"
 #include "core/RecordCommands.h"
 #include "core/RecordTable.h"
 #include "records/RecordList.h"
@@ -51,15 +56,32 @@ constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
     "usage: quellkamp-list [--csv | --spreadsheet-csv] [--count]\n"
-    "                      [--sort COLUMN | --find TEXT | --same-name TEXT]... LOG\n"
+    "                      [--sort COLUMN | --find TEXT | --same-name TEXT]...\n"
+    "                      [--groups | --folder-pairs] LOG\n"
     "       quellkamp-list --help | --version\n"
     "  Prints the records as JSON Lines, or as CSV of the stored texts (--csv),\n"
     "  or as the viewer's CSV export byte for byte (--spreadsheet-csv: a UTF-8\n"
     "  byte-order mark, plain integer sizes, year-month-day dates, file names\n"
     "  without the blank after the extension, formula cells made text).\n"
-    "  COLUMN: path, name, size, date, time, user (or Pfad, Name, Byte, Datum, Zeit, User)\n";
+    "  COLUMN: path, name, size, date, time, user (or Pfad, Name, Byte, Datum, Zeit, User)\n"
+    "  --groups: one row per name with two or more records, most space to free\n"
+    "    first: name; copies (its records); sizes (distinct byte counts among\n"
+    "    them, 1 when all are alike); bytes (their sum); reclaimable (what\n"
+    "    deleting all but one copy of each size frees); newest (the greatest\n"
+    "    date and time of the copies).\n"
+    "  --folder-pairs: one row per two folders a, b holding a record of one\n"
+    "    name, most names shared first: shared (distinct names in both);\n"
+    "    same_size (shared names of which both hold a copy of one size);\n"
+    "    names_a, names_b (distinct names in each folder over the whole log:\n"
+    "    shared = names_a means b holds every name of a); reclaimable (for each\n"
+    "    same-size shared name, the largest size both hold). A name in more than\n"
+    "    64 folders makes no pairs.\n"
+    "  A find lists the rows of the names it lists a record of; the figures\n"
+    "  are over the whole log. --count prints the number of rows.\n";
 
 enum class ActionKind { Sort, Find, SameName };
+// What is printed: the records, the names with copies or the folder pairs.
+enum class Listing { Records, Groups, FolderPairs };
 struct Action {
     ActionKind kind;
     RecordField field = RecordField::Path;
@@ -69,6 +91,7 @@ struct Action {
 struct Options {
     ExportFormat format = ExportFormat::JsonLines;
     bool count = false;
+    Listing listing = Listing::Records;
     std::vector<Action> actions;
     std::string log;
 };
@@ -147,6 +170,11 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
                 return Usage("--csv and --spreadsheet-csv are two output formats; give one");
         } else if (!onlyOperands && arg == "--count") {
             options.count = true;
+        } else if (!onlyOperands && (arg == "--groups" || arg == "--folder-pairs")) {
+            const Listing listing = arg == "--groups" ? Listing::Groups : Listing::FolderPairs;
+            if (options.listing != Listing::Records && options.listing != listing)
+                return Usage("--groups and --folder-pairs cannot be given together");
+            options.listing = listing;
         } else if (!onlyOperands && (arg == "--help" || arg == "-h")) {
             return PrintInfo(kUsage);
         } else if (!onlyOperands && arg == "--version") {
@@ -297,12 +325,74 @@ int PrintFound(const Options& options, const Text& log) {
     return kExitSuccess;
 }
 
+int CannotWrite() {
+    std::fprintf(stderr, "quellkamp-list: cannot write the output: %s\n", std::strerror(errno));
+    return kExitCannotOpen;
+}
+
+// Writes the heading and the line of each of `rows`, in chunks of whole
+// lines.
+template <typename Heading, typename Line>
+bool WriteRows(const std::vector<std::uint32_t>& rows, Heading heading, Line line) {
+    constexpr std::size_t kChunk = 1 << 16;
+    std::string out;
+    heading(out);
+    for (const std::uint32_t row : rows) {
+        line(out, row);
+        if (out.size() >= kChunk) {
+            if (!Write(stdout, out)) return false;
+            out.clear();
+        }
+    }
+    return (out.empty() || Write(stdout, out)) && std::fflush(stdout) == 0;
+}
+
+// The names with copies or the folder pairs that the last find lets through
+// (sorts and name matches change neither).
+int PrintOverview(const Options& options, const Text& log) {
+    if (const LoadResult loaded = ReadDuplicateLog(log, nullptr); loaded != LoadResult::Loaded)
+        return LoadFailure(loaded, options.log);
+    for (auto action = options.actions.rbegin(); action != options.actions.rend(); ++action) {
+        if (action->kind != ActionKind::Find) continue;
+        MarkRecordsByFindText(action->text);
+        break;
+    }
+    Overview overview;
+    const std::vector<std::uint32_t>& ranks = NameRanks(AllRecords);
+    if (ComputeOverview(AllRecords, ranks, overview) != OverviewResult::Done)
+        return NoMemory(options.log);
+    const bool groups = options.listing == Listing::Groups;
+    std::vector<std::uint32_t> rows;
+    if (groups)
+        ListedGroups(AllRecords, overview, rows);
+    else
+        ListedPairs(AllRecords, overview, rows);
+    if (options.count) {
+        const std::string text = std::to_string(rows.size()) + "\n";
+        return Write(stdout, text) && std::fflush(stdout) == 0 ? kExitSuccess : CannotWrite();
+    }
+    const ExportFormat format = options.format;
+    const bool written = groups
+                             ? WriteRows(
+                                   rows, [&](std::string& out) { AppendGroupHeading(out, format); },
+                                   [&](std::string& out, std::uint32_t g) {
+                                       AppendGroupLine(out, AllRecords, overview.groups[g], format);
+                                   })
+                             : WriteRows(
+                                   rows, [&](std::string& out) { AppendPairHeading(out, format); },
+                                   [&](std::string& out, std::uint32_t p) {
+                                       AppendPairLine(out, AllRecords, overview.pairs[p], format);
+                                   });
+    return written ? kExitSuccess : CannotWrite();
+}
+
 int RunActions(int argc, char** argv) {
     Options options;
     if (const auto status = ParseArguments(argc, argv, options)) return *status;
 
     // By the bytes given: a name that is no UTF-8 opens all the same.
     const Text log = PathFromSystem(options.log);
+    if (options.listing != Listing::Records) return PrintOverview(options, log);
     if (options.count) {
         // Only the last find decides the count; sorts and name matches leave
         // it alone. Counting needs no records to be kept.

@@ -22,6 +22,8 @@ constexpr std::uint32_t kWindowCentreOnScreen = 0x00000001;
 constexpr std::uint32_t kWindowCentreOnActive = 0x00000002;
 constexpr std::uint32_t kWindowToolWindow = 0x00000004;
 constexpr std::uint32_t kWindowNotCurrent = 0x00000008;
+// Escape in the window asks to close it, as its close box does.
+constexpr std::uint32_t kWindowEscapeCloses = 0x00000010;
 constexpr std::uint32_t kWindowMaximizeBox = 0x00010000;
 constexpr std::uint32_t kWindowMinimizeBox = 0x00020000;
 constexpr std::uint32_t kWindowSizingBorder = 0x00040000;
@@ -48,6 +50,14 @@ constexpr std::uint32_t kSunkenBorder = 0x00020000;
 // `width` and `height` are those of the inner area.
 Handle OpenWindow(std::int64_t window, int x, int y, int width, int height, const Text& title,
                   std::uint32_t flags);
+// Removes window `window` with its controls and their waiting events; the
+// other windows stay. No event; a number not in use is left alone.
+void CloseWindow(std::int64_t window);
+// Shows window `window` again when it was minimized, puts it in front of the
+// program's other windows and activates it.
+void BringWindowToFront(std::int64_t window);
+// Whether window `window` is open.
+bool WindowOpen(std::int64_t window);
 
 Handle CreateListView(std::int64_t control, int x, int y, int width, int height,
                       const Text& firstHeading, int firstWidth, std::uint32_t flags);

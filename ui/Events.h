@@ -19,6 +19,9 @@ constexpr std::int64_t LeftClickEvent = 13112;
 constexpr std::int64_t LeftDoubleClickEvent = 13113;
 constexpr std::int64_t DeactivateEvent = 13114;
 constexpr std::int64_t RepaintEvent = 13115;
+// The close box (or Escape in a window opened with kWindowEscapeCloses)
+// asks to close the window: the window is the event's source. Only a
+// request: the window stays until the program closes it.
 constexpr std::int64_t CloseWindowEvent = 13116;
 constexpr std::int64_t MoveEvent = 13117;
 constexpr std::int64_t SizeEvent = 13118;
@@ -44,6 +47,16 @@ constexpr std::int64_t kBeginDrag = 14002;
 constexpr std::int64_t kContextMenuRequested = 14003;
 constexpr std::int64_t kCopyRequested = 14004;
 constexpr std::int64_t kRowActivated = 14005;
+// Lists: a click on the heading of column c has the type kHeadingClicked + c
+// (HeadingColumnOf gives c back). What it means is the program's business:
+// the list itself reorders nothing.
+constexpr std::int64_t kHeadingClicked = 15000;
+constexpr std::int64_t kMostHeadingColumns = 1000;
+constexpr std::int64_t HeadingColumnOf(std::int64_t type) {
+    return type >= kHeadingClicked && type < kHeadingClicked + kMostHeadingColumns
+               ? type - kHeadingClicked
+               : -1;
+}
 
 // Blocks until something happened; returns an event number, or a number
 // outside the table for window-system activity that made no event.

@@ -43,7 +43,7 @@ Step AnswerMenu(std::vector<bool> enabled, int choose) {
             texts.push_back(action->text().toStdString());
             states.push_back(action->isEnabled());
         }
-        EXPECT_EQ(texts, (Strings{"Copy path", "Copy row", "Open folder"}));
+        EXPECT_EQ(texts, (Strings{"Copy path", "Copy row", "Open folder", "Übersicht..."}));
         EXPECT_EQ(states, enabled);
         menu->setActiveAction(actions[choose]);
         QTest::keyClick(menu, Qt::Key_Return);
@@ -73,7 +73,7 @@ TEST(RowActions, CopyMenuEnterAndFind) {
             QTest::mouseClick(view->viewport(), Qt::RightButton, Qt::NoModifier,
                               view->visualRect(view->model()->index(0, 1)).center());
         }),
-        AnswerMenu({true, true, true}, 0),
+        AnswerMenu({true, true, true, true}, 0),
         Do([&] {
             EXPECT_EQ(Clipboard(), folder + "teil.par");
             // Enter on a selected row of the upper list shows its copies;
@@ -92,7 +92,7 @@ TEST(RowActions, CopyMenuEnterAndFind) {
             ClickRow(MatchListView, 0);
             Key(MatchListView, Qt::Key_Menu);
         }),
-        AnswerMenu({true, true, false}, 1),
+        AnswerMenu({true, true, false, true}, 1),
         Do([] {
             EXPECT_EQ(Clipboard(), "K:\\Werk\\\tdeckel.dft\t78.848\t2016.03.03\t10:10\tJürgen");
             // Enter in the lower list changes nothing.
@@ -130,12 +130,12 @@ TEST(RowActions, OpenFolderWithoutFileManagerSaysSo) {
         AnswerFileDialog(log),
         WhenMainWindowShown([] { ClickRow(RecordListView, 1); }),
         Do([] { Key(RecordListView, Qt::Key_Menu); }),
-        AnswerMenu({true, true, false}, 1),
+        AnswerMenu({true, true, false, true}, 1),
         Do([] {
             ClickRow(RecordListView, 0);
             Key(RecordListView, Qt::Key_Menu);
         }),
-        AnswerMenu({true, true, true}, 2),
+        AnswerMenu({true, true, true, true}, 2),
         [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box || !box->isVisible()) return false;

@@ -10,7 +10,8 @@ namespace qk::ui {
 
 WindowStyle StyleOf(std::uint32_t flags) {
     std::uint32_t bits = flags & ~kWindowNotCurrent;
-    if ((bits & ~(kWindowCentreOnScreen | kWindowCentreOnActive | kWindowInvisible)) == 0)
+    if ((bits & ~(kWindowCentreOnScreen | kWindowCentreOnActive | kWindowInvisible |
+                  kWindowEscapeCloses)) == 0)
         bits |= kWindowTitleBar;
     WindowStyle style{};
     style.invisible = bits & kWindowInvisible;
@@ -25,9 +26,10 @@ WindowStyle StyleOf(std::uint32_t flags) {
     style.showNoActivate = bits & kWindowShowNoActivate;
     style.showMaximized = bits & kWindowShowMaximized;
     style.showMinimized = bits & kWindowShowMinimized;
-    constexpr std::uint32_t kRequests = kWindowCentreOnScreen | kWindowCentreOnActive |
-                                        kWindowToolWindow | kWindowNotCurrent |
-                                        kWindowShowNoActivate | kWindowInvisible;
+    style.escapeCloses = bits & kWindowEscapeCloses;
+    constexpr std::uint32_t kRequests =
+        kWindowCentreOnScreen | kWindowCentreOnActive | kWindowToolWindow | kWindowNotCurrent |
+        kWindowShowNoActivate | kWindowInvisible | kWindowEscapeCloses;
     style.bits = bits & ~kRequests;
     return style;
 }

@@ -20,6 +20,7 @@ struct WindowStyle {
     bool showNoActivate;
     bool showMaximized;
     bool showMinimized;
+    bool escapeCloses; // Escape posts CloseWindowEvent
 };
 WindowStyle StyleOf(std::uint32_t flags);
 

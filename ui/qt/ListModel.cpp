@@ -208,6 +208,11 @@ ListView::ListView(std::int64_t control, std::int64_t window, std::uint32_t flag
     header->setSectionsMovable((flags & kListHeaderDragDrop) != 0);
     header->setMinimumSectionSize(0);
     header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setSectionsClickable(true);
+    // A click on a heading is told; the rows stay in their order.
+    connect(header, &QHeaderView::sectionClicked, this, [this](int section) {
+        if (section >= 0 && section < kMostHeadingColumns) Post(kHeadingClicked + section);
+    });
     ShowSelection(false);
 
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,

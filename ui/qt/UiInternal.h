@@ -43,6 +43,7 @@ struct WindowRecord {
     bool optionRun = false;        // the control made last was an option button
     QButtonGroup* group = nullptr; // the group of the current option run
     bool closing = false;          // the program itself removes the window
+    bool escapeCloses = false;     // Escape asks to close the window
 };
 
 // Numbers above this one are refused, so that a stray number cannot make

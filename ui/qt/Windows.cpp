@@ -126,6 +126,15 @@ bool IsArrow(int key) {
     return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
 }
 
+// Escape in a window opened with kWindowEscapeCloses asks to close it.
+bool EscapeCloses(QWidget* window) {
+    const std::int64_t number = WindowNumberOf(window);
+    const WindowRecord* record = FindWindow(number);
+    if (!record || !record->escapeCloses) return false;
+    PostEvent(CloseWindowEvent, number, number, 0);
+    return true;
+}
+
 bool KeyboardFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
     const auto* key = static_cast<QKeyEvent*>(event);
@@ -135,6 +144,8 @@ bool KeyboardFilter::eventFilter(QObject* watched, QEvent* event) {
     const Qt::KeyboardModifiers held =
         key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     if (held) return false;
+    if (key->key() == Qt::Key_Escape && !(key->modifiers() & Qt::ShiftModifier))
+        return EscapeCloses(static_cast<QWidget*>(watched)->window());
     const bool shift = key->modifiers() & Qt::ShiftModifier;
     bool forward;
     if (key->key() == Qt::Key_Tab && !shift)
@@ -354,8 +365,29 @@ Handle OpenWindow(std::int64_t window, int x, int y, int width, int height, cons
     ShowWindow(widget, style);
     if (style.centreOnScreen || style.centreOnActive) Centre(widget, style, active);
     if (!(flags & kWindowNotCurrent)) table.currentWindow = window;
-    if (WindowRecord* made = FindWindow(window)) made->created = true;
+    if (WindowRecord* made = FindWindow(window)) {
+        made->created = true;
+        made->escapeCloses = style.escapeCloses;
+    }
     return reinterpret_cast<Handle>(widget);
+}
+
+void CloseWindow(std::int64_t window) {
+    DestroyWindow(window);
+}
+
+void BringWindowToFront(std::int64_t window) {
+    const WindowRecord* record = FindWindow(window);
+    if (!record || !record->widget) return;
+    QWidget* widget = record->widget;
+    if (widget->isMinimized()) widget->showNormal();
+    widget->show();
+    widget->raise();
+    widget->activateWindow();
+}
+
+bool WindowOpen(std::int64_t window) {
+    return FindWindow(window) != nullptr;
 }
 
 } // namespace qk

@@ -144,6 +144,13 @@ LRESULT ListNotification(ControlRecord& record, NMHDR& header) {
     case NM_RDBLCLK:
         PostFromControl(record, kRightDoubleClick);
         return 0;
+    case LVN_COLUMNCLICK: {
+        // Told with the column; the rows stay in their order.
+        const int column = reinterpret_cast<NMLISTVIEW&>(header).iSubItem;
+        if (column >= 0 && column < kMostHeadingColumns)
+            PostFromControl(record, kHeadingClicked + column);
+        return 0;
+    }
     case LVN_BEGINDRAG:
         PostFromControl(record, kBeginDrag);
         return 0;

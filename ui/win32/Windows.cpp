@@ -19,6 +19,8 @@ namespace {
 // The shortcut commands of Tab and Shift+Tab.
 constexpr WORD kFocusForward = 64001;
 constexpr WORD kFocusBackward = 64002;
+// The shortcut command of Escape in a window that it closes.
+constexpr WORD kEscapeCloses = 64003;
 
 // The property under which a window keeps its number.
 constexpr wchar_t kNumberProperty[] = L"QuellkampWindowNumber";
@@ -81,6 +83,8 @@ LRESULT OnCommand(HWND hwnd, std::int64_t number, WPARAM wParam, LPARAM lParam) 
             PostEvent(ControlEvent, control, number, code);
     } else if (code != 0 && (id == kFocusForward || id == kFocusBackward)) {
         MoveFocus(hwnd, id == kFocusForward);
+    } else if (code != 0 && id == kEscapeCloses) {
+        PostEvent(CloseWindowEvent, number, number, 0);
     } else {
         PostEvent(MenuEvent, id, number, 0); // a menu item or another shortcut
     }
@@ -278,8 +282,10 @@ void TakeWindowNumber(std::int64_t window, HWND hwnd, const std::wstring& classN
 void FinishWindow(std::int64_t window, HWND hwnd, std::uint32_t flags) {
     WindowRecord* made = FindWindow(window);
     if (!made) return;
-    ACCEL keys[] = {{FVIRTKEY, VK_TAB, kFocusForward}, {FVIRTKEY | FSHIFT, VK_TAB, kFocusBackward}};
-    made->shortcuts = CreateAcceleratorTableW(keys, 2);
+    ACCEL keys[] = {{FVIRTKEY, VK_TAB, kFocusForward},
+                    {FVIRTKEY | FSHIFT, VK_TAB, kFocusBackward},
+                    {FVIRTKEY, VK_ESCAPE, kEscapeCloses}};
+    made->shortcuts = CreateAcceleratorTableW(keys, StyleOf(flags).escapeCloses ? 3 : 2);
     if (!(flags & kWindowNotCurrent)) T().currentWindow = window;
     made->sizeState = IsIconic(hwnd)   ? SizeState::Minimized
                       : IsZoomed(hwnd) ? SizeState::Maximized
@@ -360,6 +366,24 @@ Handle OpenWindow(std::int64_t window, int x, int y, int width, int height, cons
     Show(hwnd, style);
     FinishWindow(window, hwnd, flags);
     return reinterpret_cast<Handle>(hwnd);
+}
+
+void CloseWindow(std::int64_t window) {
+    DestroyWindowNumber(window);
+}
+
+void BringWindowToFront(std::int64_t window) {
+    const HWND hwnd = WindowHandle(window);
+    if (!hwnd) return;
+    if (IsIconic(hwnd)) ShowWindow(hwnd, SW_RESTORE);
+    ShowWindow(hwnd, SW_SHOW);
+    BringWindowToTop(hwnd);
+    SetForegroundWindow(hwnd);
+    SetActiveWindow(hwnd);
+}
+
+bool WindowOpen(std::int64_t window) {
+    return FindWindow(window) != nullptr;
 }
 
 } // namespace qk

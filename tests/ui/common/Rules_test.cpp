@@ -263,6 +263,8 @@ TEST(WindowRules, StylesOfOpenWindowFlags) {
         {kWindowToolWindow | kWindowMinimizeBox | kWindowShowMaximized, kWindowTitleBar, true,
          false, false},
         {kWindowNotCurrent | kWindowSizingBorder, kWindowSizingBorder, false, false, false},
+        // Escape closing the window is no style bit of its own.
+        {kWindowEscapeCloses, kWindowTitleBar, false, false, false},
     };
     for (const Case& c : cases) {
         const WindowStyle style = StyleOf(c.flags);
@@ -272,6 +274,8 @@ TEST(WindowRules, StylesOfOpenWindowFlags) {
         EXPECT_EQ(style.invisible, c.invisible) << std::hex << c.flags;
     }
     EXPECT_FALSE(StyleOf(kWindowToolWindow | kWindowShowMaximized).showMaximized);
+    EXPECT_TRUE(StyleOf(kWindowEscapeCloses | kWindowSystemMenu).escapeCloses);
+    EXPECT_FALSE(StyleOf(kWindowSystemMenu).escapeCloses);
 }
 
 TEST(WindowRules, TabStopCycle) {

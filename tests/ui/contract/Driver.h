@@ -32,6 +32,9 @@ inline Event Control(std::int64_t source, std::int64_t type) {
     return {ControlEvent, source, type};
 }
 
+// The highest control number the suite's windows use.
+constexpr std::int64_t kLastContractControl = 40;
+
 enum class Key { Tab, ShiftTab, Down, Up, Space, Backspace, Return, KeypadEnter, Escape };
 
 // The viewer's main window with its thirteen controls, as the program
@@ -58,8 +61,18 @@ void ClickControl(std::int64_t control);
 void PressKey(Key key);
 // Types `text` into the focused control, one key press a character.
 void TypeText(std::u16string_view text);
-// The window's close box, or its keyboard equivalent.
+// The active window's close box, or its keyboard equivalent.
 void AskToClose();
+
+// A click on the heading of column `column` of a list.
+void ClickHeading(std::int64_t list, int column);
+// The number of the active window, -1 when none of the program's is.
+std::int64_t ActiveWindow();
+// Activates window `window` as the window system would for a click on it;
+// false when it did not become active.
+bool ActivateWindow(std::int64_t window);
+// Whether window `window` is open and visible.
+bool WindowVisible(std::int64_t window);
 
 // The control that has the focus, -1 for none.
 std::int64_t FocusedControl();

@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QHeaderView>
 #include <QTest>
 #include <QWidget>
 
@@ -100,11 +101,37 @@ void TypeText(std::u16string_view text) {
 }
 
 void AskToClose() {
-    MainWidget()->close();
+    QWidget* active = QApplication::activeWindow();
+    (active ? active : MainWidget())->close();
+}
+
+void ClickHeading(std::int64_t list, int column) {
+    ui::FlushLists();
+    QHeaderView* header = ui::ListOf(list)->horizontalHeader();
+    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                    header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+std::int64_t ActiveWindow() {
+    QApplication::processEvents();
+    return ui::WindowNumberOf(QApplication::activeWindow());
+}
+
+bool ActivateWindow(std::int64_t window) {
+    ui::WindowRecord* record = ui::FindWindow(window);
+    if (!record) return false;
+    record->widget->activateWindow();
+    return QTest::qWaitForWindowActive(record->widget);
+}
+
+bool WindowVisible(std::int64_t window) {
+    ui::WindowRecord* record = ui::FindWindow(window);
+    return record && record->widget->isVisible();
 }
 
 std::int64_t FocusedControl() {
-    for (std::int64_t n = 0; n <= CountLabel; ++n)
+    for (std::int64_t n = 0; n <= kLastContractControl; ++n)
         if (Widget(n) && Widget(n)->hasFocus()) return n;
     return -1;
 }

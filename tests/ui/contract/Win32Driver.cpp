@@ -161,9 +161,35 @@ void AskToClose() {
     Settle();
 }
 
+void ClickHeading(std::int64_t list, int column) {
+    Settle(20);
+    const HWND header = ListView_GetHeader(Hwnd(list));
+    RECT rect{};
+    SendMessageW(header, HDM_GETITEMRECT, WPARAM(column), reinterpret_cast<LPARAM>(&rect));
+    Click(header, POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+}
+
+std::int64_t ActiveWindow() {
+    Settle(20);
+    return ui::WindowNumberOf(GetForegroundWindow());
+}
+
+bool ActivateWindow(std::int64_t window) {
+    const HWND hwnd = ui::WindowHandle(window);
+    if (!hwnd) return false;
+    SetForegroundWindow(hwnd);
+    Settle(100);
+    return GetForegroundWindow() == hwnd;
+}
+
+bool WindowVisible(std::int64_t window) {
+    const HWND hwnd = ui::WindowHandle(window);
+    return hwnd && IsWindowVisible(hwnd);
+}
+
 std::int64_t FocusedControl() {
     const HWND focus = GetFocus();
-    for (std::int64_t n = 0; n <= CountLabel; ++n)
+    for (std::int64_t n = 0; n <= kLastContractControl; ++n)
         if (focus && Hwnd(n) == focus) return n;
     return -1;
 }

@@ -1,0 +1,442 @@
+// Working out the overview. The records are put in groups by the ranks of
+// their names (a counting sort: the ranks have no gaps), each copy with what
+// the figures need (its size, its folder and where its date and time stand
+// among all), and each group is then worked on alone. A name's folders meet
+// as pairs folder by folder: for folder a, every paired name it holds adds
+// to the pairs (a, b) with its other folders b in one array by folder, which
+// is then read out and cleared, so a pair's figures are added up in place and
+// no list of a name's pairs is ever held.
+//
+// Sizes are the numbers their fields show, a negative one (a figure of the
+// log's own unit conversion that ran over) as it shows; sums and products
+// stop at the limits of 64 bits instead of wrapping.
+//
+// `detail` holds, one after another: the storage indices of the records of
+// every group, the groups in the order of their names and the records of one
+// group by folder id, then size, then storage index; the start of each
+// group's records there, in the order of `groups`; and the indices of
+// `pairs` ordered by the ids of a, then b.
+#include "core/Overview.h"
+
+#include "core/OverviewDetail.h"
+
+#include <algorithm>
+#include <new>
+#include <numeric>
+
+namespace qk {
+namespace {
+
+// One record of a name with copies, as the figures need it.
+struct Copy {
+    std::int64_t size;
+    std::uint64_t when; // date + " " + time as two ranks
+    std::uint32_t path;
+    std::uint32_t index;
+};
+
+// A paired name in one of its folders: its copies there, and the range of
+// the name's folders among the incidences.
+struct Incidence {
+    std::uint32_t path;
+    std::uint32_t from, to;          // in the copies
+    std::uint32_t sibling, siblings; // the name's first incidence and their number
+};
+
+class OverviewWork {
+  public:
+    OverviewWork(const RecordTable& table, const std::vector<std::uint32_t>& nameRanks,
+                 const std::atomic<bool>* calledOff, std::atomic<std::uint64_t>* done)
+        : table_(table), ranks_(nameRanks), calledOff_(calledOff), done_(done),
+          count_(TableCount(table)) {}
+
+    OverviewResult Run(Overview& overview);
+
+  private:
+    bool CalledOff() const { return calledOff_ && calledOff_->load(std::memory_order_relaxed); }
+    void Done(std::uint64_t records) {
+        if (done_) done_->store(records, std::memory_order_relaxed);
+    }
+    bool GatherCopies();
+    bool WorkOutGroups(Overview& overview);
+    void WorkOutGroup(std::uint32_t from, std::uint32_t to, Overview& overview);
+    bool WorkOutPairs(Overview& overview);
+    void AddPairsOfFolder(std::uint32_t a, const std::vector<std::uint32_t>& held,
+                          Overview& overview);
+    void OrderResult(Overview& overview);
+
+    const RecordTable& table_;
+    const std::vector<std::uint32_t>& ranks_;
+    const std::atomic<bool>* calledOff_;
+    std::atomic<std::uint64_t>* done_;
+    const std::uint32_t count_;
+
+    WhenOrder when_;
+    std::vector<std::uint32_t> groupStart_; // by name rank: first copy, then the end
+    std::vector<Copy> copies_;              // by name, then folder, size and storage index
+    std::vector<std::uint32_t> namesIn_;    // by folder id: distinct names over the log
+    std::vector<Incidence> incidences_;
+
+    // What the pairs of one folder add up, by folder id of the other one.
+    struct PairSum {
+        std::uint32_t shared = 0, sameSize = 0;
+        std::int64_t reclaimable = 0;
+    };
+    std::vector<PairSum> sums_;
+    std::vector<std::uint32_t> touched_;
+    std::vector<std::uint32_t> pathRank_; // by folder id, for the folders of pairs
+};
+
+constexpr std::uint32_t kProgressStep = 1 << 16;
+
+// The largest size among the copies of both runs (each by ascending size),
+// into `common`; false when they have no size in common.
+bool LargestCommonSize(const Copy* x, const Copy* xEnd, const Copy* y, const Copy* yEnd,
+                       std::int64_t& common) {
+    while (x != xEnd && y != yEnd) {
+        const std::int64_t a = (xEnd - 1)->size, b = (yEnd - 1)->size;
+        if (a == b) {
+            common = a;
+            return true;
+        }
+        if (a > b)
+            --xEnd;
+        else
+            --yEnd;
+    }
+    return false;
+}
+
+// Counts the copies of every name and puts the copies of names with two or
+// more in their group's place, in storage order; a name's only record counts
+// towards the names of its folder.
+bool OverviewWork::GatherCopies() {
+    groupStart_.assign(std::size_t{count_} + 1, 0);
+    for (std::uint32_t i = 0; i < count_; ++i) {
+        if (ranks_[i] >= count_) return false; // not ranks of this table
+        ++groupStart_[ranks_[i]];
+    }
+    std::uint32_t copies = 0;
+    for (std::uint32_t r = 0; r < count_; ++r) {
+        const std::uint32_t n = groupStart_[r];
+        groupStart_[r] = copies;
+        if (n >= 2) copies += n;
+    }
+    groupStart_[count_] = copies;
+    std::vector<std::uint32_t> next(groupStart_.begin(), groupStart_.end() - 1);
+    copies_.resize(copies);
+    for (std::uint32_t i = 0; i < count_; ++i) {
+        if (i % kProgressStep == 0) {
+            if (CalledOff()) return false;
+            Done(i / 2);
+        }
+        const std::uint32_t r = ranks_[i];
+        const std::uint32_t path = SharedIdAt(table_, i, SharedColumn::Path);
+        if (groupStart_[r + 1] - groupStart_[r] < 2) {
+            ++namesIn_[path];
+            continue;
+        }
+        copies_[next[r]++] = {SizeBytesAt(table_, i), when_.At(table_, i), path, i};
+    }
+    return true;
+}
+
+// The figures of one group, copies_[from, to), and its folders.
+void OverviewWork::WorkOutGroup(std::uint32_t from, std::uint32_t to, Overview& overview) {
+    const auto first = copies_.begin() + from, last = copies_.begin() + to;
+    NameGroup group;
+    group.record = first->index;
+    group.copies = to - from;
+    group.newest = first->index;
+    std::uint64_t newest = first->when;
+    for (auto copy = first + 1; copy != last; ++copy) {
+        if (when_.Later(table_, copy->index, copy->when, group.newest, newest)) {
+            newest = copy->when;
+            group.newest = copy->index;
+        }
+    }
+    std::sort(first, last, [](const Copy& x, const Copy& y) {
+        if (x.size != y.size) return x.size < y.size;
+        return x.index < y.index;
+    });
+    group.sizes = 0;
+    for (auto copy = first; copy != last;) {
+        auto end = copy + 1;
+        while (end != last && end->size == copy->size)
+            ++end;
+        ++group.sizes;
+        const auto n = static_cast<std::uint64_t>(end - copy);
+        group.bytes = SaturatedAdd(group.bytes, SaturatedTimes(copy->size, n));
+        group.reclaimable = SaturatedAdd(group.reclaimable, SaturatedTimes(copy->size, n - 1));
+        copy = end;
+    }
+    std::stable_sort(first, last, [](const Copy& x, const Copy& y) { return x.path < y.path; });
+    overview.groups.push_back(group);
+    OverviewSummary& summary = overview.summary;
+    ++summary.names;
+    summary.copies += group.copies;
+    summary.bytes = SaturatedAdd(summary.bytes, group.bytes);
+    summary.reclaimable = SaturatedAdd(summary.reclaimable, group.reclaimable);
+
+    const auto sibling = static_cast<std::uint32_t>(incidences_.size());
+    for (std::uint32_t c = from; c < to;) {
+        std::uint32_t end = c + 1;
+        while (end < to && copies_[end].path == copies_[c].path)
+            ++end;
+        ++namesIn_[copies_[c].path];
+        incidences_.push_back({copies_[c].path, c, end, sibling, 0});
+        c = end;
+    }
+    const auto folders = static_cast<std::uint32_t>(incidences_.size()) - sibling;
+    if (folders > kMostFoldersOfPairedName) ++summary.namesLeftOut;
+    if (folders < 2 || folders > kMostFoldersOfPairedName) {
+        incidences_.resize(sibling); // no pairs from this name
+        return;
+    }
+    for (std::uint32_t k = sibling; k < sibling + folders; ++k)
+        incidences_[k].siblings = folders;
+}
+
+bool OverviewWork::WorkOutGroups(Overview& overview) {
+    std::uint64_t worked = 0;
+    for (std::uint32_t r = 0; r < count_; ++r) {
+        const std::uint32_t from = groupStart_[r], to = groupStart_[r + 1];
+        if (to - from < 2) continue;
+        WorkOutGroup(from, to, overview);
+        worked += to - from;
+        if (worked >= kProgressStep) {
+            if (CalledOff()) return false;
+            Done(count_ / 2 +
+                 (std::uint64_t{to} * (count_ / 4)) / std::max(1u, groupStart_[count_]));
+            worked = 0;
+        }
+    }
+    return true;
+}
+
+// Adds the pairs of folder a with the folders after it that share a name with
+// it; `held` are a's incidences.
+void OverviewWork::AddPairsOfFolder(std::uint32_t a, const std::vector<std::uint32_t>& held,
+                                    Overview& overview) {
+    for (const std::uint32_t k : held) {
+        const Incidence& mine = incidences_[k];
+        for (std::uint32_t s = mine.sibling; s < mine.sibling + mine.siblings; ++s) {
+            const Incidence& other = incidences_[s];
+            if (pathRank_[other.path] <= pathRank_[a]) continue;
+            PairSum& sum = sums_[other.path];
+            if (sum.shared == 0) touched_.push_back(other.path);
+            ++sum.shared;
+            std::int64_t common;
+            if (LargestCommonSize(copies_.data() + mine.from, copies_.data() + mine.to,
+                                  copies_.data() + other.from, copies_.data() + other.to, common)) {
+                ++sum.sameSize;
+                sum.reclaimable = SaturatedAdd(sum.reclaimable, common);
+            }
+        }
+    }
+    for (const std::uint32_t b : touched_) {
+        PairSum& sum = sums_[b];
+        overview.pairs.push_back(
+            {a, b, sum.shared, sum.sameSize, namesIn_[a], namesIn_[b], sum.reclaimable});
+        sum = PairSum{};
+    }
+    touched_.clear();
+}
+
+bool OverviewWork::WorkOutPairs(Overview& overview) {
+    const std::uint32_t paths = SharedTextCount(table_, SharedColumn::Path);
+    // The folders of pairs in the order of their texts.
+    std::vector<std::uint32_t> held(paths + std::size_t{1}, 0);
+    for (const Incidence& incidence : incidences_)
+        ++held[incidence.path];
+    std::vector<std::uint32_t> folders;
+    for (std::uint32_t p = 0; p < paths; ++p)
+        if (held[p] != 0) folders.push_back(p);
+    RankSharedTexts(table_, SharedColumn::Path, folders, pathRank_);
+    if (CalledOff()) return false;
+    // The incidences by folder.
+    std::uint32_t start = 0;
+    for (std::uint32_t p = 0; p <= paths; ++p)
+        start += std::exchange(held[p], start);
+    std::vector<std::uint32_t> byFolder(incidences_.size());
+    {
+        std::vector<std::uint32_t> next(held.begin(), held.end() - 1);
+        for (std::uint32_t k = 0; k < incidences_.size(); ++k)
+            byFolder[next[incidences_[k].path]++] = k;
+    }
+    sums_.assign(paths, PairSum{});
+    std::vector<std::uint32_t> mine;
+    std::uint64_t worked = 0;
+    for (const std::uint32_t a : folders) {
+        mine.assign(byFolder.begin() + held[a], byFolder.begin() + held[a + 1]);
+        AddPairsOfFolder(a, mine, overview);
+        worked += mine.size();
+        if (worked >= kProgressStep / 4) {
+            if (CalledOff()) return false;
+            worked = 0;
+        }
+    }
+    overview.summary.pairs = overview.pairs.size();
+    return true;
+}
+
+// The groups and pairs in the overview's order, and `detail` beside them.
+void OverviewWork::OrderResult(Overview& overview) {
+    std::vector<std::uint32_t>& detail = overview.detail;
+    detail.clear();
+    detail.reserve(copies_.size() + overview.groups.size() + overview.pairs.size());
+    for (const Copy& copy : copies_)
+        detail.push_back(copy.index);
+    // The groups stand in the order of their names: so does the start of each.
+    std::vector<std::uint32_t> start(overview.groups.size());
+    std::uint32_t at = 0;
+    for (std::size_t g = 0; g < overview.groups.size(); ++g) {
+        start[g] = at;
+        at += overview.groups[g].copies;
+    }
+    std::vector<std::uint32_t> byOverview(overview.groups.size());
+    std::iota(byOverview.begin(), byOverview.end(), 0u);
+    const auto& groups = overview.groups;
+    std::sort(byOverview.begin(), byOverview.end(), [&](std::uint32_t x, std::uint32_t y) {
+        if (groups[x].reclaimable != groups[y].reclaimable)
+            return groups[x].reclaimable > groups[y].reclaimable;
+        if (groups[x].copies != groups[y].copies) return groups[x].copies > groups[y].copies;
+        return x < y;
+    });
+    std::vector<NameGroup> ordered;
+    ordered.reserve(groups.size());
+    for (const std::uint32_t g : byOverview) {
+        ordered.push_back(groups[g]);
+        detail.push_back(start[g]);
+    }
+    overview.groups.swap(ordered);
+
+    const auto& rank = pathRank_;
+    std::sort(overview.pairs.begin(), overview.pairs.end(),
+              [&](const FolderPair& x, const FolderPair& y) {
+                  if (x.shared != y.shared) return x.shared > y.shared;
+                  if (x.reclaimable != y.reclaimable) return x.reclaimable > y.reclaimable;
+                  if (x.a != y.a) return rank[x.a] < rank[y.a];
+                  return rank[x.b] < rank[y.b];
+              });
+    const std::size_t pairsAt = detail.size();
+    for (std::uint32_t p = 0; p < overview.pairs.size(); ++p)
+        detail.push_back(p);
+    const auto& pairs = overview.pairs;
+    std::sort(detail.begin() + static_cast<std::ptrdiff_t>(pairsAt), detail.end(),
+              [&](std::uint32_t x, std::uint32_t y) {
+                  return PairKey(pairs[x].a, pairs[x].b) < PairKey(pairs[y].a, pairs[y].b);
+              });
+}
+
+OverviewResult OverviewWork::Run(Overview& overview) {
+    if (!when_.Prepare(table_)) return OverviewResult::NoMemory;
+    namesIn_.assign(SharedTextCount(table_, SharedColumn::Path), 0);
+    if (!GatherCopies()) return CalledOff() ? OverviewResult::CalledOff : OverviewResult::NoMemory;
+    std::vector<std::uint32_t>().swap(when_.dateRank); // no longer needed
+    std::vector<std::uint32_t>().swap(when_.timeRank);
+    if (!WorkOutGroups(overview)) return OverviewResult::CalledOff;
+    std::vector<std::uint32_t>().swap(groupStart_);
+    if (!WorkOutPairs(overview))
+        return CalledOff() ? OverviewResult::CalledOff : OverviewResult::NoMemory;
+    std::vector<PairSum>().swap(sums_);
+    std::vector<Incidence>().swap(incidences_);
+    OrderResult(overview);
+    Done(count_);
+    return OverviewResult::Done;
+}
+
+} // namespace
+
+void RankSharedTexts(const RecordTable& table, SharedColumn column,
+                     const std::vector<std::uint32_t>& ids, std::vector<std::uint32_t>& rank,
+                     char16_t suffix, bool* suffixMet) {
+    // The texts one after another, so that the sort compares them in place.
+    std::vector<char16_t> units;
+    std::vector<std::uint32_t> ends;
+    ends.reserve(ids.size());
+    std::u16string text;
+    bool met = false;
+    for (const std::uint32_t id : ids) {
+        SharedTextInto(table, column, id, text);
+        met = met || (suffix != 0 && text.find(suffix) != std::u16string::npos);
+        units.insert(units.end(), text.begin(), text.end());
+        if (suffix != 0) units.push_back(suffix);
+        ends.push_back(static_cast<std::uint32_t>(units.size()));
+    }
+    const auto view = [&](std::uint32_t k) {
+        const std::uint32_t from = k ? ends[k - 1] : 0;
+        return std::u16string_view(units.data() + from, ends[k] - from);
+    };
+    std::vector<std::uint32_t> order(ids.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t x, std::uint32_t y) { return view(x) < view(y); });
+    const std::uint32_t count = SharedTextCount(table, column);
+    if (rank.size() != count) rank.assign(count, 0);
+    for (std::uint32_t at = 0; at < order.size(); ++at)
+        rank[ids[order[at]]] = at;
+    if (suffixMet) *suffixMet = met;
+}
+
+void WhenInto(const RecordTable& table, std::uint32_t index, std::u16string& out) {
+    std::u16string time;
+    SharedTextInto(table, SharedColumn::Date, SharedIdAt(table, index, SharedColumn::Date), out);
+    SharedTextInto(table, SharedColumn::Time, SharedIdAt(table, index, SharedColumn::Time), time);
+    out += u' ';
+    out += time;
+}
+
+bool WhenOrder::Prepare(const RecordTable& table) {
+    std::vector<std::uint32_t> ids(SharedTextCount(table, SharedColumn::Date));
+    std::iota(ids.begin(), ids.end(), 0u);
+    bool blankInDate = false;
+    RankSharedTexts(table, SharedColumn::Date, ids, dateRank, u' ', &blankInDate);
+    ids.resize(SharedTextCount(table, SharedColumn::Time));
+    std::iota(ids.begin(), ids.end(), 0u);
+    RankSharedTexts(table, SharedColumn::Time, ids, timeRank);
+    byRanks = !blankInDate;
+    return true;
+}
+
+std::uint64_t WhenOrder::At(const RecordTable& table, std::uint32_t index) const {
+    if (!byRanks) return 0;
+    return std::uint64_t{dateRank[SharedIdAt(table, index, SharedColumn::Date)]} << 32 |
+           timeRank[SharedIdAt(table, index, SharedColumn::Time)];
+}
+
+bool WhenOrder::Later(const RecordTable& table, std::uint32_t a, std::uint64_t whenA,
+                      std::uint32_t b, std::uint64_t whenB) const {
+    if (byRanks) return whenA > whenB;
+    std::u16string textA, textB;
+    WhenInto(table, a, textA);
+    WhenInto(table, b, textB);
+    return textA > textB;
+}
+
+OverviewDetail DetailOf(const Overview& overview) {
+    const std::size_t records = overview.summary.copies, groups = overview.groups.size();
+    if (overview.detail.size() != records + groups + overview.pairs.size()) return {};
+    const std::span<const std::uint32_t> all(overview.detail);
+    return {all.subspan(0, records), all.subspan(records, groups), all.subspan(records + groups)};
+}
+
+OverviewResult ComputeOverview(const RecordTable& table,
+                               const std::vector<std::uint32_t>& nameRanks, Overview& overview,
+                               const std::atomic<bool>* calledOff,
+                               std::atomic<std::uint64_t>* done) {
+    overview = Overview{};
+    if (nameRanks.size() != TableCount(table))
+        return TableCount(table) == 0 ? OverviewResult::Done : OverviewResult::NoMemory;
+    OverviewResult result;
+    try {
+        OverviewWork work(table, nameRanks, calledOff, done);
+        result = work.Run(overview);
+    } catch (const std::bad_alloc&) {
+        result = OverviewResult::NoMemory;
+    }
+    if (result != OverviewResult::Done) overview = Overview{};
+    return result;
+}
+
+} // namespace qk
