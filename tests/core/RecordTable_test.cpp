@@ -307,15 +307,15 @@ TEST_F(RecordTableTest, NameLookupAndListedRowsFollowTheListOrder) {
             SortTableByField(table, RecordField::Name);
             SortTableByField(table, RecordField::Date);
         }
+        const std::u16string fifth = FieldString(table, table.order[5], RecordField::Name);
         for (const std::u16string_view name :
-             {FieldView(table, table.order[5], RecordField::Name), std::u16string_view(u"b.par"),
-              std::u16string_view()}) {
+             {std::u16string_view(fifth), std::u16string_view(u"b.par"), std::u16string_view()}) {
             std::vector<std::uint32_t> matches;
             RecordsNamed(table, name, matches);
             expected.clear();
             std::copy_if(
                 table.order.begin(), table.order.end(), std::back_inserter(expected),
-                [&](std::uint32_t i) { return FieldView(table, i, RecordField::Name) == name; });
+                [&](std::uint32_t i) { return FieldString(table, i, RecordField::Name) == name; });
             EXPECT_EQ(matches, expected) << Text(name).ToUtf8() << " ranked " << ranked;
         }
         EXPECT_EQ(table.byName.size(), ranked ? TableCount(table) : 0u);
@@ -331,7 +331,7 @@ std::vector<std::string> Shown(RecordTable& table) {
     for (const std::uint32_t i : table.order) {
         std::string line = table.shown[i] ? "+" : "-";
         for (int field = 0; field < kVisibleFieldCount; ++field)
-            line += Text(FieldView(table, i, static_cast<RecordField>(field))).ToUtf8() + "|";
+            line += Text(FieldString(table, i, static_cast<RecordField>(field))).ToUtf8() + "|";
         shown.push_back(line);
     }
     shown.push_back(std::to_string(rows.size()) + " listed, " +
@@ -431,8 +431,8 @@ TEST(RecordTable, AppendsAfterTheCurrentRecord) {
     EXPECT_EQ(TableCount(table), 0u);
 }
 
-// A loaded segment keeps its sizes of the common width without their ends;
-// a record of another width appended to it gets them back for all.
+// A loaded segment keeps its sizes as the counts they are made from; a
+// record appended with a size of its own keeps that text.
 TEST_F(RecordTableTest, SizesOfTheCommonWidthAndAnotherAppended) {
     RecordTable table;
     ASSERT_EQ(LoadLogTable(Write("D:\\a.par 1 1.2.3 t u\nD:\\b.par 12345678901234 1.2.3 t u\n"
@@ -451,7 +451,7 @@ TEST_F(RecordTableTest, SizesOfTheCommonWidthAndAnotherAppended) {
     ASSERT_EQ(LoadLogTable(Write("D:\\a.par 1 1.2.3 t u\nD:\\b.par 2KB 1.2.3 t u\n"), table,
                            {1 << 20, 1, false}),
               LoadResult::Loaded);
-    EXPECT_TRUE(table.segments[0].sizeEnds.empty()); // every size 13 units
+    EXPECT_TRUE(table.segments[0].oddSizeAt.empty()); // every size a count's text
     ASSERT_TRUE(AppendAfterCursor(table, {u"D:\\", u"d.par ", u"5", u"", u"", u"", u"1"}));
     sizes.clear();
     for (const std::uint32_t i : table.order)

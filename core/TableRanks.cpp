@@ -1,0 +1,261 @@
+// The ranks the sorts of the record table need, worked out after a load on
+// another thread (names and sizes) or when a sort first asks for them.
+#include "core/RecordTable.h"
+
+#include "core/WaitCalling.h"
+#include "records/RankSort.h"
+
+#include <algorithm>
+#include <new>
+#include <system_error>
+
+namespace qk {
+namespace {
+
+constexpr std::size_t kNameWork = 0, kSizeWork = 1;
+
+// Counts below this are formatted within the size width, so their texts
+// order as the counts do (blanks before digits, the same dots in the same
+// places).
+constexpr std::int64_t kWithinWidth = 10'000'000'000;
+
+// The ranks of names (by their stored bytes, which order as their units
+// do). `sorted` receives the storage indices in the order of the names.
+std::vector<std::uint32_t> NameRanksOf(const RecordTable& table, std::uint32_t count,
+                                       std::vector<std::uint32_t>* sorted,
+                                       const std::atomic<bool>* calledOff) {
+    ByteTextRanks texts(count);
+    for (const RecordSegment& segment : table.segments)
+        for (std::uint32_t k = 0; k < segment.Count(); ++k)
+            texts.Set(segment.first + k, segment.Name(k));
+    std::vector<std::uint32_t> ranks = texts.Ranks(calledOff, true);
+    if (ranks.size() != count) return {};
+    if (sorted) {
+        const std::uint32_t rankCount = *std::max_element(ranks.begin(), ranks.end()) + 1;
+        IndicesByRank(ranks, rankCount, *sorted);
+    }
+    return ranks;
+}
+
+// The ranks of sizes by their texts, made for the purpose: for sizes that
+// are not all counts within the size width.
+std::vector<std::uint32_t> SizeTextRanks(const RecordTable& table, std::uint32_t count,
+                                         const std::atomic<bool>* calledOff) {
+    std::vector<char16_t> units;
+    std::vector<std::uint32_t> ends;
+    ends.reserve(count);
+    units.reserve(std::size_t{count} * kSizeWidth);
+    for (const RecordSegment& segment : table.segments) {
+        for (std::uint32_t k = 0; k < segment.Count(); ++k) {
+            SizeRoom room;
+            const std::u16string_view size = segment.Size(k, room);
+            units.insert(units.end(), size.begin(), size.end());
+            ends.push_back(static_cast<std::uint32_t>(units.size()));
+        }
+    }
+    TextRanks texts(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t from = i ? ends[i - 1] : 0;
+        texts.Set(i, std::u16string_view(units.data() + from, ends[i] - from));
+    }
+    return texts.Ranks(calledOff, true);
+}
+
+// Dense ranks of 64-bit keys by index: a least significant digit first sort
+// of (key, index) pairs, skipping the digits all keys share.
+std::vector<std::uint32_t> KeyRanks(const std::vector<std::uint64_t>& keys) {
+    struct Pair {
+        std::uint64_t key;
+        std::uint32_t index;
+    };
+    const std::size_t n = keys.size();
+    std::vector<Pair> pairs(n), spare(n);
+    std::uint64_t differing = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        pairs[i] = {keys[i], static_cast<std::uint32_t>(i)};
+        differing |= keys[i] ^ keys[0];
+    }
+    constexpr unsigned kDigitBits = 11;
+    constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
+    for (unsigned shift = 0; shift < 64; shift += kDigitBits) {
+        if (((differing >> shift) & (kBuckets - 1)) == 0) continue;
+        std::vector<std::uint32_t> start(kBuckets + 1, 0);
+        for (const Pair& pair : pairs)
+            ++start[((pair.key >> shift) & (kBuckets - 1)) + 1];
+        for (std::size_t d = 1; d <= kBuckets; ++d)
+            start[d] += start[d - 1];
+        for (const Pair& pair : pairs)
+            spare[start[(pair.key >> shift) & (kBuckets - 1)]++] = pair;
+        pairs.swap(spare);
+    }
+    spare = {};
+    std::vector<std::uint32_t> ranks(n);
+    std::uint32_t rank = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (k > 0 && pairs[k].key != pairs[k - 1].key) ++rank;
+        ranks[pairs[k].index] = rank;
+    }
+    return ranks;
+}
+
+std::vector<std::uint32_t> SizeRanksOf(const RecordTable& table, std::uint32_t count,
+                                       const std::atomic<bool>* calledOff) {
+    std::vector<std::uint64_t> keys(count);
+    for (const RecordSegment& segment : table.segments) {
+        if (!segment.oddSizeAt.empty()) return SizeTextRanks(table, count, calledOff);
+        for (std::uint32_t k = 0; k < segment.Count(); ++k) {
+            const std::int64_t size = segment.sizes[k];
+            if (size < 0 || size >= kWithinWidth) return SizeTextRanks(table, count, calledOff);
+            keys[segment.first + k] = static_cast<std::uint64_t>(size);
+        }
+    }
+    if (calledOff && calledOff->load(std::memory_order_relaxed)) return {};
+    return KeyRanks(keys);
+}
+
+// The ranks of one column, by storage index (empty when no memory can be had
+// or the work is called off). For names, `sorted` receives the storage
+// indices in the order of the names.
+std::vector<std::uint32_t> ComputeRanks(const RecordTable& table, RecordField field,
+                                        std::uint32_t count,
+                                        std::vector<std::uint32_t>* sorted = nullptr,
+                                        const std::atomic<bool>* calledOff = nullptr) {
+    std::vector<std::uint32_t> ranks;
+    try {
+        if (field == RecordField::Name) {
+            ranks = NameRanksOf(table, count, sorted, calledOff);
+            if (ranks.empty() && sorted) sorted->clear();
+            return ranks;
+        }
+        if (field == RecordField::Size) return SizeRanksOf(table, count, calledOff);
+        const std::size_t c = SharedIndexOf(field);
+        const SharedTexts& texts = table.shared[c];
+        const std::vector<std::uint32_t> idRanks =
+            DenseRanks(texts.size(), [&](std::uint32_t a, std::uint32_t b) {
+                return texts[a] < texts[b]; // stored bytes order as the units do
+            });
+        if (idRanks.size() != texts.size()) return {};
+        ranks.resize(count);
+        for (const RecordSegment& segment : table.segments)
+            for (std::uint32_t k = 0; k < segment.Count(); ++k)
+                ranks[segment.first + k] = idRanks[segment.ids[c][k]];
+    } catch (const std::bad_alloc&) {
+        ranks.clear();
+        if (sorted) sorted->clear();
+    }
+    return ranks;
+}
+
+// Waits until the rank work has ranked the column (names or sizes), unless
+// that work has not come to it yet: then the sort takes the column over.
+void AwaitRanks(RecordTable& table, RecordField field, const WhileWaiting& whileWaiting) {
+    if (!table.rankWork.joinable()) return;
+    std::atomic<int>& state =
+        table.rankWorkState[field == RecordField::Name ? kNameWork : kSizeWork];
+    int toDo = RanksToDo;
+    if (state.compare_exchange_strong(toDo, RanksTakenBySort)) return;
+    if (state.load(std::memory_order_acquire) != RanksInWork) return;
+    WaitCalling(whileWaiting, [&] { return state.load(std::memory_order_acquire) != RanksInWork; });
+}
+
+// Ranks a column for a sort: on a helper thread while `whileWaiting` is
+// called, or on this thread without it or when no thread can be had.
+void RankForSort(RecordTable& table, RecordField field, const WhileWaiting& whileWaiting) {
+    const auto rank = [&table, field] {
+        table.ranks[static_cast<std::size_t>(field)] = ComputeRanks(
+            table, field, TableCount(table), field == RecordField::Name ? &table.byName : nullptr);
+    };
+    if (!whileWaiting || !RunAside(rank, whileWaiting)) rank();
+}
+
+// Whether record `a`'s field orders before record `b`'s, by their texts.
+bool FieldBefore(const RecordTable& table, RecordField field, std::uint32_t a, std::uint32_t b,
+                 std::u16string& one, std::u16string& other) {
+    FieldInto(table, a, field, one);
+    FieldInto(table, b, field, other);
+    return one < other;
+}
+
+} // namespace
+
+const std::vector<std::uint32_t>& NameRanks(RecordTable& table, const WhileWaiting& whileWaiting) {
+    constexpr auto name = static_cast<std::size_t>(RecordField::Name);
+    AwaitRanks(table, RecordField::Name, whileWaiting);
+    if (table.ranks[name].empty() && TableCount(table) > 0)
+        RankForSort(table, RecordField::Name, whileWaiting);
+    return table.ranks[name];
+}
+
+void SortTableByField(RecordTable& table, RecordField field, const WhileWaiting& whileWaiting) {
+    if (table.order.size() < 2) return;
+    if (!IsSharedField(field)) AwaitRanks(table, field, whileWaiting);
+    const auto f = static_cast<std::size_t>(field);
+    if (table.ranks[f].empty()) RankForSort(table, field, whileWaiting);
+    const std::uint32_t current = table.cursor >= 0 ? table.order[table.cursor] : 0;
+    table.listedAfterSortHolds = false;
+    table.orderIsStorage = false;
+    if (!table.ranks[f].empty() &&
+        SortByRanks(table.order, table.ranks[f], table.shown.data(), &table.listedAfterSort)) {
+        // The refill that follows a sort gets its rows from the sort's last pass.
+        table.listedAfterSortHolds =
+            static_cast<std::int64_t>(table.listedAfterSort.size()) == table.shownCount;
+    } else {
+        // No memory for ranks: the order is sorted by comparing the texts.
+        std::u16string one, other;
+        std::stable_sort(table.order.begin(), table.order.end(),
+                         [&](std::uint32_t a, std::uint32_t b) {
+                             return FieldBefore(table, field, a, b, one, other);
+                         });
+    }
+    if (table.cursor >= 0)
+        table.cursor =
+            std::find(table.order.begin(), table.order.end(), current) - table.order.begin();
+}
+
+void StartRankWork(RecordTable& table) {
+    CallOffRankWork(table);
+    const std::uint32_t count = TableCount(table);
+    if (count < 2) return;
+    table.rankWorkCalledOff.store(false);
+    for (auto& state : table.rankWorkState)
+        state.store(RanksToDo);
+    try {
+        table.rankWork = std::thread([&table, count] {
+            for (const RecordField field : {RecordField::Name, RecordField::Size}) {
+                const bool names = field == RecordField::Name;
+                std::atomic<int>& state = table.rankWorkState[names ? kNameWork : kSizeWork];
+                int toDo = RanksToDo;
+                if (!state.compare_exchange_strong(toDo, RanksInWork)) continue;
+                table.ranks[static_cast<std::size_t>(field)] = ComputeRanks(
+                    table, field, count, names ? &table.byName : nullptr, &table.rankWorkCalledOff);
+                state.store(RanksDone, std::memory_order_release);
+            }
+        });
+    } catch (const std::system_error&) {
+        // no thread: the ranks are computed on first use
+    }
+}
+
+void FinishRankWork(RecordTable& table) {
+    if (table.rankWork.joinable()) table.rankWork.join();
+}
+
+bool RankWorkFinished(const RecordTable& table) {
+    if (!table.rankWork.joinable()) return true;
+    for (const auto& state : table.rankWorkState) {
+        const int now = state.load(std::memory_order_acquire);
+        if (now == RanksToDo || now == RanksInWork) return false;
+    }
+    return true;
+}
+
+void CallOffRankWork(RecordTable& table) {
+    if (!table.rankWork.joinable()) return;
+    table.rankWorkCalledOff.store(true, std::memory_order_relaxed);
+    table.rankWork.join();
+    for (auto& ranks : table.ranks)
+        ranks = {};
+    table.byName = {};
+}
+
+} // namespace qk
