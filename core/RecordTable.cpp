@@ -291,9 +291,7 @@ void ClearTable(RecordTable& table) {
     table.lastFindHolds = false;
     table.listedAfterSort = {};
     table.listedAfterSortHolds = false;
-    for (auto& ranks : table.ranks)
-        ranks = {};
-    table.byName = {};
+    DropRanks(table);
 }
 
 void SwapTables(RecordTable& a, RecordTable& b) noexcept {
@@ -311,6 +309,7 @@ void SwapTables(RecordTable& a, RecordTable& b) noexcept {
     a.lastFind.swap(b.lastFind);
     std::swap(a.lastFindHolds, b.lastFindHolds);
     a.ranks.swap(b.ranks);
+    a.smallRanks.swap(b.smallRanks);
     a.byName.swap(b.byName);
 }
 
@@ -436,9 +435,7 @@ bool AppendAfterCursor(RecordTable& table, const DuplicateRecord& record) {
     }
     table.lastFindHolds = false;
     table.listedAfterSortHolds = false;
-    for (auto& ranks : table.ranks)
-        ranks = {};
-    table.byName = {};
+    DropRanks(table);
     return true;
 }
 
@@ -474,9 +471,7 @@ bool ListAllRecords(RecordTable& table) {
     table.cursor = static_cast<std::int64_t>(count) - 1;
     table.lastFindHolds = false;
     table.listedAfterSortHolds = false;
-    for (auto& ranks : table.ranks)
-        ranks = {};
-    table.byName = {};
+    DropRanks(table);
     return true;
 }
 

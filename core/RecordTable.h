@@ -209,7 +209,10 @@ struct RecordTable {
     std::u16string lastFind;
     bool lastFindHolds = false;
     // Ranks by column (RecordField), by storage index; empty until needed.
+    // A shared column of at most 65,536 distinct texts has them in
+    // `smallRanks` instead.
     std::array<std::vector<std::uint32_t>, kVisibleFieldCount> ranks;
+    std::array<std::vector<std::uint16_t>, kVisibleFieldCount> smallRanks;
     // Storage indices in the order of their names, once names are ranked.
     std::vector<std::uint32_t> byName;
     std::thread rankWork; // computes the ranks of names, then of sizes, after a load
@@ -296,6 +299,8 @@ const std::vector<std::uint32_t>& NameRanks(RecordTable& table,
 void StartRankWork(RecordTable& table);
 // Waits for that work.
 void FinishRankWork(RecordTable& table);
+// Drops every rank (the records or their order by storage changed).
+void DropRanks(RecordTable& table);
 // True when that work has nothing left to do, or none was started.
 bool RankWorkFinished(const RecordTable& table);
 // Stops that work soon and drops what it did (the table is about to change).

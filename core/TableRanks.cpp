@@ -6,8 +6,10 @@
 #include "records/RankSort.h"
 
 #include <algorithm>
+#include <bit>
 #include <new>
 #include <system_error>
+#include <type_traits>
 
 namespace qk {
 namespace {
@@ -61,56 +63,64 @@ std::vector<std::uint32_t> SizeTextRanks(const RecordTable& table, std::uint32_t
     return texts.Ranks(calledOff, true);
 }
 
-// Dense ranks of 64-bit keys by index: a least significant digit first sort
-// of (key, index) pairs, skipping the digits all keys share.
-std::vector<std::uint32_t> KeyRanks(const std::vector<std::uint64_t>& keys) {
-    struct Pair {
-        std::uint64_t key;
-        std::uint32_t index;
-    };
-    const std::size_t n = keys.size();
-    std::vector<Pair> pairs(n), spare(n);
-    std::uint64_t differing = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        pairs[i] = {keys[i], static_cast<std::uint32_t>(i)};
-        differing |= keys[i] ^ keys[0];
+// Dense ranks of the counts by storage index, for counts within the size
+// width: each count and its index packed into 64 bits, sorted by the
+// count's bits only, least significant digit first (the indices stay in
+// order within equal counts).
+std::vector<std::uint32_t> CountRanks(const RecordTable& table, std::uint32_t count,
+                                      const std::atomic<bool>* calledOff) {
+    const auto indexBits = static_cast<unsigned>(std::bit_width(count));
+    std::vector<std::uint64_t> packed(count), spare;
+    std::uint64_t differing = 0, firstCount = 0;
+    for (const RecordSegment& segment : table.segments) {
+        for (std::uint32_t k = 0; k < segment.Count(); ++k) {
+            const auto size = static_cast<std::uint64_t>(segment.sizes[k]);
+            if (segment.first + k == 0) firstCount = size;
+            differing |= size ^ firstCount;
+            packed[segment.first + k] = size << indexBits | (segment.first + k);
+        }
     }
+    if (calledOff && calledOff->load(std::memory_order_relaxed)) return {};
+    spare.resize(count);
     constexpr unsigned kDigitBits = 11;
-    constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
-    for (unsigned shift = 0; shift < 64; shift += kDigitBits) {
-        if (((differing >> shift) & (kBuckets - 1)) == 0) continue;
-        std::vector<std::uint32_t> start(kBuckets + 1, 0);
-        for (const Pair& pair : pairs)
-            ++start[((pair.key >> shift) & (kBuckets - 1)) + 1];
-        for (std::size_t d = 1; d <= kBuckets; ++d)
+    constexpr std::uint64_t kMask = (std::uint64_t{1} << kDigitBits) - 1;
+    std::vector<std::uint32_t> start(kMask + 2);
+    for (unsigned shift = 0; shift < 64 - indexBits; shift += kDigitBits) {
+        if (((differing >> shift) & kMask) == 0) continue;
+        const unsigned at = shift + indexBits;
+        std::fill(start.begin(), start.end(), 0);
+        for (const std::uint64_t value : packed)
+            ++start[((value >> at) & kMask) + 1];
+        for (std::size_t d = 1; d < start.size(); ++d)
             start[d] += start[d - 1];
-        for (const Pair& pair : pairs)
-            spare[start[(pair.key >> shift) & (kBuckets - 1)]++] = pair;
-        pairs.swap(spare);
+        for (const std::uint64_t value : packed)
+            spare[start[(value >> at) & kMask]++] = value;
+        packed.swap(spare);
     }
     spare = {};
-    std::vector<std::uint32_t> ranks(n);
+    std::vector<std::uint32_t> ranks(count);
+    const std::uint64_t indexMask = (std::uint64_t{1} << indexBits) - 1;
     std::uint32_t rank = 0;
-    for (std::size_t k = 0; k < n; ++k) {
-        if (k > 0 && pairs[k].key != pairs[k - 1].key) ++rank;
-        ranks[pairs[k].index] = rank;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k > 0 && (packed[k] >> indexBits) != (packed[k - 1] >> indexBits)) ++rank;
+        ranks[packed[k] & indexMask] = rank;
     }
     return ranks;
 }
 
 std::vector<std::uint32_t> SizeRanksOf(const RecordTable& table, std::uint32_t count,
                                        const std::atomic<bool>* calledOff) {
-    std::vector<std::uint64_t> keys(count);
+    // The counts must leave room for the indices beside them.
+    const auto indexBits = static_cast<unsigned>(std::bit_width(count));
+    const std::int64_t limit = indexBits > 30 ? std::int64_t{1} << (63 - indexBits) : kWithinWidth;
     for (const RecordSegment& segment : table.segments) {
         if (!segment.oddSizeAt.empty()) return SizeTextRanks(table, count, calledOff);
         for (std::uint32_t k = 0; k < segment.Count(); ++k) {
             const std::int64_t size = segment.sizes[k];
-            if (size < 0 || size >= kWithinWidth) return SizeTextRanks(table, count, calledOff);
-            keys[segment.first + k] = static_cast<std::uint64_t>(size);
+            if (size < 0 || size >= limit) return SizeTextRanks(table, count, calledOff);
         }
     }
-    if (calledOff && calledOff->load(std::memory_order_relaxed)) return {};
-    return KeyRanks(keys);
+    return CountRanks(table, count, calledOff);
 }
 
 // The ranks of one column, by storage index (empty when no memory can be had
@@ -128,22 +138,43 @@ std::vector<std::uint32_t> ComputeRanks(const RecordTable& table, RecordField fi
             return ranks;
         }
         if (field == RecordField::Size) return SizeRanksOf(table, count, calledOff);
-        const std::size_t c = SharedIndexOf(field);
-        const SharedTexts& texts = table.shared[c];
-        const std::vector<std::uint32_t> idRanks =
-            DenseRanks(texts.size(), [&](std::uint32_t a, std::uint32_t b) {
-                return texts[a] < texts[b]; // stored bytes order as the units do
-            });
-        if (idRanks.size() != texts.size()) return {};
-        ranks.resize(count);
-        for (const RecordSegment& segment : table.segments)
-            for (std::uint32_t k = 0; k < segment.Count(); ++k)
-                ranks[segment.first + k] = idRanks[segment.ids[c][k]];
     } catch (const std::bad_alloc&) {
         ranks.clear();
         if (sorted) sorted->clear();
     }
     return ranks;
+}
+
+// Ranks a shared column: its texts once, then each record by its text's
+// rank, at 16 bits when the texts are few. Nothing when no memory can be had.
+void RankSharedColumn(RecordTable& table, RecordField field) {
+    const std::size_t c = SharedIndexOf(field);
+    const auto f = static_cast<std::size_t>(field);
+    const SharedTexts& texts = table.shared[c];
+    const std::vector<std::uint32_t> idRanks =
+        DenseRanks(texts.size(), [&](std::uint32_t a, std::uint32_t b) {
+            return texts[a] < texts[b]; // stored bytes order as the units do
+        });
+    if (idRanks.size() != texts.size()) return;
+    const auto fill = [&](auto& ranks) {
+        try {
+            ranks.resize(TableCount(table));
+        } catch (const std::bad_alloc&) {
+            ranks = {};
+            return;
+        }
+        using Rank = typename std::decay_t<decltype(ranks)>::value_type;
+        for (const RecordSegment& segment : table.segments) {
+            const IdColumn& ids = segment.ids[c];
+            Rank* out = ranks.data() + segment.first;
+            for (std::uint32_t k = 0; k < segment.Count(); ++k)
+                out[k] = static_cast<Rank>(idRanks[ids[k]]);
+        }
+    };
+    if (texts.size() <= 0x10000)
+        fill(table.smallRanks[f]);
+    else
+        fill(table.ranks[f]);
 }
 
 // Waits until the rank work has ranked the column (names or sizes), unless
@@ -162,6 +193,7 @@ void AwaitRanks(RecordTable& table, RecordField field, const WhileWaiting& while
 // called, or on this thread without it or when no thread can be had.
 void RankForSort(RecordTable& table, RecordField field, const WhileWaiting& whileWaiting) {
     const auto rank = [&table, field] {
+        if (IsSharedField(field)) return RankSharedColumn(table, field);
         table.ranks[static_cast<std::size_t>(field)] = ComputeRanks(
             table, field, TableCount(table), field == RecordField::Name ? &table.byName : nullptr);
     };
@@ -190,12 +222,16 @@ void SortTableByField(RecordTable& table, RecordField field, const WhileWaiting&
     if (table.order.size() < 2) return;
     if (!IsSharedField(field)) AwaitRanks(table, field, whileWaiting);
     const auto f = static_cast<std::size_t>(field);
-    if (table.ranks[f].empty()) RankForSort(table, field, whileWaiting);
+    if (table.ranks[f].empty() && table.smallRanks[f].empty())
+        RankForSort(table, field, whileWaiting);
     const std::uint32_t current = table.cursor >= 0 ? table.order[table.cursor] : 0;
     table.listedAfterSortHolds = false;
     table.orderIsStorage = false;
-    if (!table.ranks[f].empty() &&
-        SortByRanks(table.order, table.ranks[f], table.shown.data(), &table.listedAfterSort)) {
+    const auto sortBy = [&](const auto& ranks) {
+        return !ranks.empty() &&
+               SortByRanks(table.order, ranks, table.shown.data(), &table.listedAfterSort);
+    };
+    if (sortBy(table.ranks[f]) || sortBy(table.smallRanks[f])) {
         // The refill that follows a sort gets its rows from the sort's last pass.
         table.listedAfterSortHolds =
             static_cast<std::int64_t>(table.listedAfterSort.size()) == table.shownCount;
@@ -253,7 +289,13 @@ void CallOffRankWork(RecordTable& table) {
     if (!table.rankWork.joinable()) return;
     table.rankWorkCalledOff.store(true, std::memory_order_relaxed);
     table.rankWork.join();
+    DropRanks(table);
+}
+
+void DropRanks(RecordTable& table) {
     for (auto& ranks : table.ranks)
+        ranks = {};
+    for (auto& ranks : table.smallRanks)
         ranks = {};
     table.byName = {};
 }

@@ -18,7 +18,9 @@ namespace qk {
 // With `marks` (one byte per index), `marked` receives the reordered indices
 // whose mark is not 0, in their new order, as a by-product of the last pass
 // (it stays empty when no memory can be had for it).
-bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& ranks,
+// Ranks are 32 bits, or 16 for a column of few distinct texts.
+template <typename Rank>
+bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<Rank>& ranks,
                  const std::uint8_t* marks = nullptr, std::vector<std::uint32_t>* marked = nullptr);
 
 // Dense ranks of `count` elements under `less` (a strict weak order over

@@ -461,6 +461,51 @@ TEST_F(RecordTableTest, SizesOfTheCommonWidthAndAnotherAppended) {
     EXPECT_EQ(MarkByFindText(table, u"8"), 1);
 }
 
+// Texts are stored as bytes, yet order, find and come back as UTF-16 units:
+// U+E000-U+FFFF after the surrogates of characters beyond U+FFFF, lone
+// surrogates kept; sizes beyond 2^53 show their double, an odd size its text.
+TEST(RecordTable, StoredTextsKeepTheUnitsAndTheirOrder) {
+    const std::u16string pair = {0xD83D, 0xDE00}, lowAlone = {0xDC80}, highAlone = {0xD83D};
+    const std::u16string names[] = {u"\uE000.par", pair + u".par", highAlone + u"x.par",
+                                    lowAlone + u".par", u"\uFFFD.par", u"z.par", pair + lowAlone,
+                                    u"\u00e4.par"};
+    const char16_t* sizes[] = {u"9.007.199.254.740.992", u"            1", u"12",
+                               u"9.223.372.036.854.775.808", u"  -1", u"        2.048",
+                               u"      -10.000", u"10.000.000.000"};
+    RecordTable table;
+    for (std::size_t i = 0; i < std::size(names); ++i)
+        ASSERT_TRUE(AppendAfterCursor(table, {Text(u"P" + names[(i + 3) % 8]), Text(names[i]),
+                                              sizes[i], u"d", u"t", u"u", u"1"}));
+    for (std::uint32_t i = 0; i < std::size(names); ++i) {
+        EXPECT_EQ(FieldString(table, i, RecordField::Name), names[i]);
+        EXPECT_EQ(FieldString(table, i, RecordField::Size), sizes[i]);
+    }
+    EXPECT_EQ(SizeBytesAt(table, 0), 9007199254740992);
+    EXPECT_EQ(SizeBytesAt(table, 3), INT64_MAX);
+    EXPECT_EQ(SizeBytesAt(table, 6), -10000);
+    for (const RecordField field : {RecordField::Name, RecordField::Path, RecordField::Size}) {
+        std::vector<std::uint32_t> expected(std::size(names));
+        std::iota(expected.begin(), expected.end(), 0u);
+        std::stable_sort(expected.begin(), expected.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return FieldString(table, a, field) < FieldString(table, b, field);
+        });
+        SortTableByField(table, field);
+        EXPECT_EQ(table.order, expected) << "field " << static_cast<int>(field);
+    }
+    for (const std::u16string& find : {lowAlone, highAlone, pair, std::u16string(u"\uE000"),
+                                       std::u16string(u"992"), std::u16string(u"2."),
+                                       std::u16string(u"-1"), std::u16string(u"P\u00e4")}) {
+        std::int64_t expected = 0;
+        for (std::uint32_t i = 0; i < std::size(names); ++i)
+            expected += reference::Listed(table, i, find);
+        EXPECT_EQ(MarkByFindText(table, find, false), expected) << Text(find).ToUtf8();
+        EXPECT_GT(expected, 0);
+    }
+    std::vector<std::uint32_t> matches;
+    RecordsNamed(table, names[3], matches);
+    EXPECT_EQ(matches, std::vector<std::uint32_t>{3});
+}
+
 // The lines written straight from the table, in a sorted order that jumps
 // over many segments, are those of the records one by one, in every format:
 // with fields that are quoted, escaped, made text or left as they stand, in
