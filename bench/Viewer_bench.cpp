@@ -104,6 +104,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const long peak = StatusKilobytes("VmHWM:");
+    const long held = StatusKilobytes("VmRSS:");
     const std::int64_t records = TableCount(AllRecords);
 
     std::printf("%-44s %10s %10s %10s\n", "operation (ms)", "median", "fastest", "slowest");
@@ -198,6 +199,8 @@ int main(int argc, char** argv) {
     std::printf("%-44s %10.1f\n", "peak resident memory after loading (MB)", peak / 1024.0);
     std::printf("%-44s %10.1f\n", "bytes per record (rise of peak resident)",
                 records ? (peak - before) * 1024.0 / static_cast<double>(records) : 0.0);
+    std::printf("%-44s %10.1f\n", "bytes per record held after loading",
+                records ? (held - before) * 1024.0 / static_cast<double>(records) : 0.0);
     std::printf("%-44s %10.1f\n", "peak resident memory at the end (MB)", after / 1024.0);
     for (const auto& [key, median] : gMedians)
         std::printf("#%s %.1f\n", key.c_str(), median);

@@ -401,6 +401,19 @@ class BlockRelay {
         return !stopped_;
     }
 
+    // Waits while block `number` is too far ahead of the next block to take
+    // (a thread held up elsewhere would otherwise leave parsed blocks piling
+    // up); `meanwhile` runs every few hundredths of a second.
+    template <typename Meanwhile> void AwaitRoom(std::size_t number, Meanwhile meanwhile) {
+        std::unique_lock guard(lock_);
+        while (Going() && number >= next_ + kAhead) {
+            advanced_.wait_for(guard, std::chrono::milliseconds(20));
+            guard.unlock();
+            meanwhile();
+            guard.lock();
+        }
+    }
+
     void Store(std::size_t number, std::unique_ptr<ParsedBlock> parsed) {
         std::lock_guard guard(lock_);
         if (ready_.size() <= number) ready_.resize(number + 1);
@@ -419,6 +432,7 @@ class BlockRelay {
                 if (next_ >= ready_.size() || !ready_[next_]) return;
                 block = std::move(ready_[next_++]);
             }
+            advanced_.notify_all();
             if (!take(*block)) failed_ = true;
             between();
         }
@@ -430,6 +444,7 @@ class BlockRelay {
     }
 
   private:
+    static constexpr std::size_t kAhead = 4; // blocks parsed ahead of the next to take
     BlockSource source_;
     const std::function<bool(std::uint64_t, std::uint64_t)>& progress_;
     std::atomic<bool> stopped_{false};
@@ -437,6 +452,7 @@ class BlockRelay {
     std::mutex lock_;                                 // guards the two below
     std::vector<std::unique_ptr<ParsedBlock>> ready_; // by number, until taken
     std::size_t next_ = 0;                            // the number of the block to take next
+    std::condition_variable advanced_;                // `next_` moved on
     std::mutex taking_;                               // held by the thread that takes blocks
 };
 
@@ -459,6 +475,9 @@ LoadResult ParseAllBlocks(const BlockLoadOptions& options, const BlockWork& bloc
         std::size_t number = 0;
         try {
             while (relay.Going() && relay.Source().Next(bytes, number)) {
+                relay.AwaitRoom(number, [&] {
+                    if (reports) relay.Report();
+                });
                 auto parsed = std::make_unique<ParsedBlock>();
                 ParseBlock(bytes.View(), blockWork, scratch, *parsed);
                 relay.Store(number, std::move(parsed));
