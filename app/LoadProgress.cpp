@@ -69,6 +69,9 @@ LoadResult ReadLogShowingProgress(const Text& path) {
     }
     if (result == LoadResult::Cancelled) {
         ClearTable(incoming);
+#if defined(__GLIBC__)
+        malloc_trim(0); // what the loading threads freed goes back, as below
+#endif
         if (!ranked) StartRankWork(AllRecords);
         return result;
     }
