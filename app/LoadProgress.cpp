@@ -127,6 +127,9 @@ WindowLoad ReadLogShowingProgress(const Text& path, bool keepUnopened) {
     load.kept = KeepsRecords(load, keepUnopened);
     if (load.kept) {
         ClearTable(incoming);
+#if defined(__GLIBC__)
+        malloc_trim(0); // what the loading threads freed goes back, as below
+#endif
         if (!ranked) StartRankWork(AllRecords);
         return load;
     }

@@ -10,6 +10,7 @@
 #include "core/RecordCommands.h"
 #include "core/RecordTable.h"
 #include "core/RecordWalk.h"
+#include "core/TableRows.h"
 #include "ui/Controls.h"
 #include "ui/Dialogs.h"
 #include "ui/Progress.h"
@@ -23,7 +24,6 @@ namespace {
 
 constexpr int kNameColumn = static_cast<int>(RecordField::Name);
 constexpr int kPathColumn = static_cast<int>(RecordField::Path);
-constexpr std::size_t kSharedPaths = static_cast<std::size_t>(SharedColumn::Path);
 
 // Appends a row for every record of `list` to `control`.
 void FillListView(std::int64_t control, ListVariable& list) {
@@ -36,42 +36,23 @@ void FillListView(std::int64_t control, ListVariable& list) {
     });
 }
 
-// The upper list reads its rows from the loaded records.
+// The upper list reads its rows from the loaded records. The paths are
+// shared: type-ahead looks at each distinct path once.
 class RecordRows final : public RowSource {
   public:
     std::u16string_view CellText(std::uint32_t item, int column) const override {
-        if (item >= TableCount(AllRecords) || column < 0 || column >= kVisibleFieldCount) return {};
-        return FieldView(AllRecords, item, static_cast<RecordField>(column));
+        return rows_.Cell(item, column);
     }
-    // The paths are shared: type-ahead looks at each distinct path once.
     std::uint32_t SharedTextCount(int column) const override {
-        return column == kPathColumn ? AllRecords.shared[kSharedPaths].size() : 0;
+        return column == kPathColumn ? rows_.SharedCount(column) : 0;
     }
     std::u16string_view SharedText(int column, std::uint32_t id) const override {
-        const SharedTexts& paths = AllRecords.shared[kSharedPaths];
-        if (column != kPathColumn || id >= paths.size()) return {};
-        return paths[id].view();
+        return column == kPathColumn ? rows_.SharedText(column, id) : std::u16string_view();
     }
     void SharedTextIds(int column, const std::uint32_t* items, std::size_t count,
                        std::uint32_t* ids) const override {
-        const RecordTable& table = AllRecords;
-        if (column != kPathColumn || !Indexed(table)) {
-            std::fill(ids, ids + count, 0);
-            return;
-        }
-        const std::vector<RecordSegment>& segments = table.segments;
-        const std::uint32_t total = TableCount(table);
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::uint32_t item = items[i];
-            if (item >= total) {
-                ids[i] = 0;
-                continue;
-            }
-            std::size_t k = segmentAt_[item / kStep];
-            while (k + 1 < segments.size() && segments[k + 1].first <= item)
-                ++k;
-            ids[i] = segments[k].ids[kSharedPaths][item - segments[k].first];
-        }
+        if (column != kPathColumn) return RowSource::SharedTextIds(column, items, count, ids);
+        rows_.SharedIds(column, items, count, ids);
     }
     // The rows of the upper list are the listed records: which paths they
     // have is one pass over the records in storage order.
@@ -83,13 +64,7 @@ class RecordRows final : public RowSource {
             RowSource::MarkSharedTextIds(column, items, count, present);
             return;
         }
-        const std::uint32_t paths = table.shared[kSharedPaths].size();
-        for (const RecordSegment& segment : table.segments) {
-            const std::uint8_t* shown = table.shown.data() + segment.first;
-            const std::vector<std::uint32_t>& ids = segment.ids[kSharedPaths];
-            for (std::size_t k = 0; k < ids.size(); ++k)
-                if (ids[k] < paths) present[ids[k]] |= shown[k];
-        }
+        rows_.MarkListedIds(column, present);
     }
     // The items the upper list was last filled with, the listed records.
     void Listed(const std::vector<std::uint32_t>& items) {
@@ -99,40 +74,13 @@ class RecordRows final : public RowSource {
 
     // The table is about to be replaced: nothing learnt of it holds.
     void Forget() {
-        segmentAt_.clear();
-        indexedCount_ = 0;
-        indexedSegments_ = 0;
-        indexedFirst_ = nullptr;
+        rows_.Forget();
         listedItems_ = nullptr;
         listedCount_ = 0;
     }
 
   private:
-    // Storage indices step by kStep through segmentAt_, which holds the
-    // segment of each step's first index: a row's path id is found without
-    // a search, and without a copy of every id.
-    static constexpr std::uint32_t kStep = 1024;
-    bool Indexed(const RecordTable& table) const {
-        const void* first = table.segments.empty() ? nullptr : &table.segments.front();
-        if (indexedCount_ != TableCount(table) || indexedSegments_ != table.segments.size() ||
-            indexedFirst_ != first) {
-            segmentAt_.clear();
-            std::size_t k = 0;
-            for (std::uint32_t index = 0; index < TableCount(table); index += kStep) {
-                while (k + 1 < table.segments.size() && table.segments[k + 1].first <= index)
-                    ++k;
-                segmentAt_.push_back(std::uint32_t(k));
-            }
-            indexedCount_ = TableCount(table);
-            indexedSegments_ = table.segments.size();
-            indexedFirst_ = first;
-        }
-        return !table.segments.empty();
-    }
-    mutable std::vector<std::uint32_t> segmentAt_;
-    mutable std::uint32_t indexedCount_ = 0;
-    mutable std::size_t indexedSegments_ = 0;
-    mutable const void* indexedFirst_ = nullptr;
+    TableRows rows_{AllRecords};
     const std::uint32_t* listedItems_ = nullptr;
     std::size_t listedCount_ = 0;
 };

@@ -119,9 +119,85 @@ void AppendSize(std::string& out, Random& random) {
     }
 }
 
+constexpr std::array<std::string_view, 6> kCategories = {
+    "Bauteile", "Baugruppen", "Normteile", "Zeichnungen", "Werkzeuge", "Vorrichtungen"};
+
+// An item's folder in a vault, of which nearly every record has its own:
+// \\vault01\cad\Bauteile\013\I0004711\Rev_C\.
+void AppendItemFolder(std::string& out, std::uint64_t item, Random& random) {
+    out += "\\\\vault0";
+    AppendNumber(out, 1 + item % 4);
+    out += "\\cad\\";
+    out += random.Pick(kCategories);
+    out.push_back('\\');
+    AppendNumber(out, item / 1000 % 1000, 3);
+    out += "\\I";
+    AppendNumber(out, item, 7);
+    out += "\\Rev_";
+    out.push_back(static_cast<char>('A' + random.Below(6)));
+    out.push_back('\\');
+}
+
+// The size, date, time and user of a line, and its end.
+void AppendRest(std::string& out, Random& random, std::uint64_t& totalBytes) {
+    out.append(1 + (random.Below(4) == 0 ? random.Below(6) : 0), ' ');
+    const std::size_t sizeStart = out.size();
+    AppendSize(out, random);
+    totalBytes += out.size() - sizeStart;
+    out.append(random.Below(5) == 0 ? 2 : 1, ' ');
+    AppendNumber(out, 1 + random.Below(28), 2);
+    out.push_back('.');
+    AppendNumber(out, 1 + random.Below(12), 2);
+    out.push_back('.');
+    AppendNumber(out, 2008 + random.Below(19));
+    out.push_back(' ');
+    AppendNumber(out, random.Below(24), 2);
+    out.push_back(':');
+    AppendNumber(out, random.Below(60), 2);
+    out.push_back(' ');
+    if (random.Below(4) == 0) {
+        out += kNamedUsers[random.Below(kNamedUsers.size())];
+    } else {
+        out += "cad";
+        AppendNumber(out, 1 + random.Below(30), 2);
+    }
+    out += "\r\n";
+}
+
+void AppendTotal(std::string& out, std::uint64_t lines, std::uint64_t totalBytes) {
+    out += "Summe: ";
+    AppendNumber(out, lines);
+    out += " Dateien, Größe der Größenangaben ";
+    AppendNumber(out, totalBytes);
+    out += " Zeichen\r\n";
+}
+
+// The records of a vault: each name logged in two or three item folders
+// one after another, nearly every record in an item folder of its own.
+void GenerateVaultLog(std::uint64_t lines, std::uint64_t seed, std::string& out) {
+    Random random(seed);
+    out += "Doppelte Dateien im Dokumentenarchiv - Stand 08.12.2026 16:40\r\n";
+    std::uint64_t totalBytes = 0, item = 4711, name = 0, copies = 0;
+    for (std::uint64_t line = 0; line < lines; ++line) {
+        if (copies == 0) {
+            copies = 2 + random.Below(2);
+            ++name;
+        }
+        --copies;
+        item += 1 + random.Below(3);
+        // One record in fifty shares the folder of the record before it.
+        if (random.Below(50) == 0) item -= 1 + random.Below(2);
+        AppendItemFolder(out, item, random);
+        AppendName(out, name);
+        AppendRest(out, random, totalBytes);
+    }
+    AppendTotal(out, lines, totalBytes);
+}
+
 } // namespace
 
-void GenerateLog(std::uint64_t lines, std::uint64_t seed, std::string& out) {
+void GenerateLog(std::uint64_t lines, std::uint64_t seed, std::string& out, LogShape shape) {
+    if (shape == LogShape::Vault) return GenerateVaultLog(lines, seed, out);
     Random random(seed);
     const std::uint64_t folders = 50 + lines / 200;
     out += "Doppelte Dateien im Konstruktionsarchiv - Stand 08.12.2026 16:40\r\n";
@@ -163,12 +239,13 @@ void GenerateLog(std::uint64_t lines, std::uint64_t seed, std::string& out) {
     out += " Zeichen\r\n";
 }
 
-bool WriteLogFile(const std::string& path, std::uint64_t lines, std::uint64_t seed) {
+bool WriteLogFile(const std::string& path, std::uint64_t lines, std::uint64_t seed,
+                  LogShape shape) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
                                                          std::fclose);
     if (!file) return false;
     std::string text;
-    GenerateLog(lines, seed, text);
+    GenerateLog(lines, seed, text, shape);
     return std::fwrite(text.data(), 1, text.size(), file.get()) == text.size() &&
            std::fflush(file.get()) == 0;
 }

@@ -3,6 +3,7 @@
 #include "core/ExportFormats.h"
 #include "core/LogLineParser.h"
 #include "core/RecordCommands.h"
+#include "core/StoredText.h"
 #include "text/LineSplitting.h"
 #include "text/Scan.h"
 #include "text/TextFileReader.h"
@@ -25,24 +26,17 @@ namespace {
 
 constexpr std::int64_t kLogFileNumber = 0;
 
-// Texts one after the other: text k spans [ends[k-1], ends[k]).
+// Texts one after the other in their stored bytes: text k spans
+// [ends[k-1], ends[k]).
 struct TextRun {
-    std::vector<char16_t> units;
+    std::vector<char> bytes;
     std::vector<std::uint32_t> ends;
 
-    std::u16string_view operator[](std::uint32_t k) const {
+    std::string_view operator[](std::uint32_t k) const {
         const std::uint32_t from = k ? ends[k - 1] : 0;
-        return {units.data() + from, ends[k] - from};
+        return {bytes.data() + from, ends[k] - from};
     }
-    void Add(std::u16string_view text) {
-        units.insert(units.end(), text.begin(), text.end());
-        ends.push_back(static_cast<std::uint32_t>(units.size()));
-    }
-    // Adds the text that `bytes` decode to.
-    void AddDecoded(std::string_view bytes) {
-        AppendDecoded(bytes, units);
-        ends.push_back(static_cast<std::uint32_t>(units.size()));
-    }
+    void End() { ends.push_back(static_cast<std::uint32_t>(bytes.size())); }
 };
 
 // The distinct keys of one column within one block, by local id. A key is
@@ -104,7 +98,8 @@ class BlockInterner {
 
 // One parsed block: its records with local ids, and the texts of those ids.
 struct ParsedBlock {
-    RecordSegment segment;
+    RecordSegment segment; // all but the ids
+    std::array<std::vector<std::uint32_t>, kSharedColumnCount> ids;
     std::array<TextRun, kSharedColumnCount> values;
     std::int64_t total = 0;
     std::int64_t listed = 0;
@@ -269,60 +264,83 @@ void CountBlock(std::string_view bytes, const BlockWork& work, ParsedBlock& out)
 // had once: the records of a block before they are copied at their size,
 // and the interners.
 struct BlockScratch {
-    RecordSegment records;
+    std::vector<char> names;
+    std::vector<std::uint32_t> nameEnds;
+    std::vector<std::int64_t> sizes;
+    std::array<std::vector<std::uint32_t>, kSharedColumnCount> ids;
     std::array<BlockInterner, kSharedColumnCount> interners;
+    std::u16string units; // a piece being decoded
+
+    void Clear() {
+        names.clear();
+        nameEnds.clear();
+        sizes.clear();
+        for (auto& column : ids)
+            column.clear();
+        for (BlockInterner& interner : interners)
+            interner.Clear();
+    }
 };
 
 // The records of one block as they are parsed: names, sizes and the local
-// ids of the shared texts in `segment`, the texts of those ids in `values`.
+// ids of the shared texts in `scratch`, the texts of those ids in `values`.
 struct BlockRecords {
-    RecordSegment& segment;
+    BlockScratch& scratch;
     std::array<TextRun, kSharedColumnCount>& values;
-    std::array<BlockInterner, kSharedColumnCount>& interners;
 
     // Adds the id of a piece of a line's bytes; its text when it is new.
     void AddBytes(int column, std::string_view piece) {
-        const auto [id, fresh] = interners[column].Intern(piece);
-        if (fresh) values[column].AddDecoded(piece);
-        segment.ids[column].push_back(id);
+        const auto [id, fresh] = scratch.interners[column].Intern(piece);
+        if (fresh) {
+            AppendStoredOfLogged(piece, values[column].bytes, scratch.units);
+            values[column].End();
+        }
+        scratch.ids[column].push_back(id);
     }
     void AddUnits(int column, std::u16string_view units) {
-        const auto [id, fresh] = interners[column].InternUnits(units);
-        if (fresh) values[column].Add(units);
-        segment.ids[column].push_back(id);
+        const auto [id, fresh] = scratch.interners[column].InternUnits(units);
+        if (fresh) {
+            AppendStored(units, values[column].bytes);
+            values[column].End();
+        }
+        scratch.ids[column].push_back(id);
     }
 
     // A line split on its bytes. Dates are looked up as logged and
     // reordered once per block.
     void Add(const LogLineBytes& parts) {
-        AppendDecoded(parts.name, segment.names);
-        segment.nameEnds.push_back(static_cast<std::uint32_t>(segment.names.size()));
-        segment.AppendSize(parts.SizeView());
+        AppendStoredOfLogged(parts.name, scratch.names, scratch.units);
+        scratch.nameEnds.push_back(static_cast<std::uint32_t>(scratch.names.size()));
+        scratch.sizes.push_back(parts.sizeCount);
         AddBytes(0, parts.path);
-        const auto [dateId, newDate] = interners[1].Intern(parts.dateToken);
+        const auto [dateId, newDate] = scratch.interners[1].Intern(parts.dateToken);
         if (newDate) {
-            TextRun& dates = values[1];
-            AppendDecoded(parts.year, dates.units);
-            dates.units.push_back(u'.');
-            AppendDecoded(parts.month, dates.units);
-            dates.units.push_back(u'.');
-            dates.AddDecoded(parts.day);
+            std::vector<char>& dates = values[1].bytes;
+            AppendStoredOfLogged(parts.year, dates, scratch.units);
+            dates.push_back('.');
+            AppendStoredOfLogged(parts.month, dates, scratch.units);
+            dates.push_back('.');
+            AppendStoredOfLogged(parts.day, dates, scratch.units);
+            values[1].End();
         }
-        segment.ids[1].push_back(dateId);
+        scratch.ids[1].push_back(dateId);
         AddBytes(2, parts.time);
         AddBytes(3, parts.user);
     }
     // A line split on its units.
     void Add(const LogLineParts& parts, std::u16string& date) {
-        segment.Append(parts.name, parts.SizeView());
+        AppendStored(parts.name, scratch.names);
+        scratch.nameEnds.push_back(static_cast<std::uint32_t>(scratch.names.size()));
+        scratch.sizes.push_back(parts.sizeCount);
         AddUnits(0, parts.path);
-        const auto [dateId, newDate] = interners[1].InternUnits(parts.dateToken);
+        const auto [dateId, newDate] = scratch.interners[1].InternUnits(parts.dateToken);
         if (newDate) {
             date.clear();
             AppendDate(date, parts);
-            values[1].Add(date);
+            AppendStored(date, values[1].bytes);
+            values[1].End();
         }
-        segment.ids[1].push_back(dateId);
+        scratch.ids[1].push_back(dateId);
         AddUnits(2, parts.time);
         AddUnits(3, parts.user);
     }
@@ -338,16 +356,8 @@ void ParseBlock(std::string_view bytes, const BlockWork& work, BlockScratch& scr
     std::u16string date;
     LogLineParts parts;
     LogLineBytes byteParts;
-    scratch.records.names.clear();
-    scratch.records.sizes.clear();
-    scratch.records.nameEnds.clear();
-    scratch.records.sizeEnds.clear();
-    scratch.records.sizeUnits = 0;
-    for (auto& ids : scratch.records.ids)
-        ids.clear();
-    for (BlockInterner& interner : scratch.interners)
-        interner.Clear();
-    BlockRecords records{scratch.records, out.values, scratch.interners};
+    scratch.Clear();
+    BlockRecords records{scratch, out.values};
     ForEachLine(bytes, [&](std::string_view lineBytes) {
         switch (SplitLogLineBytes(lineBytes, byteParts)) {
         case ByteSplit::NoRecord:
@@ -364,17 +374,11 @@ void ParseBlock(std::string_view bytes, const BlockWork& work, BlockScratch& scr
         ++out.total;
     });
     RecordSegment& segment = out.segment;
-    const RecordSegment& kept = scratch.records;
-    CopyExactly(kept.names, segment.names);
-    CopyExactly(kept.sizes, segment.sizes);
-    CopyExactly(kept.nameEnds, segment.nameEnds);
-    if (kept.SizesAtWidth())
-        segment.sizeEnds = {};
-    else
-        CopyExactly(kept.sizeEnds, segment.sizeEnds);
-    segment.sizeUnits = kept.sizeUnits;
+    CopyExactly(scratch.names, segment.names);
+    CopyExactly(scratch.nameEnds, segment.nameEnds);
+    segment.sizes.Assign(scratch.sizes);
     for (int c = 0; c < kSharedColumnCount; ++c)
-        CopyExactly(kept.ids[c], segment.ids[c]);
+        CopyExactly(scratch.ids[c], out.ids[c]);
 }
 
 // The parsed blocks waiting to be taken in file order, and the state the
@@ -397,6 +401,19 @@ class BlockRelay {
         return !stopped_;
     }
 
+    // Waits while block `number` is too far ahead of the next block to take
+    // (a thread held up elsewhere would otherwise leave parsed blocks piling
+    // up); `meanwhile` runs every few hundredths of a second.
+    template <typename Meanwhile> void AwaitRoom(std::size_t number, Meanwhile meanwhile) {
+        std::unique_lock guard(lock_);
+        while (Going() && number >= next_ + kAhead) {
+            advanced_.wait_for(guard, std::chrono::milliseconds(20));
+            guard.unlock();
+            meanwhile();
+            guard.lock();
+        }
+    }
+
     void Store(std::size_t number, std::unique_ptr<ParsedBlock> parsed) {
         std::lock_guard guard(lock_);
         if (ready_.size() <= number) ready_.resize(number + 1);
@@ -415,6 +432,7 @@ class BlockRelay {
                 if (next_ >= ready_.size() || !ready_[next_]) return;
                 block = std::move(ready_[next_++]);
             }
+            advanced_.notify_all();
             if (!take(*block)) failed_ = true;
             between();
         }
@@ -426,6 +444,7 @@ class BlockRelay {
     }
 
   private:
+    static constexpr std::size_t kAhead = 4; // blocks parsed ahead of the next to take
     BlockSource source_;
     const std::function<bool(std::uint64_t, std::uint64_t)>& progress_;
     std::atomic<bool> stopped_{false};
@@ -433,6 +452,7 @@ class BlockRelay {
     std::mutex lock_;                                 // guards the two below
     std::vector<std::unique_ptr<ParsedBlock>> ready_; // by number, until taken
     std::size_t next_ = 0;                            // the number of the block to take next
+    std::condition_variable advanced_;                // `next_` moved on
     std::mutex taking_;                               // held by the thread that takes blocks
 };
 
@@ -455,6 +475,9 @@ LoadResult ParseAllBlocks(const BlockLoadOptions& options, const BlockWork& bloc
         std::size_t number = 0;
         try {
             while (relay.Going() && relay.Source().Next(bytes, number)) {
+                relay.AwaitRoom(number, [&] {
+                    if (reports) relay.Report();
+                });
                 auto parsed = std::make_unique<ParsedBlock>();
                 ParseBlock(bytes.View(), blockWork, scratch, *parsed);
                 relay.Store(number, std::move(parsed));
@@ -522,11 +545,13 @@ bool TakeBlock(RecordTable& table, ParsedBlock& block, std::vector<std::uint32_t
             remap.resize(values.ends.size());
             for (std::uint32_t k = 0; k < values.ends.size(); ++k)
                 remap[k] = table.shared[c].Intern(values[k]);
+            for (std::uint32_t& id : block.ids[c])
+                id = remap[id];
+            segment.ids[c].Assign(block.ids[c]);
+            block.ids[c] = {};
         } catch (const std::bad_alloc&) {
             return false;
         }
-        for (std::uint32_t& id : segment.ids[c])
-            id = remap[id];
     }
     return AppendSegment(table, std::move(segment));
 }

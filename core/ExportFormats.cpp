@@ -1,6 +1,7 @@
 #include "core/ExportFormats.h"
 
 #include "core/RecordTable.h"
+#include "core/StoredText.h"
 #include "text/FileLayer.h"
 #include "text/Utf8.h"
 
@@ -249,7 +250,9 @@ class TableLineWriter {
 
     // What the line of one record reads from the table.
     struct RowTexts {
-        std::u16string_view name, size;
+        std::string_view name; // stored bytes
+        const RecordSegment* segment;
+        std::uint32_t k;
         std::array<std::uint32_t, kSharedColumnCount> ids;
     };
 
@@ -261,7 +264,8 @@ class TableLineWriter {
             const RecordSegment& segment = SegmentAt(rows[j]);
             const std::uint32_t k = rows[j] - segment.first;
             texts[j].name = segment.Name(k);
-            texts[j].size = segment.Size(k);
+            texts[j].segment = &segment;
+            texts[j].k = k;
             for (std::size_t c = 0; c < kSharedColumnCount; ++c)
                 texts[j].ids[c] = segment.ids[c][k];
         }
@@ -269,8 +273,6 @@ class TableLineWriter {
             // A text may run over into the next cache line.
             __builtin_prefetch(texts[j].name.data());
             __builtin_prefetch(texts[j].name.data() + texts[j].name.size());
-            __builtin_prefetch(texts[j].size.data());
-            __builtin_prefetch(texts[j].size.data() + texts[j].size.size());
             for (std::size_t c = 0; c < kSharedColumnCount; ++c)
                 __builtin_prefetch(cached_[c].data() + texts[j].ids[c]);
         }
@@ -287,11 +289,14 @@ class TableLineWriter {
         for (const RecordFieldSpec& column : kRecordFields) {
             switch (column.field) {
             case RecordField::Name:
-                AppendOwn(out, column.field, texts.name);
+                StoredInto(texts.name, name_);
+                AppendOwn(out, column.field, name_);
                 break;
-            case RecordField::Size:
-                AppendOwn(out, column.field, texts.size);
+            case RecordField::Size: {
+                SizeRoom room;
+                AppendOwn(out, column.field, texts.segment->Size(texts.k, room));
                 break;
+            }
             default:
                 AppendShared(out, column.field, texts.ids[SharedIndex(column.field)]);
                 break;
@@ -351,7 +356,8 @@ class TableLineWriter {
         if (!cached.made) {
             cached.offset = cache_.size();
             cache_ += leads_[static_cast<std::size_t>(field)];
-            AppendGeneral(cache_, field, table_.shared[c][id].view());
+            StoredInto(table_.shared[c][id], name_);
+            AppendGeneral(cache_, field, name_);
             cached.length = static_cast<std::uint32_t>(cache_.size() - cached.offset);
             cached.made = true;
         }
@@ -391,6 +397,7 @@ class TableLineWriter {
     std::array<std::string, kVisibleFieldCount> leads_;
     std::array<std::vector<Cached>, kSharedColumnCount> cached_;
     std::string cache_;   // the shared texts in their format, one after another
+    std::u16string name_; // the units of a stored text being written
     std::string scratch_; // a field on the general path
 };
 

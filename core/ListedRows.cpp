@@ -1,6 +1,8 @@
 // The listed records and the records of one name, in list order.
 #include "core/RecordTable.h"
 
+#include "core/StoredText.h"
+
 #include "text/Scan.h"
 
 #include <algorithm>
@@ -14,10 +16,12 @@ namespace {
 
 constexpr std::size_t kNameWork = 0;
 
-std::u16string_view NameOf(const RecordTable& table, std::uint32_t index) {
-    return FieldView(table, index, RecordField::Name);
+// A name in its stored bytes, by storage index or as sought.
+std::string_view NameOf(const RecordTable& table, std::uint32_t index) {
+    const RecordSegment& segment = SegmentOf(table, index);
+    return segment.Name(index - segment.first);
 }
-std::u16string_view NameOf(const RecordTable&, std::u16string_view name) {
+std::string_view NameOf(const RecordTable&, const std::string& name) {
     return name;
 }
 
@@ -134,6 +138,7 @@ void RecordsNamed(RecordTable& table, std::u16string_view name,
                   std::vector<std::uint32_t>& matches) {
     matches.clear();
     std::vector<std::uint32_t> found;
+    const std::string stored = StoredOf(name);
     const bool indexed =
         (!table.rankWork.joinable() ||
          table.rankWorkState[kNameWork].load(std::memory_order_acquire) >= RanksDone) &&
@@ -141,7 +146,7 @@ void RecordsNamed(RecordTable& table, std::u16string_view name,
     if (indexed) {
         // The names in order: the matches stand together.
         const auto [from, to] = std::equal_range(
-            table.byName.begin(), table.byName.end(), name,
+            table.byName.begin(), table.byName.end(), stored,
             [&](const auto& a, const auto& b) { return NameOf(table, a) < NameOf(table, b); });
         found.assign(from, to);
     }
@@ -154,16 +159,16 @@ void RecordsNamed(RecordTable& table, std::u16string_view name,
         }
         std::size_t record = 0;
         const auto& ends = segment.nameEnds;
-        FindEachOccurrence(std::u16string_view(segment.names.data(), segment.names.size()), name,
-                           [&](std::size_t at) {
-                               while (ends[record] <= at)
-                                   ++record;
-                               const std::size_t start = record ? ends[record - 1] : 0;
-                               if (at == start && at + name.size() == ends[record])
-                                   found.push_back(segment.first +
-                                                   static_cast<std::uint32_t>(record));
-                               return static_cast<std::size_t>(ends[record]);
-                           });
+        FindEachStoredOccurrence(
+            std::string_view(segment.names.data(), segment.names.size()), stored,
+            [&](std::size_t at) {
+                while (ends[record] <= at)
+                    ++record;
+                const std::size_t start = record ? ends[record - 1] : 0;
+                if (at == start && at + stored.size() == ends[record])
+                    found.push_back(segment.first + static_cast<std::uint32_t>(record));
+                return static_cast<std::size_t>(ends[record]);
+            });
     }
     if (found.empty()) return;
     std::sort(found.begin(), found.end());

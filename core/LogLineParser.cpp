@@ -158,50 +158,6 @@ std::int64_t ByteCount(std::u16string_view token) {
     return ParseInteger(number);
 }
 
-// Formats `count` grouped by "." in threes into `size`, right-aligned to the
-// size width when shorter; a longer text is kept whole.
-void FormatSize(std::int64_t count, char16_t (&size)[LogLineParts::kSizeCapacity],
-                std::size_t& sizeLength) {
-    char16_t formatted[LogLineParts::kSizeCapacity];
-    std::size_t length = 0;
-    if (count > -kExactDoubleLimit && count < kExactDoubleLimit) {
-        // The value converts to a double exactly: group its digits here,
-        // from the right.
-        std::uint64_t magnitude = count < 0 ? static_cast<std::uint64_t>(-count) : count;
-        std::size_t at = LogLineParts::kSizeCapacity;
-        for (; magnitude >= 1000; magnitude /= 1000) { // a whole group of three
-            const auto group = static_cast<unsigned>(magnitude % 1000);
-            formatted[--at] = static_cast<char16_t>(u'0' + group % 10);
-            formatted[--at] = static_cast<char16_t>(u'0' + group / 10 % 10);
-            formatted[--at] = static_cast<char16_t>(u'0' + group / 100);
-            formatted[--at] = u'.';
-        }
-        do { // the leading group, without leading zeros
-            formatted[--at] = static_cast<char16_t>(u'0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude != 0);
-        if (count < 0) formatted[--at] = u'-';
-        length = LogLineParts::kSizeCapacity - at;
-        if (length >= kSizeWidth) {
-            std::copy_n(formatted + at, length, size);
-            sizeLength = length;
-            return;
-        }
-        std::fill_n(size, kSizeWidth - length, u' ');
-        std::copy_n(formatted + at, length, size + kSizeWidth - length);
-        sizeLength = kSizeWidth;
-        return;
-    } else {
-        const Text text = FormatDecimal(static_cast<double>(count), 0, u",", u".");
-        length = std::min(text.size(), LogLineParts::kSizeCapacity);
-        std::copy_n(text.data(), length, formatted);
-    }
-    const std::size_t padding = length < kSizeWidth ? kSizeWidth - length : 0;
-    std::fill_n(size, padding, u' ');
-    std::copy_n(formatted, length, size + padding);
-    sizeLength = padding + length;
-}
-
 // The piece of `text` before the first "." after `skip` earlier dots.
 template <typename Unit>
 std::basic_string_view<Unit> DatePiece(std::basic_string_view<Unit> text, int skip) {
@@ -425,6 +381,50 @@ Text MakeText(std::u16string_view units) {
 
 } // namespace
 
+// Formats `count` grouped by "." in threes into `size`, right-aligned to the
+// size width when shorter; a longer text is kept whole.
+void FormatSize(std::int64_t count, char16_t (&size)[LogLineParts::kSizeCapacity],
+                std::size_t& sizeLength) {
+    char16_t formatted[LogLineParts::kSizeCapacity];
+    std::size_t length = 0;
+    if (count > -kExactDoubleLimit && count < kExactDoubleLimit) {
+        // The value converts to a double exactly: group its digits here,
+        // from the right.
+        std::uint64_t magnitude = count < 0 ? static_cast<std::uint64_t>(-count) : count;
+        std::size_t at = LogLineParts::kSizeCapacity;
+        for (; magnitude >= 1000; magnitude /= 1000) { // a whole group of three
+            const auto group = static_cast<unsigned>(magnitude % 1000);
+            formatted[--at] = static_cast<char16_t>(u'0' + group % 10);
+            formatted[--at] = static_cast<char16_t>(u'0' + group / 10 % 10);
+            formatted[--at] = static_cast<char16_t>(u'0' + group / 100);
+            formatted[--at] = u'.';
+        }
+        do { // the leading group, without leading zeros
+            formatted[--at] = static_cast<char16_t>(u'0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        if (count < 0) formatted[--at] = u'-';
+        length = LogLineParts::kSizeCapacity - at;
+        if (length >= kSizeWidth) {
+            std::copy_n(formatted + at, length, size);
+            sizeLength = length;
+            return;
+        }
+        std::fill_n(size, kSizeWidth - length, u' ');
+        std::copy_n(formatted + at, length, size + kSizeWidth - length);
+        sizeLength = kSizeWidth;
+        return;
+    } else {
+        const Text text = FormatDecimal(static_cast<double>(count), 0, u",", u".");
+        length = std::min(text.size(), LogLineParts::kSizeCapacity);
+        std::copy_n(text.data(), length, formatted);
+    }
+    const std::size_t padding = length < kSizeWidth ? kSizeWidth - length : 0;
+    std::fill_n(size, padding, u' ');
+    std::copy_n(formatted, length, size + padding);
+    sizeLength = padding + length;
+}
+
 bool SplitLogLine(std::u16string_view line, LogLineParts& parts) {
     const LineScan scan = ScanLine(line);
     parts.path = DirectoryOf(line, scan.directoryEnd);
@@ -436,7 +436,8 @@ bool SplitLogLine(std::u16string_view line, LogLineParts& parts) {
 
     const auto [size, date, time, user] = Tokens<4>(line.substr(nameEnd));
     parts.dateToken = date;
-    FormatSize(ByteCount(size), parts.size, parts.sizeLength);
+    parts.sizeCount = ByteCount(size);
+    FormatSize(parts.sizeCount, parts.size, parts.sizeLength);
     parts.day = DatePiece(date, 0);
     parts.month = DatePiece(date, 1);
     parts.year = DatePiece(date, 2);
@@ -472,6 +473,7 @@ ByteSplit SplitLogLineBytes(std::string_view line, LogLineBytes& parts) {
         if (!WidenSizeToken(size, sizeUnits, sizeToken)) return ByteSplit::NeedsUnits;
         count = ByteCount(sizeToken);
     }
+    parts.sizeCount = count;
     FormatSize(count, parts.size, parts.sizeLength);
     parts.dateToken = date;
     DatePieces(line, date, masks, parts);

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,6 +35,7 @@ struct LogLineParts {
     static constexpr std::size_t kSizeCapacity = 32;
     char16_t size[kSizeCapacity];
     std::size_t sizeLength;
+    std::int64_t sizeCount; // the byte count `size` is formatted from
 
     std::u16string_view SizeView() const { return {size, sizeLength}; }
 };
@@ -44,6 +46,12 @@ constexpr std::array<std::u16string_view, 4> kDocumentExtensions = {u".par", u".
 
 // The width to which sizes are right-aligned.
 constexpr std::size_t kSizeWidth = 13;
+
+// Formats `count` grouped by "." in threes into `size`, right-aligned to the
+// size width when shorter; a longer text is kept whole. Counts beyond 2^53
+// are formatted from their nearest double.
+void FormatSize(std::int64_t count, char16_t (&size)[LogLineParts::kSizeCapacity],
+                std::size_t& sizeLength);
 
 // Takes one line apart. Returns false, leaving `parts` unspecified, when the
 // line is not a log record (no extension, or no "\" or "/" before the first
@@ -63,6 +71,7 @@ struct LogLineBytes {
     std::string_view user;
     char16_t size[LogLineParts::kSizeCapacity];
     std::size_t sizeLength;
+    std::int64_t sizeCount;
 
     std::u16string_view SizeView() const { return {size, sizeLength}; }
 };

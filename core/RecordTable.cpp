@@ -1,15 +1,13 @@
 #include "core/RecordTable.h"
 
 #include "core/RecordCommands.h"
-#include "core/WaitCalling.h"
-#include "records/RankSort.h"
+#include "core/StoredText.h"
 #include "text/Scan.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 #include <numeric>
-#include <system_error>
 #include <utility>
 
 namespace qk {
@@ -17,69 +15,62 @@ namespace {
 
 constexpr std::size_t kFirstSlots = 1 << 10;
 
-bool IsShared(RecordField field) {
-    return field != RecordField::Name && field != RecordField::Size;
+// Units a formatted size can hold.
+bool MayStandInASize(char16_t unit) {
+    return (unit >= u'0' && unit <= u'9') ||
+           std::u16string_view(u".,-+ NaInfity").find(unit) != std::u16string_view::npos;
 }
 
-SharedColumn SharedOf(RecordField field) {
-    switch (field) {
-    case RecordField::Path:
-        return SharedColumn::Path;
-    case RecordField::Date:
-        return SharedColumn::Date;
-    case RecordField::Time:
-        return SharedColumn::Time;
-    default:
-        return SharedColumn::User;
-    }
+// Whether `findText` may stand in a size made from a count.
+bool MayBeInCountSizes(std::u16string_view findText) {
+    return std::all_of(findText.begin(), findText.end(), MayStandInASize);
 }
 
-std::size_t ColumnIndex(SharedColumn column) {
-    return static_cast<std::size_t>(column);
-}
-
-// Marks the records of a segment whose name (or size) contains `sought`,
-// scanning the segment's run of names (or sizes) as one text; `endOf(k)` is
-// where record k's text ends in the run.
-template <typename EndOf>
-void MarkContaining(const std::vector<char16_t>& units, EndOf endOf, std::u16string_view sought,
-                    std::uint8_t* hit) {
+// Marks the records of a segment whose name contains `sought` (stored
+// bytes), scanning the segment's names as one run of bytes.
+void MarkNamesContaining(const RecordSegment& segment, std::string_view sought,
+                         std::uint8_t* hit) {
+    const std::vector<std::uint32_t>& ends = segment.nameEnds;
     std::uint32_t record = 0;
-    FindEachOccurrence(std::u16string_view(units.data(), units.size()), sought,
-                       [&](std::size_t at) {
-                           while (endOf(record) <= at)
-                               ++record;
-                           if (at + sought.size() <= endOf(record)) {
-                               hit[record] = 1;
-                               return endOf(record); // on to the next record
-                           }
-                           return at + 1;
-                       });
+    FindEachStoredOccurrence(std::string_view(segment.names.data(), segment.names.size()), sought,
+                             [&](std::size_t at) {
+                                 while (ends[record] <= at)
+                                     ++record;
+                                 if (at + sought.size() <= ends[record]) {
+                                     hit[record] = 1;
+                                     return std::size_t{ends[record]}; // on to the next record
+                                 }
+                                 return at + 1;
+                             });
 }
 
-void MarkNamesContaining(const RecordSegment& segment, std::u16string_view sought,
-                         std::uint8_t* hit) {
-    MarkContaining(
-        segment.names, [&](std::uint32_t k) { return std::size_t{segment.nameEnds[k]}; }, sought,
-        hit);
+bool SizeContains(const RecordSegment& segment, std::uint32_t k, std::u16string_view sought) {
+    SizeRoom room;
+    return FieldContains(segment.Size(k, room), sought);
 }
 
+// Marks the records of a segment not yet hit whose size contains `sought`;
+// with `only`, just those whose mark in `only` is set.
 void MarkSizesContaining(const RecordSegment& segment, std::u16string_view sought,
-                         std::uint8_t* hit) {
-    if (segment.sizeEnds.empty())
-        return MarkContaining(
-            segment.sizes, [](std::uint32_t k) { return (std::size_t{k} + 1) * kSizeWidth; },
-            sought, hit);
-    MarkContaining(
-        segment.sizes, [&](std::uint32_t k) { return std::size_t{segment.sizeEnds[k]}; }, sought,
-        hit);
+                         bool countSizes, const std::uint8_t* only, std::uint8_t* hit) {
+    if (countSizes) {
+        for (std::uint32_t k = 0; k < segment.Count(); ++k)
+            if (!hit[k] && (!only || only[k]) && SizeContains(segment, k, sought)) hit[k] = 1;
+        return;
+    }
+    for (const std::uint32_t k : segment.oddSizeAt)
+        if (!hit[k] && (!only || only[k]) && SizeContains(segment, k, sought)) hit[k] = 1;
 }
 
-// Whether the units of `findText` may all stand in the segment's sizes.
-bool MayBeInSizes(const RecordSegment& segment, std::u16string_view findText) {
-    for (const char16_t unit : findText)
-        if (!(segment.sizeUnits >> (unit % 64) & 1)) return false;
-    return true;
+// The find text in the forms the fields are asked with.
+struct Sought {
+    std::u16string_view units;
+    std::string stored;
+    bool inCountSizes;
+};
+
+bool StoredContains(std::string_view text, std::string_view sought) {
+    return text.find(sought) != std::string_view::npos;
 }
 
 // Whether the shared texts contain the find text, asked once per text.
@@ -95,23 +86,16 @@ struct SharedAnswers {
         }
         return true;
     }
-    bool Contains(const RecordTable& table, int column, std::uint32_t id,
-                  std::u16string_view sought) {
+    bool Contains(const RecordTable& table, int column, std::uint32_t id, const Sought& sought) {
         std::uint8_t& answer = known[column][id];
-        if (answer == 0) answer = FieldContains(table.shared[column][id].view(), sought) ? 2 : 1;
+        if (answer == 0) answer = StoredContains(table.shared[column][id], sought.stored) ? 2 : 1;
         return answer == 2;
-    }
-    bool AnyContains(const RecordTable& table, const RecordSegment& segment, std::uint32_t k,
-                     std::u16string_view sought) {
-        for (int c = 0; c < kSharedColumnCount; ++c)
-            if (Contains(table, c, segment.ids[c][k], sought)) return true;
-        return false;
     }
     // Asks every text of the columns that have few of them, so that a column
     // none of whose texts contains `sought` need not be read record by
     // record. Returns the columns that may contain it.
     std::array<bool, kSharedColumnCount> AskFewTexts(const RecordTable& table,
-                                                     std::u16string_view sought) {
+                                                     const Sought& sought) {
         std::array<bool, kSharedColumnCount> may;
         for (int c = 0; c < kSharedColumnCount; ++c) {
             const std::uint32_t texts = table.shared[c].size();
@@ -126,155 +110,142 @@ struct SharedAnswers {
     }
 };
 
-// The ranks of names or sizes, by storage index. For names, `sorted`
-// receives the storage indices in the order of the names. Throws
-// std::bad_alloc when no memory can be had.
-std::vector<std::uint32_t> OwnTextRanks(const RecordTable& table, RecordField field,
-                                        std::uint32_t count, std::vector<std::uint32_t>* sorted,
-                                        const std::atomic<bool>* calledOff) {
-    TextRanks texts(count);
-    for (const RecordSegment& segment : table.segments) {
-        const std::uint32_t n = segment.Count();
-        if (field == RecordField::Name)
-            for (std::uint32_t k = 0; k < n; ++k)
-                texts.Set(segment.first + k, segment.Name(k));
-        else
-            for (std::uint32_t k = 0; k < n; ++k)
-                texts.Set(segment.first + k, segment.Size(k));
-    }
-    std::vector<std::uint32_t> ranks = texts.Ranks(calledOff, true);
-    if (ranks.size() != count) return {};
-    if (sorted) {
-        const std::uint32_t rankCount = *std::max_element(ranks.begin(), ranks.end()) + 1;
-        IndicesByRank(ranks, rankCount, *sorted);
-    }
-    return ranks;
-}
-
 // The find rule for record k of `segment`: one of its six fields contains
 // `sought`. The shared texts are asked through `answers` when there is one.
 bool RecordContains(const RecordTable& table, const RecordSegment& segment, std::uint32_t k,
-                    std::u16string_view sought, SharedAnswers* answers) {
+                    const Sought& sought, SharedAnswers* answers) {
     return AnyVisibleFieldContains([&](RecordField field) {
-        if (field == RecordField::Name) return FieldContains(segment.Name(k), sought);
-        if (field == RecordField::Size) return FieldContains(segment.Size(k), sought);
-        const auto c = static_cast<int>(SharedOf(field));
+        if (field == RecordField::Name) return StoredContains(segment.Name(k), sought.stored);
+        if (field == RecordField::Size)
+            return (sought.inCountSizes || !segment.SizeIsCount(k)) &&
+                   SizeContains(segment, k, sought.units);
+        const auto c = static_cast<int>(SharedIndexOf(field));
         const std::uint32_t id = segment.ids[c][k];
         return answers ? answers->Contains(table, c, id, sought)
-                       : FieldContains(table.shared[c][id].view(), sought);
+                       : StoredContains(table.shared[c][id], sought.stored);
     });
 }
 
-// The ranks of one column, by storage index (empty when no memory can be had
-// or the work is called off). For names, `sorted` receives the storage
-// indices in the order of the names.
-std::vector<std::uint32_t> ComputeRanks(const RecordTable& table, RecordField field,
-                                        std::uint32_t count,
-                                        std::vector<std::uint32_t>* sorted = nullptr,
-                                        const std::atomic<bool>* calledOff = nullptr) {
-    std::vector<std::uint32_t> ranks;
-    try {
-        if (!IsShared(field)) {
-            ranks = OwnTextRanks(table, field, count, sorted, calledOff);
-            if (ranks.empty() && sorted) sorted->clear();
-            return ranks;
-        }
-        const std::size_t c = ColumnIndex(SharedOf(field));
-        const SharedTexts& texts = table.shared[c];
-        const std::vector<std::uint32_t> idRanks =
-            DenseRanks(texts.size(), [&](std::uint32_t a, std::uint32_t b) {
-                return texts[a].view() < texts[b].view();
-            });
-        if (idRanks.size() != texts.size()) return {};
-        ranks.resize(count);
-        for (const RecordSegment& segment : table.segments)
-            for (std::uint32_t k = 0; k < segment.Count(); ++k)
-                ranks[segment.first + k] = idRanks[segment.ids[c][k]];
-    } catch (const std::bad_alloc&) {
-        ranks.clear();
-        if (sorted) sorted->clear();
+// Whether a size text is exactly the formatted text of the count its
+// digits give, and that count.
+bool SizeOfCount(std::u16string_view size, std::int64_t& count) {
+    bool negative = false;
+    std::uint64_t value = 0;
+    for (const char16_t unit : size) {
+        if (unit == u'-') negative = true;
+        if (unit < u'0' || unit > u'9') continue;
+        const std::uint64_t digit = unit - u'0';
+        if (value > (UINT64_MAX - digit) / 10) return false;
+        value = value * 10 + digit;
     }
-    return ranks;
-}
-
-constexpr std::size_t kNameWork = 0, kSizeWork = 1;
-
-// Waits until the rank work has ranked the column (names or sizes), unless
-// that work has not come to it yet: then the sort takes the column over.
-void AwaitRanks(RecordTable& table, RecordField field, const WhileWaiting& whileWaiting) {
-    if (!table.rankWork.joinable()) return;
-    std::atomic<int>& state =
-        table.rankWorkState[field == RecordField::Name ? kNameWork : kSizeWork];
-    int toDo = RanksToDo;
-    if (state.compare_exchange_strong(toDo, RanksTakenBySort)) return;
-    if (state.load(std::memory_order_acquire) != RanksInWork) return;
-    WaitCalling(whileWaiting, [&] { return state.load(std::memory_order_acquire) != RanksInWork; });
-}
-
-// Ranks a column for a sort: on a helper thread while `whileWaiting` is
-// called, or on this thread without it or when no thread can be had.
-void RankForSort(RecordTable& table, RecordField field, const WhileWaiting& whileWaiting) {
-    const auto rank = [&table, field] {
-        table.ranks[static_cast<std::size_t>(field)] = ComputeRanks(
-            table, field, TableCount(table), field == RecordField::Name ? &table.byName : nullptr);
-    };
-    if (!whileWaiting || !RunAside(rank, whileWaiting)) rank();
+    if (value > std::uint64_t{INT64_MAX}) return false;
+    count = negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value);
+    SizeRoom room;
+    std::size_t length = 0;
+    FormatSize(count, room, length);
+    return std::u16string_view(room, length) == size;
 }
 
 } // namespace
 
-namespace {
-std::uint64_t HashUnits(std::u16string_view units) {
-    return HashBytes(units.data(), units.size() * sizeof(char16_t));
+std::u16string_view RecordSegment::Size(std::uint32_t k, SizeRoom& room) const {
+    if (!oddSizeAt.empty()) {
+        const auto at = std::lower_bound(oddSizeAt.begin(), oddSizeAt.end(), k);
+        if (at != oddSizeAt.end() && *at == k) return oddSizes[at - oddSizeAt.begin()];
+    }
+    std::size_t length = 0;
+    FormatSize(sizes[k], room, length);
+    return {room, length};
 }
-} // namespace
+
+bool RecordSegment::SizeIsCount(std::uint32_t k) const {
+    return oddSizeAt.empty() || !std::binary_search(oddSizeAt.begin(), oddSizeAt.end(), k);
+}
 
 void RecordSegment::Append(std::u16string_view name, std::u16string_view size) {
-    names.insert(names.end(), name.begin(), name.end());
-    nameEnds.push_back(static_cast<std::uint32_t>(names.size()));
-    AppendSize(size);
-}
-
-void RecordSegment::AppendSize(std::u16string_view size) {
-    if (sizeEnds.empty() && !sizes.empty()) { // the ends were left out: spell them out again
-        sizeEnds.reserve(sizes.size() / kSizeWidth + 1);
-        for (std::size_t end = kSizeWidth; end <= sizes.size(); end += kSizeWidth)
-            sizeEnds.push_back(static_cast<std::uint32_t>(end));
+    const std::uint32_t k = Count();
+    AppendStored(name, names);
+    std::int64_t count = 0;
+    if (!SizeOfCount(size, count)) {
+        oddSizeAt.push_back(k);
+        oddSizes.emplace_back(size);
     }
-    sizes.insert(sizes.end(), size.begin(), size.end());
-    for (const char16_t unit : size)
-        sizeUnits |= std::uint64_t{1} << (unit % 64);
-    sizeEnds.push_back(static_cast<std::uint32_t>(sizes.size()));
+    sizes.push_back(count);
+    nameEnds.push_back(static_cast<std::uint32_t>(names.size()));
 }
 
-bool RecordSegment::SizesAtWidth() const {
-    if (sizeEnds.size() != nameEnds.size()) return sizeEnds.empty() && sizes.empty();
-    for (std::size_t k = 0; k < sizeEnds.size(); ++k)
-        if (sizeEnds[k] != (k + 1) * kSizeWidth) return false;
-    return true;
+std::string_view SharedTexts::At(std::uint32_t offset) const {
+    const char* at = chunks_[offset >> kChunkBits].get() + (offset & ((1u << kChunkBits) - 1));
+    // The length first, seven bits a byte, the lowest first.
+    std::size_t length = 0;
+    unsigned shift = 0;
+    for (;; shift += 7) {
+        const auto byte = static_cast<unsigned char>(*at++);
+        length |= std::size_t{byte & 0x7Fu} << shift;
+        if (byte < 0x80) break;
+    }
+    return {at, length};
 }
 
-std::uint32_t SharedTexts::Intern(std::u16string_view value) {
+std::uint32_t SharedTexts::Store(std::string_view stored) {
+    constexpr std::size_t kChunk = std::size_t{1} << kChunkBits;
+    const std::size_t need = stored.size() + 5;
+    if (chunks_.empty() || used_ + need > kChunk) {
+        // A new chunk; a text longer than one takes as many chunks' room.
+        const std::size_t chunks = (need + kChunk - 1) / kChunk;
+        if ((chunks_.size() + chunks) << kChunkBits > UINT32_MAX) throw std::bad_alloc();
+        chunks_.reserve(chunks_.size() + chunks);
+        chunks_.emplace_back(new char[chunks * kChunk]);
+        for (std::size_t extra = 1; extra < chunks; ++extra)
+            chunks_.emplace_back();
+        used_ = 0;
+        if (chunks > 1) used_ = static_cast<std::uint32_t>(kChunk); // nothing more goes there
+        const auto offset = static_cast<std::uint32_t>((chunks_.size() - chunks) << kChunkBits);
+        char* put = chunks_[offset >> kChunkBits].get();
+        for (std::size_t length = stored.size();; length >>= 7) {
+            *put++ = static_cast<char>((length & 0x7F) | (length >= 0x80 ? 0x80 : 0));
+            if (length < 0x80) break;
+        }
+        std::memcpy(put, stored.data(), stored.size());
+        if (chunks == 1) used_ = static_cast<std::uint32_t>(put - chunks_.back().get()) +
+                                 static_cast<std::uint32_t>(stored.size());
+        return offset;
+    }
+    const auto offset = static_cast<std::uint32_t>(((chunks_.size() - 1) << kChunkBits) + used_);
+    char* const start = chunks_.back().get() + used_;
+    char* put = start;
+    for (std::size_t length = stored.size();; length >>= 7) {
+        *put++ = static_cast<char>((length & 0x7F) | (length >= 0x80 ? 0x80 : 0));
+        if (length < 0x80) break;
+    }
+    std::memcpy(put, stored.data(), stored.size());
+    used_ += static_cast<std::uint32_t>(put - start + stored.size());
+    return offset;
+}
+
+std::uint32_t SharedTexts::Intern(std::string_view stored) {
     if (slots_.empty()) slots_.assign(kFirstSlots, 0);
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = HashUnits(value) & mask;; i = (i + 1) & mask) {
+    for (std::size_t i = HashBytes(stored.data(), stored.size()) & mask;; i = (i + 1) & mask) {
         const std::uint32_t slot = slots_[i];
         if (slot == 0) {
-            const auto id = static_cast<std::uint32_t>(texts_.size());
-            texts_.push_back(arena_.Make(value));
+            const auto id = static_cast<std::uint32_t>(offsets_.size());
+            offsets_.reserve(offsets_.size() + 1);
+            offsets_.push_back(Store(stored));
             slots_[i] = id + 1;
-            if (texts_.size() * 2 > slots_.size()) Grow();
+            if (offsets_.size() * 2 > slots_.size()) Grow();
             return id;
         }
-        if (SameUnits(texts_[slot - 1].view(), value)) return slot - 1;
+        if ((*this)[slot - 1] == stored) return slot - 1;
     }
 }
 
 void SharedTexts::Grow() {
     std::vector<std::uint32_t> grown(slots_.size() * 2, 0);
     const std::size_t mask = grown.size() - 1;
-    for (std::uint32_t id = 0; id < texts_.size(); ++id) {
-        std::size_t i = HashUnits(texts_[id].view()) & mask;
+    for (std::uint32_t id = 0; id < offsets_.size(); ++id) {
+        const std::string_view text = (*this)[id];
+        std::size_t i = HashBytes(text.data(), text.size()) & mask;
         while (grown[i] != 0)
             i = (i + 1) & mask;
         grown[i] = id + 1;
@@ -283,14 +254,17 @@ void SharedTexts::Grow() {
 }
 
 void SharedTexts::Clear() {
-    texts_ = {};
+    std::vector<std::unique_ptr<char[]>>().swap(chunks_);
+    used_ = 0;
+    offsets_ = {};
     slots_ = {};
 }
 
 void SharedTexts::Swap(SharedTexts& other) noexcept {
-    texts_.swap(other.texts_);
+    chunks_.swap(other.chunks_);
+    std::swap(used_, other.used_);
+    offsets_.swap(other.offsets_);
     slots_.swap(other.slots_);
-    arena_.Swap(other.arena_);
 }
 
 RecordTable AllRecords;
@@ -317,9 +291,7 @@ void ClearTable(RecordTable& table) {
     table.lastFindHolds = false;
     table.listedAfterSort = {};
     table.listedAfterSortHolds = false;
-    for (auto& ranks : table.ranks)
-        ranks = {};
-    table.byName = {};
+    DropRanks(table);
 }
 
 void SwapTables(RecordTable& a, RecordTable& b) noexcept {
@@ -337,6 +309,7 @@ void SwapTables(RecordTable& a, RecordTable& b) noexcept {
     a.lastFind.swap(b.lastFind);
     std::swap(a.lastFindHolds, b.lastFindHolds);
     a.ranks.swap(b.ranks);
+    a.smallRanks.swap(b.smallRanks);
     a.byName.swap(b.byName);
 }
 
@@ -347,56 +320,67 @@ const RecordSegment& SegmentOf(const RecordTable& table, std::uint32_t index) {
     return *(after - 1);
 }
 
-std::u16string_view FieldView(const RecordTable& table, std::uint32_t index, RecordField field) {
+void FieldInto(const RecordTable& table, std::uint32_t index, RecordField field,
+               std::u16string& out) {
     const RecordSegment& segment = SegmentOf(table, index);
     const std::uint32_t k = index - segment.first;
     switch (field) {
     case RecordField::Name:
-        return segment.Name(k);
-    case RecordField::Size:
-        return segment.Size(k);
+        StoredInto(segment.Name(k), out);
+        return;
+    case RecordField::Size: {
+        SizeRoom room;
+        out.assign(segment.Size(k, room));
+        return;
+    }
     default: {
-        const std::size_t c = ColumnIndex(SharedOf(field));
-        return table.shared[c][segment.ids[c][k]].view();
+        const std::size_t c = SharedIndexOf(field);
+        StoredInto(table.shared[c][segment.ids[c][k]], out);
+        return;
     }
     }
+}
+
+std::u16string FieldString(const RecordTable& table, std::uint32_t index, RecordField field) {
+    std::u16string out;
+    FieldInto(table, index, field, out);
+    return out;
 }
 
 Text FieldText(const RecordTable& table, std::uint32_t index, RecordField field) {
-    if (!IsShared(field)) return Text(FieldView(table, index, field));
-    const RecordSegment& segment = SegmentOf(table, index);
-    const std::size_t c = ColumnIndex(SharedOf(field));
-    return table.shared[c][segment.ids[c][index - segment.first]];
-}
-
-void FieldInto(const RecordTable& table, std::uint32_t index, RecordField field,
-               std::u16string& out) {
-    out.assign(FieldView(table, index, field));
+    return Text(FieldString(table, index, field));
 }
 
 std::uint32_t SharedIdAt(const RecordTable& table, std::uint32_t index, SharedColumn column) {
     const RecordSegment& segment = SegmentOf(table, index);
-    return segment.ids[ColumnIndex(column)][index - segment.first];
+    return segment.ids[static_cast<std::size_t>(column)][index - segment.first];
 }
 
 std::uint32_t SharedTextCount(const RecordTable& table, SharedColumn column) {
-    return table.shared[ColumnIndex(column)].size();
+    return table.shared[static_cast<std::size_t>(column)].size();
 }
 
 void SharedTextInto(const RecordTable& table, SharedColumn column, std::uint32_t id,
                     std::u16string& out) {
-    out.assign(table.shared[ColumnIndex(column)][id].view());
+    StoredInto(table.shared[static_cast<std::size_t>(column)][id], out);
 }
 
 int CompareSharedTexts(const RecordTable& table, SharedColumn column, std::uint32_t a,
                        std::uint32_t b) {
-    const SharedTexts& texts = table.shared[ColumnIndex(column)];
-    return texts[a].view().compare(texts[b].view());
+    // Stored bytes order as the units do.
+    const SharedTexts& texts = table.shared[static_cast<std::size_t>(column)];
+    return texts[a].compare(texts[b]);
 }
 
 std::int64_t SizeBytesAt(const RecordTable& table, std::uint32_t index) {
+    constexpr std::int64_t kExact = std::int64_t{1} << 53;
+    const RecordSegment& segment = SegmentOf(table, index);
+    const std::uint32_t k = index - segment.first;
+    if (segment.SizeIsCount(k) && segment.sizes[k] > -kExact && segment.sizes[k] < kExact)
+        return segment.sizes[k];
     // The digits the size shows, its blanks and "." groups left out.
-    const std::u16string_view size = FieldView(table, index, RecordField::Size);
+    SizeRoom room;
+    const std::u16string_view size = segment.Size(k, room);
     bool negative = false;
     std::uint64_t value = 0;
     for (const char16_t unit : size) {
@@ -408,14 +392,6 @@ std::int64_t SizeBytesAt(const RecordTable& table, std::uint32_t index) {
     if (negative)
         return value > std::uint64_t{INT64_MAX} ? INT64_MIN : -static_cast<std::int64_t>(value);
     return value > std::uint64_t{INT64_MAX} ? INT64_MAX : static_cast<std::int64_t>(value);
-}
-
-const std::vector<std::uint32_t>& NameRanks(RecordTable& table, const WhileWaiting& whileWaiting) {
-    constexpr auto name = static_cast<std::size_t>(RecordField::Name);
-    AwaitRanks(table, RecordField::Name, whileWaiting);
-    if (table.ranks[name].empty() && TableCount(table) > 0)
-        RankForSort(table, RecordField::Name, whileWaiting);
-    return table.ranks[name];
 }
 
 DuplicateRecord RecordAt(const RecordTable& table, std::uint32_t index) {
@@ -439,11 +415,14 @@ bool AppendAfterCursor(RecordTable& table, const DuplicateRecord& record) {
         table.order.reserve(index + 1);
         for (auto& ids : segment.ids)
             ids.reserve(segment.Count() + 1);
+        std::array<std::uint32_t, kSharedColumnCount> ids;
+        const std::array<const Text*, kSharedColumnCount> texts = {&record.path, &record.date,
+                                                                   &record.time, &record.user};
+        for (int c = 0; c < kSharedColumnCount; ++c)
+            ids[c] = table.shared[c].Intern(StoredOf(texts[c]->view()));
         segment.Append(record.name, record.size);
-        segment.ids[0].push_back(table.shared[0].Intern(record.path));
-        segment.ids[1].push_back(table.shared[1].Intern(record.date));
-        segment.ids[2].push_back(table.shared[2].Intern(record.time));
-        segment.ids[3].push_back(table.shared[3].Intern(record.user));
+        for (int c = 0; c < kSharedColumnCount; ++c)
+            segment.ids[c].push_back(ids[c]);
         table.shown.push_back(1);
         ++table.shownCount;
         // Still in storage order only when it comes last.
@@ -456,9 +435,7 @@ bool AppendAfterCursor(RecordTable& table, const DuplicateRecord& record) {
     }
     table.lastFindHolds = false;
     table.listedAfterSortHolds = false;
-    for (auto& ranks : table.ranks)
-        ranks = {};
-    table.byName = {};
+    DropRanks(table);
     return true;
 }
 
@@ -485,6 +462,7 @@ bool ListAllRecords(RecordTable& table) {
         std::iota(order.begin(), order.end(), 0u);
         table.order.swap(order);
         table.orderIsStorage = true;
+        table.segments.shrink_to_fit();
     } catch (const std::bad_alloc&) {
         table.shown = {};
         return false;
@@ -493,11 +471,48 @@ bool ListAllRecords(RecordTable& table) {
     table.cursor = static_cast<std::int64_t>(count) - 1;
     table.lastFindHolds = false;
     table.listedAfterSortHolds = false;
-    for (auto& ranks : table.ranks)
-        ranks = {};
-    table.byName = {};
+    DropRanks(table);
     return true;
 }
+
+namespace {
+
+// Lists the records of one segment that contain `sought`: the shared texts
+// first, whose answers are known after a few records; only names and sizes
+// of records they leave unlisted need reading, one by one when these are
+// few, else in one scan of the names. Returns the number listed.
+std::int64_t MarkSegment(RecordTable& table, const RecordSegment& segment, const Sought& sought,
+                         bool narrowing, const std::array<bool, kSharedColumnCount>& mayHold,
+                         SharedAnswers& answers, std::vector<std::uint8_t>& hit) {
+    std::uint8_t* shown = table.shown.data() + segment.first;
+    const std::uint32_t n = segment.Count();
+    hit.assign(n, 0);
+    std::uint32_t open = 0;
+    for (std::uint32_t k = 0; k < n; ++k) {
+        if (narrowing && !shown[k]) continue;
+        for (int c = 0; c < kSharedColumnCount && hit[k] == 0; ++c)
+            if (mayHold[c] && answers.Contains(table, c, segment.ids[c][k], sought)) hit[k] = 2;
+        open += hit[k] == 0;
+    }
+    if (open * 4 < n) {
+        for (std::uint32_t k = 0; k < n; ++k)
+            if (hit[k] == 0 && (!narrowing || shown[k]))
+                hit[k] = RecordContains(table, segment, k, sought, &answers);
+    } else if (open > 0) {
+        MarkNamesContaining(segment, sought.stored, hit.data());
+        MarkSizesContaining(segment, sought.units, sought.inCountSizes, narrowing ? shown : nullptr,
+                            hit.data());
+    }
+    std::int64_t listed = 0;
+    for (std::uint32_t k = 0; k < n; ++k) {
+        if (narrowing && !shown[k]) continue;
+        shown[k] = hit[k] != 0;
+        listed += shown[k];
+    }
+    return listed;
+}
+
+} // namespace
 
 std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bool narrow) {
     const std::uint32_t count = TableCount(table);
@@ -510,52 +525,27 @@ std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bo
     }
     const bool narrowing =
         narrow && table.lastFindHolds && findText.find(table.lastFind) != std::u16string_view::npos;
+    Sought sought{findText, StoredOf(findText), MayBeInCountSizes(findText)};
     // Without memory for remembering answers, every record is asked in full.
     SharedAnswers answers;
     SharedAnswers* const remembered = answers.Reset(table) ? &answers : nullptr;
     std::vector<std::uint8_t> hit;
     std::int64_t listed = 0;
     // Few records listed: ask only those, one by one. Otherwise scan all
-    // names and sizes of a segment as one text each.
+    // names of a segment as one run.
     const bool oneByOne = !remembered || (narrowing && table.shownCount * 8 < count);
     std::array<bool, kSharedColumnCount> mayHold;
     mayHold.fill(true);
-    if (!oneByOne) mayHold = answers.AskFewTexts(table, findText);
+    if (!oneByOne) mayHold = answers.AskFewTexts(table, sought);
     for (const RecordSegment& segment : table.segments) {
-        std::uint8_t* shown = table.shown.data() + segment.first;
-        const std::uint32_t n = segment.Count();
-        if (oneByOne) {
-            for (std::uint32_t k = 0; k < n; ++k) {
-                if (narrowing && !shown[k]) continue;
-                shown[k] = RecordContains(table, segment, k, findText, remembered);
-                listed += shown[k];
-            }
+        if (!oneByOne) {
+            listed += MarkSegment(table, segment, sought, narrowing, mayHold, answers, hit);
             continue;
         }
-        // The shared texts first: their answers are known after a few
-        // records. Only names and sizes of records they leave unlisted need
-        // reading: one by one when these are few, else in one scan each.
-        hit.assign(n, 0);
-        std::uint32_t open = 0;
-        for (std::uint32_t k = 0; k < n; ++k) {
+        std::uint8_t* shown = table.shown.data() + segment.first;
+        for (std::uint32_t k = 0; k < segment.Count(); ++k) {
             if (narrowing && !shown[k]) continue;
-            for (int c = 0; c < kSharedColumnCount && hit[k] == 0; ++c)
-                if (mayHold[c] && answers.Contains(table, c, segment.ids[c][k], findText))
-                    hit[k] = 2;
-            open += hit[k] == 0;
-        }
-        const bool inSizes = MayBeInSizes(segment, findText);
-        if (open * 4 < n) {
-            for (std::uint32_t k = 0; k < n; ++k)
-                if (hit[k] == 0 && (!narrowing || shown[k]))
-                    hit[k] = RecordContains(table, segment, k, findText, remembered);
-        } else if (open > 0) {
-            MarkNamesContaining(segment, findText, hit.data());
-            if (inSizes) MarkSizesContaining(segment, findText, hit.data());
-        }
-        for (std::uint32_t k = 0; k < n; ++k) {
-            if (narrowing && !shown[k]) continue;
-            shown[k] = hit[k] != 0;
+            shown[k] = RecordContains(table, segment, k, sought, remembered);
             listed += shown[k];
         }
     }
@@ -563,77 +553,6 @@ std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bo
     table.lastFind.assign(findText);
     table.lastFindHolds = true;
     return listed;
-}
-
-void SortTableByField(RecordTable& table, RecordField field, const WhileWaiting& whileWaiting) {
-    if (table.order.size() < 2) return;
-    if (!IsShared(field)) AwaitRanks(table, field, whileWaiting);
-    const auto f = static_cast<std::size_t>(field);
-    if (table.ranks[f].empty()) RankForSort(table, field, whileWaiting);
-    const std::uint32_t current = table.cursor >= 0 ? table.order[table.cursor] : 0;
-    table.listedAfterSortHolds = false;
-    table.orderIsStorage = false;
-    if (!table.ranks[f].empty() &&
-        SortByRanks(table.order, table.ranks[f], table.shown.data(), &table.listedAfterSort)) {
-        // The refill that follows a sort gets its rows from the sort's last pass.
-        table.listedAfterSortHolds =
-            static_cast<std::int64_t>(table.listedAfterSort.size()) == table.shownCount;
-    } else {
-        // No memory for ranks: the order is sorted by comparing the texts.
-        std::stable_sort(table.order.begin(), table.order.end(),
-                         [&](std::uint32_t a, std::uint32_t b) {
-                             return FieldView(table, a, field) < FieldView(table, b, field);
-                         });
-    }
-    if (table.cursor >= 0)
-        table.cursor =
-            std::find(table.order.begin(), table.order.end(), current) - table.order.begin();
-}
-
-void StartRankWork(RecordTable& table) {
-    CallOffRankWork(table);
-    const std::uint32_t count = TableCount(table);
-    if (count < 2) return;
-    table.rankWorkCalledOff.store(false);
-    for (auto& state : table.rankWorkState)
-        state.store(RanksToDo);
-    try {
-        table.rankWork = std::thread([&table, count] {
-            for (const RecordField field : {RecordField::Name, RecordField::Size}) {
-                const bool names = field == RecordField::Name;
-                std::atomic<int>& state = table.rankWorkState[names ? kNameWork : kSizeWork];
-                int toDo = RanksToDo;
-                if (!state.compare_exchange_strong(toDo, RanksInWork)) continue;
-                table.ranks[static_cast<std::size_t>(field)] = ComputeRanks(
-                    table, field, count, names ? &table.byName : nullptr, &table.rankWorkCalledOff);
-                state.store(RanksDone, std::memory_order_release);
-            }
-        });
-    } catch (const std::system_error&) {
-        // no thread: the ranks are computed on first use
-    }
-}
-
-void FinishRankWork(RecordTable& table) {
-    if (table.rankWork.joinable()) table.rankWork.join();
-}
-
-bool RankWorkFinished(const RecordTable& table) {
-    if (!table.rankWork.joinable()) return true;
-    for (const auto& state : table.rankWorkState) {
-        const int now = state.load(std::memory_order_acquire);
-        if (now == RanksToDo || now == RanksInWork) return false;
-    }
-    return true;
-}
-
-void CallOffRankWork(RecordTable& table) {
-    if (!table.rankWork.joinable()) return;
-    table.rankWorkCalledOff.store(true, std::memory_order_relaxed);
-    table.rankWork.join();
-    for (auto& ranks : table.ranks)
-        ranks = {};
-    table.byName = {};
 }
 
 } // namespace qk

@@ -1,13 +1,16 @@
 // The loaded records laid out for the walks over them.
 //
 // Records live in storage order (the order in which they were loaded) in
-// segments of one loaded block each: the names and the sizes of a segment
-// stand back to back in one run of text each, and each record holds the ids
-// of its path, date, time and user, whose texts every record shares. The
-// list order is an array of storage indices (what a sort produces and a
-// walk reads), and whether a record is listed is one byte per record. So a
-// find streams through the texts once, a sort reorders 32-bit indices by
-// 32-bit ranks, and a fill writes one index per listed record.
+// segments of one loaded block each: the names of a segment stand back to
+// back in one run of stored bytes (UTF-8, core/StoredText.h), the sizes as
+// the byte counts their texts are formatted from, and each record holds the
+// ids of its path, date, time and user, whose texts every record shares and
+// which are stored once each in an arena. Ids and counts take 16 or 32 bits
+// where they fit. The list order is an array of storage indices (what a
+// sort produces and a walk reads), and whether a record is listed is one
+// byte per record. So a find streams through the names once, a sort
+// reorders 32-bit indices by ranks, and a fill writes one index per listed
+// record. Texts as the fields show them are made on demand.
 #pragma once
 
 #include "core/DuplicateRecord.h"
@@ -20,6 +23,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -31,38 +35,97 @@ namespace qk {
 enum class SharedColumn : int { Path = 0, Date, Time, User };
 constexpr int kSharedColumnCount = 4;
 
+inline bool IsSharedField(RecordField field) {
+    return field != RecordField::Name && field != RecordField::Size;
+}
+// The shared column of a shared field.
+inline std::size_t SharedIndexOf(RecordField field) {
+    switch (field) {
+    case RecordField::Path:
+        return static_cast<std::size_t>(SharedColumn::Path);
+    case RecordField::Date:
+        return static_cast<std::size_t>(SharedColumn::Date);
+    case RecordField::Time:
+        return static_cast<std::size_t>(SharedColumn::Time);
+    default:
+        return static_cast<std::size_t>(SharedColumn::User);
+    }
+}
+
+// One column of numbers, held at 16 (or 32) bits each while every number
+// fits, else at the full width.
+template <typename Narrow, typename Wide> class PackedColumn {
+  public:
+    Wide operator[](std::uint32_t k) const { return wide_.empty() ? Wide(narrow_[k]) : wide_[k]; }
+    std::uint32_t size() const {
+        return static_cast<std::uint32_t>(narrow_.size() + wide_.size());
+    }
+    bool IsNarrow() const { return wide_.empty(); }
+    void reserve(std::size_t n) { (wide_.empty() ? narrow_.reserve(n) : wide_.reserve(n)); }
+    void push_back(Wide value) {
+        if (wide_.empty() && Fits(value)) return narrow_.push_back(static_cast<Narrow>(value));
+        if (wide_.empty()) {
+            wide_.reserve(narrow_.size() + 1);
+            wide_.assign(narrow_.begin(), narrow_.end());
+            narrow_ = {};
+        }
+        wide_.push_back(value);
+    }
+    // Takes `values` at their exact size, narrow when they all fit.
+    void Assign(const std::vector<Wide>& values) {
+        narrow_ = {};
+        wide_ = {};
+        bool fit = true;
+        for (const Wide value : values)
+            fit = fit && Fits(value);
+        if (fit)
+            narrow_.assign(values.begin(), values.end());
+        else
+            wide_.assign(values.begin(), values.end());
+    }
+
+  private:
+    static bool Fits(Wide value) {
+        return value >= 0 && static_cast<std::uint64_t>(value) <=
+                                 static_cast<std::uint64_t>(static_cast<Narrow>(-1));
+    }
+    std::vector<Narrow> narrow_;
+    std::vector<Wide> wide_;
+};
+
+using IdColumn = PackedColumn<std::uint16_t, std::uint32_t>;
+using SizeColumn = PackedColumn<std::uint32_t, std::int64_t>;
+
+// Room for a size's text as it is shown.
+using SizeRoom = char16_t[LogLineParts::kSizeCapacity];
+
 // The records of one loaded block, in file order.
 struct RecordSegment {
     std::uint32_t first = 0; // storage index of the first record
-    std::vector<char16_t> names, sizes;
-    // Record k's name spans [nameEnds[k-1], nameEnds[k]) of `names` (from 0
-    // for k = 0); the same for sizes. When every size of the segment is
-    // kSizeWidth units long, as nearly always, `sizeEnds` is left empty and
-    // size k spans [k * kSizeWidth, (k + 1) * kSizeWidth).
-    std::vector<std::uint32_t> nameEnds, sizeEnds;
+    // The names back to back in their stored bytes (core/StoredText.h):
+    // record k's name spans [nameEnds[k-1], nameEnds[k]) (from 0 for k = 0).
+    std::vector<char> names;
+    std::vector<std::uint32_t> nameEnds;
+    // The byte counts the sizes are formatted from (FormatSize).
+    SizeColumn sizes;
+    // The few sizes that are no count's formatted text (a record added with
+    // a size of its own), by ascending record.
+    std::vector<std::uint32_t> oddSizeAt;
+    std::vector<std::u16string> oddSizes;
     // Ids into the table's shared texts, one column per SharedColumn.
-    std::array<std::vector<std::uint32_t>, kSharedColumnCount> ids;
-    // Bit u % 64 is set when some size holds unit u: a find text with a unit
-    // whose bit is clear is in no size of the segment.
-    std::uint64_t sizeUnits = 0;
+    std::array<IdColumn, kSharedColumnCount> ids;
 
     std::uint32_t Count() const { return static_cast<std::uint32_t>(nameEnds.size()); }
-    std::u16string_view Name(std::uint32_t k) const { return Span(names, nameEnds, k); }
-    std::u16string_view Size(std::uint32_t k) const {
-        if (sizeEnds.empty()) return {sizes.data() + std::size_t{k} * kSizeWidth, kSizeWidth};
-        return Span(sizes, sizeEnds, k);
+    // Record k's name in its stored bytes.
+    std::string_view Name(std::uint32_t k) const {
+        const std::uint32_t from = k ? nameEnds[k - 1] : 0;
+        return {names.data() + from, nameEnds[k] - from};
     }
+    // Record k's size as shown, made in `room` (or held by the segment).
+    std::u16string_view Size(std::uint32_t k, SizeRoom& room) const;
+    // Whether record k's size is a count's formatted text.
+    bool SizeIsCount(std::uint32_t k) const;
     void Append(std::u16string_view name, std::u16string_view size);
-    void AppendSize(std::u16string_view size);
-    // Whether every size is kSizeWidth units long, so `sizeEnds` can go.
-    bool SizesAtWidth() const;
-
-  private:
-    static std::u16string_view Span(const std::vector<char16_t>& units,
-                                    const std::vector<std::uint32_t>& ends, std::uint32_t k) {
-        const std::uint32_t from = k ? ends[k - 1] : 0;
-        return {units.data() + from, ends[k] - from};
-    }
 };
 
 // The hash of `size` bytes at `data`, by which texts are looked up.
@@ -101,21 +164,29 @@ inline std::uint64_t HashBytes(const void* data, std::size_t size) {
     return hash ^ (hash >> 33);
 }
 
-// The distinct texts of one shared column, each made once, by id.
+// The distinct texts of one shared column, each stored once, by id: their
+// stored bytes in an arena of large chunks, each behind its length, found by
+// a 32-bit offset; looked up through an open-addressing index of ids.
 class SharedTexts {
   public:
-    // The id of `value`, made the first time it comes.
-    std::uint32_t Intern(std::u16string_view value);
-    const Text& operator[](std::uint32_t id) const { return texts_[id]; }
-    std::uint32_t size() const { return static_cast<std::uint32_t>(texts_.size()); }
+    // The id of the text with stored bytes `stored`, made the first time it
+    // comes. Throws std::bad_alloc when no memory can be had.
+    std::uint32_t Intern(std::string_view stored);
+    // The stored bytes of text `id`.
+    std::string_view operator[](std::uint32_t id) const { return At(offsets_[id]); }
+    std::uint32_t size() const { return static_cast<std::uint32_t>(offsets_.size()); }
     void Clear();
     void Swap(SharedTexts& other) noexcept;
 
   private:
+    static constexpr unsigned kChunkBits = 20;
+    std::string_view At(std::uint32_t offset) const;
+    std::uint32_t Store(std::string_view stored);
     void Grow();
-    std::vector<Text> texts_;
+    std::vector<std::unique_ptr<char[]>> chunks_;
+    std::uint32_t used_ = 0; // bytes used of the last chunk
+    std::vector<std::uint32_t> offsets_;
     std::vector<std::uint32_t> slots_; // id + 1, 0 when free
-    TextArena arena_;
 };
 
 // Whether the rank work has a column (names or sizes) to do, is doing it,
@@ -138,7 +209,10 @@ struct RecordTable {
     std::u16string lastFind;
     bool lastFindHolds = false;
     // Ranks by column (RecordField), by storage index; empty until needed.
+    // A shared column of at most 65,536 distinct texts has them in
+    // `smallRanks` instead.
     std::array<std::vector<std::uint32_t>, kVisibleFieldCount> ranks;
+    std::array<std::vector<std::uint16_t>, kVisibleFieldCount> smallRanks;
     // Storage indices in the order of their names, once names are ranked.
     std::vector<std::uint32_t> byName;
     std::thread rankWork; // computes the ranks of names, then of sizes, after a load
@@ -163,7 +237,8 @@ void ClearTable(RecordTable& table);
 void SwapTables(RecordTable& a, RecordTable& b) noexcept;
 // The segment that holds storage index `index`.
 const RecordSegment& SegmentOf(const RecordTable& table, std::uint32_t index);
-std::u16string_view FieldView(const RecordTable& table, std::uint32_t index, RecordField field);
+// The field's text as shown (FieldInto into a new string).
+std::u16string FieldString(const RecordTable& table, std::uint32_t index, RecordField field);
 // The field as a text: shared texts are shared, names and sizes copied.
 Text FieldText(const RecordTable& table, std::uint32_t index, RecordField field);
 // The record at storage index `index` with texts of its own (shown "1"/"0").
@@ -224,6 +299,8 @@ const std::vector<std::uint32_t>& NameRanks(RecordTable& table,
 void StartRankWork(RecordTable& table);
 // Waits for that work.
 void FinishRankWork(RecordTable& table);
+// Drops every rank (the records or their order by storage changed).
+void DropRanks(RecordTable& table);
 // True when that work has nothing left to do, or none was started.
 bool RankWorkFinished(const RecordTable& table);
 // Stops that work soon and drops what it did (the table is about to change).

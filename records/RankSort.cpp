@@ -87,7 +87,8 @@ void PlaceByDigits(std::vector<Keyed>& from, std::vector<Keyed>& to, unsigned pa
 
 } // namespace
 
-bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& ranks,
+template <typename Rank>
+bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<Rank>& ranks,
                  const std::uint8_t* marks, std::vector<std::uint32_t>* marked) {
     const std::size_t n = order.size();
     // A mark travels in the top bit of its index.
@@ -160,5 +161,10 @@ bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint3
     }
     return true;
 }
+
+template bool SortByRanks(std::vector<std::uint32_t>&, const std::vector<std::uint16_t>&,
+                          const std::uint8_t*, std::vector<std::uint32_t>*);
+template bool SortByRanks(std::vector<std::uint32_t>&, const std::vector<std::uint32_t>&,
+                          const std::uint8_t*, std::vector<std::uint32_t>*);
 
 } // namespace qk

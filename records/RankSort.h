@@ -18,7 +18,9 @@ namespace qk {
 // With `marks` (one byte per index), `marked` receives the reordered indices
 // whose mark is not 0, in their new order, as a by-product of the last pass
 // (it stays empty when no memory can be had for it).
-bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& ranks,
+// Ranks are 32 bits, or 16 for a column of few distinct texts.
+template <typename Rank>
+bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<Rank>& ranks,
                  const std::uint8_t* marks = nullptr, std::vector<std::uint32_t>* marked = nullptr);
 
 // Dense ranks of `count` elements under `less` (a strict weak order over
@@ -42,12 +44,12 @@ struct KeyedText {
 // its place among those that occur, so sizes (blanks, dots and digits) need
 // one key. Needs 24 bytes a text, and 16 more for the largest part sorted
 // by radix passes.
-class TextRanks {
+template <typename Unit> class BasicTextRanks {
   public:
     // Room for `count` texts. Throws std::bad_alloc when no memory can be had.
-    explicit TextRanks(std::uint32_t count) : units_(count), items_(count) {}
+    explicit BasicTextRanks(std::uint32_t count) : units_(count), items_(count) {}
     // Text `id` (below the count); its units must stay until Ranks returns.
-    void Set(std::uint32_t id, std::u16string_view text) {
+    void Set(std::uint32_t id, std::basic_string_view<Unit> text) {
         units_[id] = text.data();
         items_[id] = {0, id, static_cast<std::uint32_t>(text.size())};
     }
@@ -58,9 +60,13 @@ class TextRanks {
                                      bool twoThreads = false);
 
   private:
-    std::vector<const char16_t*> units_;
+    std::vector<const Unit*> units_;
     std::vector<KeyedText> items_;
 };
+
+// Texts of UTF-16 units, and texts of bytes (ordered as unsigned bytes).
+using TextRanks = BasicTextRanks<char16_t>;
+using ByteTextRanks = BasicTextRanks<char>;
 
 // The ranks of `texts` as TextRanks gives them.
 std::vector<std::uint32_t> DenseTextRanks(const std::vector<std::u16string_view>& texts,

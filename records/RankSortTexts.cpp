@@ -12,6 +12,7 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 
 namespace qk {
 namespace {
@@ -31,9 +32,11 @@ struct SortCalledOff {};
 // (1 for the smallest), 0 past its end, so keys compare as the units do.
 // Texts of equal keys are sorted again at the next depth, but for those that
 // end within the key: they are equal to each other and smaller than the rest.
-class TextSorter {
+template <typename Unit> class TextSorter {
+    using Code = std::make_unsigned_t<Unit>;
+
   public:
-    TextSorter(const std::vector<const char16_t*>& units, std::vector<Keyed>& items,
+    TextSorter(const std::vector<const Unit*>& units, std::vector<Keyed>& items,
                const std::atomic<bool>* calledOff)
         : units_(units), items_(items), calledOff_(calledOff) {}
 
@@ -133,10 +136,10 @@ class TextSorter {
     }
 
     void MakeCodes() {
-        code_.assign(std::size_t{1} << 16, 0);
+        code_.assign(std::size_t{1} << (8 * sizeof(Unit)), 0);
         for (const Keyed& item : items_)
             for (std::uint32_t u = 0; u < item.length; ++u)
-                code_[units_[item.id][u]] = 1;
+                code_[static_cast<Code>(units_[item.id][u])] = 1;
         std::uint32_t places = 0;
         for (std::uint32_t& place : code_)
             if (place) place = ++places;
@@ -146,10 +149,10 @@ class TextSorter {
     }
 
     std::uint64_t Key(const Keyed& item, std::uint32_t depth) const {
-        const char16_t* const units = units_[item.id];
+        const Unit* const units = units_[item.id];
         std::uint64_t key = 0;
         for (std::uint32_t j = depth; j < depth + per_; ++j)
-            key = (key << bits_) | (j < item.length ? code_[units[j]] : 0);
+            key = (key << bits_) | (j < item.length ? code_[static_cast<Code>(units[j])] : 0);
         return key;
     }
 
@@ -232,7 +235,7 @@ class TextSorter {
     static constexpr std::uint32_t kRadixFrom = 1 << 14;
     static constexpr std::uint32_t kSplitFrom = 1 << 16;
     std::atomic<bool> stop_{false}; // the other thread failed
-    const std::vector<const char16_t*>& units_;
+    const std::vector<const Unit*>& units_;
     std::vector<Keyed>& items_;
     const std::atomic<bool>* calledOff_;
     std::vector<std::uint32_t> code_;
@@ -241,10 +244,12 @@ class TextSorter {
 
 } // namespace
 
-std::vector<std::uint32_t> TextRanks::Ranks(const std::atomic<bool>* calledOff, bool twoThreads) {
+template <typename Unit>
+std::vector<std::uint32_t> BasicTextRanks<Unit>::Ranks(const std::atomic<bool>* calledOff,
+                                                       bool twoThreads) {
     std::vector<std::uint32_t> ranks;
     try {
-        TextSorter(units_, items_, calledOff).Sort(twoThreads);
+        TextSorter<Unit>(units_, items_, calledOff).Sort(twoThreads);
         units_ = {};
         ranks.resize(items_.size());
         std::uint32_t rank = 0;
@@ -261,6 +266,9 @@ std::vector<std::uint32_t> TextRanks::Ranks(const std::atomic<bool>* calledOff, 
     items_ = {};
     return ranks;
 }
+
+template class BasicTextRanks<char16_t>;
+template class BasicTextRanks<char>;
 
 std::vector<std::uint32_t> DenseTextRanks(const std::vector<std::u16string_view>& texts,
                                           const std::atomic<bool>* calledOff, bool twoThreads) {

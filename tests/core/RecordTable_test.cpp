@@ -307,15 +307,15 @@ TEST_F(RecordTableTest, NameLookupAndListedRowsFollowTheListOrder) {
             SortTableByField(table, RecordField::Name);
             SortTableByField(table, RecordField::Date);
         }
+        const std::u16string fifth = FieldString(table, table.order[5], RecordField::Name);
         for (const std::u16string_view name :
-             {FieldView(table, table.order[5], RecordField::Name), std::u16string_view(u"b.par"),
-              std::u16string_view()}) {
+             {std::u16string_view(fifth), std::u16string_view(u"b.par"), std::u16string_view()}) {
             std::vector<std::uint32_t> matches;
             RecordsNamed(table, name, matches);
             expected.clear();
             std::copy_if(
                 table.order.begin(), table.order.end(), std::back_inserter(expected),
-                [&](std::uint32_t i) { return FieldView(table, i, RecordField::Name) == name; });
+                [&](std::uint32_t i) { return FieldString(table, i, RecordField::Name) == name; });
             EXPECT_EQ(matches, expected) << Text(name).ToUtf8() << " ranked " << ranked;
         }
         EXPECT_EQ(table.byName.size(), ranked ? TableCount(table) : 0u);
@@ -331,7 +331,7 @@ std::vector<std::string> Shown(RecordTable& table) {
     for (const std::uint32_t i : table.order) {
         std::string line = table.shown[i] ? "+" : "-";
         for (int field = 0; field < kVisibleFieldCount; ++field)
-            line += Text(FieldView(table, i, static_cast<RecordField>(field))).ToUtf8() + "|";
+            line += Text(FieldString(table, i, static_cast<RecordField>(field))).ToUtf8() + "|";
         shown.push_back(line);
     }
     shown.push_back(std::to_string(rows.size()) + " listed, " +
@@ -431,8 +431,8 @@ TEST(RecordTable, AppendsAfterTheCurrentRecord) {
     EXPECT_EQ(TableCount(table), 0u);
 }
 
-// A loaded segment keeps its sizes of the common width without their ends;
-// a record of another width appended to it gets them back for all.
+// A loaded segment keeps its sizes as the counts they are made from; a
+// record appended with a size of its own keeps that text.
 TEST_F(RecordTableTest, SizesOfTheCommonWidthAndAnotherAppended) {
     RecordTable table;
     ASSERT_EQ(LoadLogTable(Write("D:\\a.par 1 1.2.3 t u\nD:\\b.par 12345678901234 1.2.3 t u\n"
@@ -451,7 +451,7 @@ TEST_F(RecordTableTest, SizesOfTheCommonWidthAndAnotherAppended) {
     ASSERT_EQ(LoadLogTable(Write("D:\\a.par 1 1.2.3 t u\nD:\\b.par 2KB 1.2.3 t u\n"), table,
                            {1 << 20, 1, false}),
               LoadResult::Loaded);
-    EXPECT_TRUE(table.segments[0].sizeEnds.empty()); // every size 13 units
+    EXPECT_TRUE(table.segments[0].oddSizeAt.empty()); // every size a count's text
     ASSERT_TRUE(AppendAfterCursor(table, {u"D:\\", u"d.par ", u"5", u"", u"", u"", u"1"}));
     sizes.clear();
     for (const std::uint32_t i : table.order)
@@ -459,6 +459,51 @@ TEST_F(RecordTableTest, SizesOfTheCommonWidthAndAnotherAppended) {
     EXPECT_EQ(sizes, (std::vector<std::string>{"            1", "        2.048", "5"}));
     EXPECT_EQ(MarkByFindText(table, u"1 "), 0);
     EXPECT_EQ(MarkByFindText(table, u"8"), 1);
+}
+
+// Texts are stored as bytes, yet order, find and come back as UTF-16 units:
+// U+E000-U+FFFF after the surrogates of characters beyond U+FFFF, lone
+// surrogates kept; sizes beyond 2^53 show their double, an odd size its text.
+TEST(RecordTable, StoredTextsKeepTheUnitsAndTheirOrder) {
+    const std::u16string pair = {0xD83D, 0xDE00}, lowAlone = {0xDC80}, highAlone = {0xD83D};
+    const std::u16string names[] = {u"\uE000.par", pair + u".par", highAlone + u"x.par",
+                                    lowAlone + u".par", u"\uFFFD.par", u"z.par", pair + lowAlone,
+                                    u"\u00e4.par"};
+    const char16_t* sizes[] = {u"9.007.199.254.740.992", u"            1", u"12",
+                               u"9.223.372.036.854.775.808", u"  -1", u"        2.048",
+                               u"      -10.000", u"10.000.000.000"};
+    RecordTable table;
+    for (std::size_t i = 0; i < std::size(names); ++i)
+        ASSERT_TRUE(AppendAfterCursor(table, {Text(u"P" + names[(i + 3) % 8]), Text(names[i]),
+                                              sizes[i], u"d", u"t", u"u", u"1"}));
+    for (std::uint32_t i = 0; i < std::size(names); ++i) {
+        EXPECT_EQ(FieldString(table, i, RecordField::Name), names[i]);
+        EXPECT_EQ(FieldString(table, i, RecordField::Size), sizes[i]);
+    }
+    EXPECT_EQ(SizeBytesAt(table, 0), 9007199254740992);
+    EXPECT_EQ(SizeBytesAt(table, 3), INT64_MAX);
+    EXPECT_EQ(SizeBytesAt(table, 6), -10000);
+    for (const RecordField field : {RecordField::Name, RecordField::Path, RecordField::Size}) {
+        std::vector<std::uint32_t> expected(std::size(names));
+        std::iota(expected.begin(), expected.end(), 0u);
+        std::stable_sort(expected.begin(), expected.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return FieldString(table, a, field) < FieldString(table, b, field);
+        });
+        SortTableByField(table, field);
+        EXPECT_EQ(table.order, expected) << "field " << static_cast<int>(field);
+    }
+    for (const std::u16string& find : {lowAlone, highAlone, pair, std::u16string(u"\uE000"),
+                                       std::u16string(u"992"), std::u16string(u"2."),
+                                       std::u16string(u"-1"), std::u16string(u"P\u00e4")}) {
+        std::int64_t expected = 0;
+        for (std::uint32_t i = 0; i < std::size(names); ++i)
+            expected += reference::Listed(table, i, find);
+        EXPECT_EQ(MarkByFindText(table, find, false), expected) << Text(find).ToUtf8();
+        EXPECT_GT(expected, 0);
+    }
+    std::vector<std::uint32_t> matches;
+    RecordsNamed(table, names[3], matches);
+    EXPECT_EQ(matches, std::vector<std::uint32_t>{3});
 }
 
 // The lines written straight from the table, in a sorted order that jumps

@@ -37,7 +37,7 @@ inline bool LoadLineByLine(const Text& path, std::vector<DuplicateRecord>& recor
 inline bool Listed(const RecordTable& table, std::uint32_t index, std::u16string_view findText) {
     if (findText.empty()) return true;
     for (int f = 0; f < kVisibleFieldCount; ++f)
-        if (FindText(FieldView(table, index, static_cast<RecordField>(f)), findText) > 0)
+        if (FindText(FieldString(table, index, static_cast<RecordField>(f)), findText) > 0)
             return true;
     return false;
 }

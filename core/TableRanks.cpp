@@ -1,0 +1,303 @@
+// The ranks the sorts of the record table need, worked out after a load on
+// another thread (names and sizes) or when a sort first asks for them.
+#include "core/RecordTable.h"
+
+#include "core/WaitCalling.h"
+#include "records/RankSort.h"
+
+#include <algorithm>
+#include <bit>
+#include <new>
+#include <system_error>
+#include <type_traits>
+
+namespace qk {
+namespace {
+
+constexpr std::size_t kNameWork = 0, kSizeWork = 1;
+
+// Counts below this are formatted within the size width, so their texts
+// order as the counts do (blanks before digits, the same dots in the same
+// places).
+constexpr std::int64_t kWithinWidth = 10'000'000'000;
+
+// The ranks of names (by their stored bytes, which order as their units
+// do). `sorted` receives the storage indices in the order of the names.
+std::vector<std::uint32_t> NameRanksOf(const RecordTable& table, std::uint32_t count,
+                                       std::vector<std::uint32_t>* sorted,
+                                       const std::atomic<bool>* calledOff) {
+    ByteTextRanks texts(count);
+    for (const RecordSegment& segment : table.segments)
+        for (std::uint32_t k = 0; k < segment.Count(); ++k)
+            texts.Set(segment.first + k, segment.Name(k));
+    std::vector<std::uint32_t> ranks = texts.Ranks(calledOff, true);
+    if (ranks.size() != count) return {};
+    if (sorted) {
+        const std::uint32_t rankCount = *std::max_element(ranks.begin(), ranks.end()) + 1;
+        IndicesByRank(ranks, rankCount, *sorted);
+    }
+    return ranks;
+}
+
+// The ranks of sizes by their texts, made for the purpose: for sizes that
+// are not all counts within the size width.
+std::vector<std::uint32_t> SizeTextRanks(const RecordTable& table, std::uint32_t count,
+                                         const std::atomic<bool>* calledOff) {
+    std::vector<char16_t> units;
+    std::vector<std::uint32_t> ends;
+    ends.reserve(count);
+    units.reserve(std::size_t{count} * kSizeWidth);
+    for (const RecordSegment& segment : table.segments) {
+        for (std::uint32_t k = 0; k < segment.Count(); ++k) {
+            SizeRoom room;
+            const std::u16string_view size = segment.Size(k, room);
+            units.insert(units.end(), size.begin(), size.end());
+            ends.push_back(static_cast<std::uint32_t>(units.size()));
+        }
+    }
+    TextRanks texts(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t from = i ? ends[i - 1] : 0;
+        texts.Set(i, std::u16string_view(units.data() + from, ends[i] - from));
+    }
+    return texts.Ranks(calledOff, true);
+}
+
+// Dense ranks of the counts by storage index, for counts within the size
+// width: each count and its index packed into 64 bits, sorted by the
+// count's bits only, least significant digit first (the indices stay in
+// order within equal counts).
+std::vector<std::uint32_t> CountRanks(const RecordTable& table, std::uint32_t count,
+                                      const std::atomic<bool>* calledOff) {
+    const auto indexBits = static_cast<unsigned>(std::bit_width(count));
+    std::vector<std::uint64_t> packed(count), spare;
+    std::uint64_t differing = 0, firstCount = 0;
+    for (const RecordSegment& segment : table.segments) {
+        for (std::uint32_t k = 0; k < segment.Count(); ++k) {
+            const auto size = static_cast<std::uint64_t>(segment.sizes[k]);
+            if (segment.first + k == 0) firstCount = size;
+            differing |= size ^ firstCount;
+            packed[segment.first + k] = size << indexBits | (segment.first + k);
+        }
+    }
+    if (calledOff && calledOff->load(std::memory_order_relaxed)) return {};
+    spare.resize(count);
+    constexpr unsigned kDigitBits = 11;
+    constexpr std::uint64_t kMask = (std::uint64_t{1} << kDigitBits) - 1;
+    std::vector<std::uint32_t> start(kMask + 2);
+    for (unsigned shift = 0; shift < 64 - indexBits; shift += kDigitBits) {
+        if (((differing >> shift) & kMask) == 0) continue;
+        const unsigned at = shift + indexBits;
+        std::fill(start.begin(), start.end(), 0);
+        for (const std::uint64_t value : packed)
+            ++start[((value >> at) & kMask) + 1];
+        for (std::size_t d = 1; d < start.size(); ++d)
+            start[d] += start[d - 1];
+        for (const std::uint64_t value : packed)
+            spare[start[(value >> at) & kMask]++] = value;
+        packed.swap(spare);
+    }
+    spare = {};
+    std::vector<std::uint32_t> ranks(count);
+    const std::uint64_t indexMask = (std::uint64_t{1} << indexBits) - 1;
+    std::uint32_t rank = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k > 0 && (packed[k] >> indexBits) != (packed[k - 1] >> indexBits)) ++rank;
+        ranks[packed[k] & indexMask] = rank;
+    }
+    return ranks;
+}
+
+std::vector<std::uint32_t> SizeRanksOf(const RecordTable& table, std::uint32_t count,
+                                       const std::atomic<bool>* calledOff) {
+    // The counts must leave room for the indices beside them.
+    const auto indexBits = static_cast<unsigned>(std::bit_width(count));
+    const std::int64_t limit = indexBits > 30 ? std::int64_t{1} << (63 - indexBits) : kWithinWidth;
+    for (const RecordSegment& segment : table.segments) {
+        if (!segment.oddSizeAt.empty()) return SizeTextRanks(table, count, calledOff);
+        for (std::uint32_t k = 0; k < segment.Count(); ++k) {
+            const std::int64_t size = segment.sizes[k];
+            if (size < 0 || size >= limit) return SizeTextRanks(table, count, calledOff);
+        }
+    }
+    return CountRanks(table, count, calledOff);
+}
+
+// The ranks of one column, by storage index (empty when no memory can be had
+// or the work is called off). For names, `sorted` receives the storage
+// indices in the order of the names.
+std::vector<std::uint32_t> ComputeRanks(const RecordTable& table, RecordField field,
+                                        std::uint32_t count,
+                                        std::vector<std::uint32_t>* sorted = nullptr,
+                                        const std::atomic<bool>* calledOff = nullptr) {
+    std::vector<std::uint32_t> ranks;
+    try {
+        if (field == RecordField::Name) {
+            ranks = NameRanksOf(table, count, sorted, calledOff);
+            if (ranks.empty() && sorted) sorted->clear();
+            return ranks;
+        }
+        if (field == RecordField::Size) return SizeRanksOf(table, count, calledOff);
+    } catch (const std::bad_alloc&) {
+        ranks.clear();
+        if (sorted) sorted->clear();
+    }
+    return ranks;
+}
+
+// Ranks a shared column: its texts once, then each record by its text's
+// rank, at 16 bits when the texts are few. Nothing when no memory can be had.
+void RankSharedColumn(RecordTable& table, RecordField field) {
+    const std::size_t c = SharedIndexOf(field);
+    const auto f = static_cast<std::size_t>(field);
+    const SharedTexts& texts = table.shared[c];
+    const std::vector<std::uint32_t> idRanks =
+        DenseRanks(texts.size(), [&](std::uint32_t a, std::uint32_t b) {
+            return texts[a] < texts[b]; // stored bytes order as the units do
+        });
+    if (idRanks.size() != texts.size()) return;
+    const auto fill = [&](auto& ranks) {
+        try {
+            ranks.resize(TableCount(table));
+        } catch (const std::bad_alloc&) {
+            ranks = {};
+            return;
+        }
+        using Rank = typename std::decay_t<decltype(ranks)>::value_type;
+        for (const RecordSegment& segment : table.segments) {
+            const IdColumn& ids = segment.ids[c];
+            Rank* out = ranks.data() + segment.first;
+            for (std::uint32_t k = 0; k < segment.Count(); ++k)
+                out[k] = static_cast<Rank>(idRanks[ids[k]]);
+        }
+    };
+    if (texts.size() <= 0x10000)
+        fill(table.smallRanks[f]);
+    else
+        fill(table.ranks[f]);
+}
+
+// Waits until the rank work has ranked the column (names or sizes), unless
+// that work has not come to it yet: then the sort takes the column over.
+void AwaitRanks(RecordTable& table, RecordField field, const WhileWaiting& whileWaiting) {
+    if (!table.rankWork.joinable()) return;
+    std::atomic<int>& state =
+        table.rankWorkState[field == RecordField::Name ? kNameWork : kSizeWork];
+    int toDo = RanksToDo;
+    if (state.compare_exchange_strong(toDo, RanksTakenBySort)) return;
+    if (state.load(std::memory_order_acquire) != RanksInWork) return;
+    WaitCalling(whileWaiting, [&] { return state.load(std::memory_order_acquire) != RanksInWork; });
+}
+
+// Ranks a column for a sort: on a helper thread while `whileWaiting` is
+// called, or on this thread without it or when no thread can be had.
+void RankForSort(RecordTable& table, RecordField field, const WhileWaiting& whileWaiting) {
+    const auto rank = [&table, field] {
+        if (IsSharedField(field)) return RankSharedColumn(table, field);
+        table.ranks[static_cast<std::size_t>(field)] = ComputeRanks(
+            table, field, TableCount(table), field == RecordField::Name ? &table.byName : nullptr);
+    };
+    if (!whileWaiting || !RunAside(rank, whileWaiting)) rank();
+}
+
+// Whether record `a`'s field orders before record `b`'s, by their texts.
+bool FieldBefore(const RecordTable& table, RecordField field, std::uint32_t a, std::uint32_t b,
+                 std::u16string& one, std::u16string& other) {
+    FieldInto(table, a, field, one);
+    FieldInto(table, b, field, other);
+    return one < other;
+}
+
+} // namespace
+
+const std::vector<std::uint32_t>& NameRanks(RecordTable& table, const WhileWaiting& whileWaiting) {
+    constexpr auto name = static_cast<std::size_t>(RecordField::Name);
+    AwaitRanks(table, RecordField::Name, whileWaiting);
+    if (table.ranks[name].empty() && TableCount(table) > 0)
+        RankForSort(table, RecordField::Name, whileWaiting);
+    return table.ranks[name];
+}
+
+void SortTableByField(RecordTable& table, RecordField field, const WhileWaiting& whileWaiting) {
+    if (table.order.size() < 2) return;
+    if (!IsSharedField(field)) AwaitRanks(table, field, whileWaiting);
+    const auto f = static_cast<std::size_t>(field);
+    if (table.ranks[f].empty() && table.smallRanks[f].empty())
+        RankForSort(table, field, whileWaiting);
+    const std::uint32_t current = table.cursor >= 0 ? table.order[table.cursor] : 0;
+    table.listedAfterSortHolds = false;
+    table.orderIsStorage = false;
+    const auto sortBy = [&](const auto& ranks) {
+        return !ranks.empty() &&
+               SortByRanks(table.order, ranks, table.shown.data(), &table.listedAfterSort);
+    };
+    if (sortBy(table.ranks[f]) || sortBy(table.smallRanks[f])) {
+        // The refill that follows a sort gets its rows from the sort's last pass.
+        table.listedAfterSortHolds =
+            static_cast<std::int64_t>(table.listedAfterSort.size()) == table.shownCount;
+    } else {
+        // No memory for ranks: the order is sorted by comparing the texts.
+        std::u16string one, other;
+        std::stable_sort(table.order.begin(), table.order.end(),
+                         [&](std::uint32_t a, std::uint32_t b) {
+                             return FieldBefore(table, field, a, b, one, other);
+                         });
+    }
+    if (table.cursor >= 0)
+        table.cursor =
+            std::find(table.order.begin(), table.order.end(), current) - table.order.begin();
+}
+
+void StartRankWork(RecordTable& table) {
+    CallOffRankWork(table);
+    const std::uint32_t count = TableCount(table);
+    if (count < 2) return;
+    table.rankWorkCalledOff.store(false);
+    for (auto& state : table.rankWorkState)
+        state.store(RanksToDo);
+    try {
+        table.rankWork = std::thread([&table, count] {
+            for (const RecordField field : {RecordField::Name, RecordField::Size}) {
+                const bool names = field == RecordField::Name;
+                std::atomic<int>& state = table.rankWorkState[names ? kNameWork : kSizeWork];
+                int toDo = RanksToDo;
+                if (!state.compare_exchange_strong(toDo, RanksInWork)) continue;
+                table.ranks[static_cast<std::size_t>(field)] = ComputeRanks(
+                    table, field, count, names ? &table.byName : nullptr, &table.rankWorkCalledOff);
+                state.store(RanksDone, std::memory_order_release);
+            }
+        });
+    } catch (const std::system_error&) {
+        // no thread: the ranks are computed on first use
+    }
+}
+
+void FinishRankWork(RecordTable& table) {
+    if (table.rankWork.joinable()) table.rankWork.join();
+}
+
+bool RankWorkFinished(const RecordTable& table) {
+    if (!table.rankWork.joinable()) return true;
+    for (const auto& state : table.rankWorkState) {
+        const int now = state.load(std::memory_order_acquire);
+        if (now == RanksToDo || now == RanksInWork) return false;
+    }
+    return true;
+}
+
+void CallOffRankWork(RecordTable& table) {
+    if (!table.rankWork.joinable()) return;
+    table.rankWorkCalledOff.store(true, std::memory_order_relaxed);
+    table.rankWork.join();
+    DropRanks(table);
+}
+
+void DropRanks(RecordTable& table) {
+    for (auto& ranks : table.ranks)
+        ranks = {};
+    for (auto& ranks : table.smallRanks)
+        ranks = {};
+    table.byName = {};
+}
+
+} // namespace qk
