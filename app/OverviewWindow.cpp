@@ -84,9 +84,11 @@ bool HoldsRecord(std::uint32_t index) {
 
 // "date time" of a record.
 void DateTimeInto(std::uint32_t index, std::u16string& out) {
-    out.assign(FieldView(AllRecords, index, RecordField::Date));
+    static std::u16string time;
+    FieldInto(AllRecords, index, RecordField::Date, out);
+    FieldInto(AllRecords, index, RecordField::Time, time);
     out += u' ';
-    out += FieldView(AllRecords, index, RecordField::Time);
+    out += time;
 }
 
 class GroupRows final : public RowSource {
@@ -97,7 +99,8 @@ class GroupRows final : public RowSource {
         if (!HoldsRecord(group.record) || !HoldsRecord(group.newest)) return {};
         switch (static_cast<GroupColumn>(column)) {
         case GroupColumn::Name:
-            return FieldView(AllRecords, group.record, RecordField::Name);
+            FieldInto(AllRecords, group.record, RecordField::Name, cell_);
+            break;
         case GroupColumn::Copies:
             cell_ = GroupedNumber(group.copies);
             break;
@@ -172,12 +175,13 @@ class SharedRows final : public RowSource {
         switch (column) {
         case kDiffers:
             return DifferenceText(SizeBytesAt(AllRecords, a) != SizeBytesAt(AllRecords, b),
-                                  FieldView(AllRecords, a, RecordField::Date) !=
-                                          FieldView(AllRecords, b, RecordField::Date) ||
-                                      FieldView(AllRecords, a, RecordField::Time) !=
-                                          FieldView(AllRecords, b, RecordField::Time));
+                                  SharedIdAt(AllRecords, a, SharedColumn::Date) !=
+                                          SharedIdAt(AllRecords, b, SharedColumn::Date) ||
+                                      SharedIdAt(AllRecords, a, SharedColumn::Time) !=
+                                          SharedIdAt(AllRecords, b, SharedColumn::Time));
         case kSharedName:
-            return FieldView(AllRecords, a, RecordField::Name);
+            FieldInto(AllRecords, a, RecordField::Name, cell_);
+            return cell_;
         case kSizeA:
         case kSizeB:
             cell_ = GroupedNumber(SizeBytesAt(AllRecords, column == kSizeA ? a : b));

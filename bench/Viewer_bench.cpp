@@ -207,7 +207,7 @@ int main(int argc, char** argv) {
     const auto resetPeak = [] { std::ofstream("/proc/self/clear_refs") << "5"; };
     resetPeak();
     const long beforeReload = StatusKilobytes("VmRSS:");
-    ReadLogShowingProgress(log);
+    ReadLogShowingProgress(log, true);
     FillRecordListView();
     Settle();
     const long reloadPeak = StatusKilobytes("VmHWM:");
