@@ -422,19 +422,17 @@ class BlockRelay {
 
     // Hands the blocks that are next in order to `take`, unless another
     // thread is doing so; `between` runs after each one.
+    // A block stored while the taking thread was letting go of its turn is
+    // seen by that thread's look after it let go.
     template <typename Take, typename Between> void TakeReady(Take& take, Between between) {
-        std::unique_lock turn(taking_, std::try_to_lock);
-        if (!turn) return;
         while (Going()) {
-            std::unique_ptr<ParsedBlock> block;
             {
-                std::lock_guard guard(lock_);
-                if (next_ >= ready_.size() || !ready_[next_]) return;
-                block = std::move(ready_[next_++]);
+                std::unique_lock turn(taking_, std::try_to_lock);
+                if (!turn) return;
+                TakeInTurn(take, between);
             }
-            advanced_.notify_all();
-            if (!take(*block)) failed_ = true;
-            between();
+            std::lock_guard guard(lock_);
+            if (!NextReady()) return;
         }
     }
 
@@ -444,6 +442,24 @@ class BlockRelay {
     }
 
   private:
+    bool NextReady() const { return next_ < ready_.size() && ready_[next_]; }
+
+    // Takes the blocks next in order while they are ready; the caller holds
+    // the turn.
+    template <typename Take, typename Between> void TakeInTurn(Take& take, Between between) {
+        while (Going()) {
+            std::unique_ptr<ParsedBlock> block;
+            {
+                std::lock_guard guard(lock_);
+                if (!NextReady()) return;
+                block = std::move(ready_[next_++]);
+            }
+            advanced_.notify_all();
+            if (!take(*block)) failed_ = true;
+            between();
+        }
+    }
+
     static constexpr std::size_t kAhead = 4; // blocks parsed ahead of the next to take
     BlockSource source_;
     const std::function<bool(std::uint64_t, std::uint64_t)>& progress_;
@@ -475,7 +491,12 @@ LoadResult ParseAllBlocks(const BlockLoadOptions& options, const BlockWork& bloc
         std::size_t number = 0;
         try {
             while (relay.Going() && relay.Source().Next(bytes, number)) {
+                // While it waits, it takes what is ready in case no other
+                // thread is about to.
                 relay.AwaitRoom(number, [&] {
+                    relay.TakeReady(take, [&] {
+                        if (reports) relay.Report();
+                    });
                     if (reports) relay.Report();
                 });
                 auto parsed = std::make_unique<ParsedBlock>();

@@ -28,8 +28,7 @@ bool MayBeInCountSizes(std::u16string_view findText) {
 
 // Marks the records of a segment whose name contains `sought` (stored
 // bytes), scanning the segment's names as one run of bytes.
-void MarkNamesContaining(const RecordSegment& segment, std::string_view sought,
-                         std::uint8_t* hit) {
+void MarkNamesContaining(const RecordSegment& segment, std::string_view sought, std::uint8_t* hit) {
     const std::vector<std::uint32_t>& ends = segment.nameEnds;
     std::uint32_t record = 0;
     FindEachStoredOccurrence(std::string_view(segment.names.data(), segment.names.size()), sought,
@@ -51,8 +50,8 @@ bool SizeContains(const RecordSegment& segment, std::uint32_t k, std::u16string_
 
 // Marks the records of a segment not yet hit whose size contains `sought`;
 // with `only`, just those whose mark in `only` is set.
-void MarkSizesContaining(const RecordSegment& segment, std::u16string_view sought,
-                         bool countSizes, const std::uint8_t* only, std::uint8_t* hit) {
+void MarkSizesContaining(const RecordSegment& segment, std::u16string_view sought, bool countSizes,
+                         const std::uint8_t* only, std::uint8_t* hit) {
     if (countSizes) {
         for (std::uint32_t k = 0; k < segment.Count(); ++k)
             if (!hit[k] && (!only || only[k]) && SizeContains(segment, k, sought)) hit[k] = 1;
@@ -207,8 +206,9 @@ std::uint32_t SharedTexts::Store(std::string_view stored) {
             if (length < 0x80) break;
         }
         if (!stored.empty()) std::memcpy(put, stored.data(), stored.size());
-        if (chunks == 1) used_ = static_cast<std::uint32_t>(put - chunks_.back().get()) +
-                                 static_cast<std::uint32_t>(stored.size());
+        if (chunks == 1)
+            used_ = static_cast<std::uint32_t>(put - chunks_.back().get()) +
+                    static_cast<std::uint32_t>(stored.size());
         return offset;
     }
     const auto offset = static_cast<std::uint32_t>(((chunks_.size() - 1) << kChunkBits) + used_);
