@@ -206,7 +206,7 @@ std::uint32_t SharedTexts::Store(std::string_view stored) {
             *put++ = static_cast<char>((length & 0x7F) | (length >= 0x80 ? 0x80 : 0));
             if (length < 0x80) break;
         }
-        std::memcpy(put, stored.data(), stored.size());
+        if (!stored.empty()) std::memcpy(put, stored.data(), stored.size());
         if (chunks == 1) used_ = static_cast<std::uint32_t>(put - chunks_.back().get()) +
                                  static_cast<std::uint32_t>(stored.size());
         return offset;
@@ -218,7 +218,8 @@ std::uint32_t SharedTexts::Store(std::string_view stored) {
         *put++ = static_cast<char>((length & 0x7F) | (length >= 0x80 ? 0x80 : 0));
         if (length < 0x80) break;
     }
-    std::memcpy(put, stored.data(), stored.size());
+    // An empty text may come without bytes: nothing to copy then.
+    if (!stored.empty()) std::memcpy(put, stored.data(), stored.size());
     used_ += static_cast<std::uint32_t>(put - start + stored.size());
     return offset;
 }
