@@ -476,6 +476,11 @@ LoadResult ParseAllBlocks(const BlockLoadOptions& options, const BlockWork& bloc
         try {
             while (relay.Going() && relay.Source().Next(bytes, number)) {
                 relay.AwaitRoom(number, [&] {
+                    // A block stored while the other thread was still taking
+                    // is taken here: otherwise both could wait for it.
+                    relay.TakeReady(take, [&] {
+                        if (reports) relay.Report();
+                    });
                     if (reports) relay.Report();
                 });
                 auto parsed = std::make_unique<ParsedBlock>();
