@@ -207,7 +207,10 @@ int main(int argc, char** argv) {
     const auto resetPeak = [] { std::ofstream("/proc/self/clear_refs") << "5"; };
     resetPeak();
     const long beforeReload = StatusKilobytes("VmRSS:");
+    // As F5 does: the lists emptied and filled again from the new table.
     ReadLogShowingProgress(log, true);
+    ClearRows(MatchListView);
+    ClearRows(RecordListView);
     FillRecordListView();
     Settle();
     const long reloadPeak = StatusKilobytes("VmHWM:");

@@ -230,7 +230,10 @@ std::uint32_t SharedTexts::Intern(std::string_view stored) {
         const std::uint32_t slot = slots_[i];
         if (slot == 0) {
             const auto id = static_cast<std::uint32_t>(offsets_.size());
-            offsets_.reserve(offsets_.size() + 1);
+            // Room for the offset before the text is stored, grown by
+            // doubling: a log of new texts must not copy them all each time.
+            if (offsets_.size() == offsets_.capacity())
+                offsets_.reserve(std::max(kFirstSlots, offsets_.capacity() * 2));
             offsets_.push_back(Store(stored));
             slots_[i] = id + 1;
             if (offsets_.size() * 2 > slots_.size()) Grow();
