@@ -56,6 +56,24 @@ activate_window() {
     wait_until 10 window_active "$1"
 }
 
+# Whether window $1 looks as it did when last asked (by this function): a
+# capture that equals the one before.
+window_settled() {
+    import -window "$1" "$work/settled.png" 2>/dev/null || return 1
+    local now
+    now=$(md5sum <"$work/settled.png")
+    [ "$now" = "${settled_capture:-}" ] && return 0
+    settled_capture=$now
+    return 1
+}
+
+# Waits up to $2 seconds until window $1 has been painted: two captures in a
+# row are the same.
+wait_for_settled() {
+    settled_capture=""
+    wait_until "$2" window_settled "$1"
+}
+
 process_ended() { ! kill -0 "$1" 2>/dev/null; }
 
 # Waits up to $2 seconds for process $1, a child of this shell, to end and

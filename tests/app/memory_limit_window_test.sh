@@ -57,7 +57,7 @@ no_window_of() { ! visible_window "$2" "$1" >/dev/null; }
 # Whether the upper list of main window $1 shows rows: its background and
 # grid lines alone give at most two colours.
 rows_shown() {
-    import -window "$1" -crop 900x300+15+80 +repage "$work/rows.png" 2>/dev/null &&
+    import -window "$1" -crop 900x300+15+64 +repage "$work/rows.png" 2>/dev/null &&
         [ "$(convert "$work/rows.png" -format %k info:)" -gt 2 ]
 }
 
