@@ -2,7 +2,8 @@
 # The viewer's controls as a screen reader sees them: under Xvfb, on a
 # session bus of the test's own with the accessibility bus started on it,
 # open a log, find and click a row, then read the window over AT-SPI: every
-# control's role and name, and the text of the selected row.
+# control's role and name, and the text of the selected row. Every step
+# waits for what it needs, never for a fixed time.
 #
 #   accessibility_test.sh VIEWER EXAMPLES_DIR
 set -euo pipefail
@@ -33,44 +34,41 @@ fail() {
 start_display
 /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/atspi.log" 2>&1 &
 pids+=($!)
-sleep 1
+# The viewer finds the accessibility bus through the session bus.
+atspi_bus_up() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null | grep -q 'boolean true'
+}
+wait_until 30 atspi_bus_up || fail "the accessibility bus did not start: $(cat "$work/atspi.log")"
 
-wait_for_window() {
-    local id
-    for _ in $(seq $(($2 * 10))); do
-        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
-        if [ -n "$id" ]; then
-            echo "$id"
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
+# The number of colours in the rows of the lower list: its background and
+# grid lines alone give at most two.
+lower_list_filled() {
+    import -window root -crop "900x100+$((left + 15))+$((top + 478))" +repage "$work/lower.png"
+    [ "$(convert "$work/lower.png" -format %k info:)" -gt 2 ]
 }
 
 (cd "$examples" && QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 exec "$viewer") >"$work/viewer.log" 2>&1 &
 viewer_pid=$!
 pids+=($viewer_pid)
 dialog=$(wait_for_window "LOG-Datei" 20) || fail "the open-file dialog did not appear"
-xdotool windowactivate --sync "$dialog" 2>/dev/null || true
-sleep 0.5
+activate_window "$dialog" || fail "the open-file dialog cannot be activated"
 xdotool type --delay 5 "$log"
 xdotool key Return
 main=$(wait_for_window "Quellkamp" 20) || fail "the main window did not appear"
 geometry=$(xwininfo -id "$main")
 left=$(awk '/Absolute upper-left X:/ {print $4}' <<<"$geometry")
 top=$(awk '/Absolute upper-left Y:/ {print $4}' <<<"$geometry")
-xdotool windowactivate --sync "$main" 2>/dev/null || true
-sleep 0.5
-xdotool mousemove $((left + 900)) $((top + 22)) click --repeat 3 1
-sleep 0.2
+activate_window "$main" || fail "the main window cannot be activated"
+# Ctrl+F selects the find field's text, which the find replaces; the click
+# lands on the list the find produced.
+xdotool key ctrl+f
 xdotool type --delay 20 "Flansch"
-sleep 0.5
-xdotool mousemove $((left + 150)) $((top + 45 + 30 + 20)) click 1
-sleep 1
+xdotool mousemove --sync $((left + 150)) $((top + 45 + 30 + 20)) click 1
+wait_until 30 lower_list_filled || fail "the click on a found row left the lower list empty"
 
-# On a busy machine the find and the click may still be on their way: the
-# check is asked again for up to fifteen seconds before it counts as failed.
+# The accessibility bridge may still be on its way: the check is asked again
+# until it holds, for up to thirty seconds.
 cat >"$work/check.py" <<'PYTHON'
 import os
 import sys
@@ -115,18 +113,14 @@ if "Flansch" not in row[1] or not row[0].endswith("\\") or row[2].strip() == "":
     sys.exit("the selected row reads %r" % (row,))
 print("selected row:", row)
 PYTHON
-announced=false
-for _ in $(seq 15); do
-    if "$python" "$work/check.py" "$viewer" >"$work/check.log" 2>&1; then
-        announced=true
-        break
-    fi
-    sleep 1
-done
+announced() { "$python" "$work/check.py" "$viewer" >"$work/check.log" 2>&1; }
+announced_ok=true
+wait_until 30 announced || announced_ok=false
 cat "$work/check.log"
-[ "$announced" = true ] || fail "the controls are not announced as they should be"
+[ "$announced_ok" = true ] || fail "the controls are not announced as they should be"
 
-xdotool windowactivate --sync "$main" 2>/dev/null || true
+activate_window "$main" || fail "the main window cannot be activated again"
 xdotool key alt+F4
-for _ in $(seq 100); do kill -0 "$viewer_pid" 2>/dev/null || break; sleep 0.1; done
+wait_for_exit "$viewer_pid" 30 || fail "the viewer did not end after the close request"
+[ "$exit_code" = 0 ] || fail "the viewer ended with exit code $exit_code"
 echo "accessibility: passed"

@@ -38,31 +38,6 @@ fail() {
 # Room for the window at 144 DPI.
 QK_SCREEN=2048x1536x24 start_display
 
-# Waits up to $2 seconds for a visible window named exactly $1; prints its id.
-wait_for_window() {
-    local id
-    for _ in $(seq $(($2 * 10))); do
-        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
-        if [ -n "$id" ]; then
-            echo "$id"
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
-}
-
-# Waits up to $1 seconds until the command $2... succeeds.
-wait_until() {
-    local limit=$1
-    shift
-    for _ in $(seq $((limit * 10))); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 # Sets left and top to the inner area's corner of window $1, and scale to the
 # inner width over $2 (the width at 96 DPI), in hundredths.
 place_of() {
@@ -88,6 +63,7 @@ checksum_at() {
 }
 
 lower_list_filled() { [ "$(colours_at 15 478 900 100)" -gt 2 ]; }
+pair_files_shown() { [ "$(colours_at 12 396 850 40)" -gt 2 ]; }
 group_list_changed() { [ "$(checksum_at 12 90 556 200)" != "$before" ]; }
 
 # One run with the display scaled by $1 (1 or 1.5); the screenshot goes to $2.
@@ -103,7 +79,7 @@ run_overview() {
     viewer_pid=$!
     pids+=($viewer_pid)
     main=$(wait_for_window "Quellkamp" 90) || fail "the main window did not appear: $(cat "$work/viewer.log")"
-    xdotool windowactivate --sync "$main" 2>/dev/null || true
+    activate_window "$main" || fail "the main window cannot be activated ($1)"
     # A click into the lower list (empty) gives the window the keyboard;
     # Ctrl+D again while none shows (asking again only brings it to front).
     place_of "$main" 950
@@ -114,7 +90,7 @@ run_overview() {
         overview=$(wait_for_window "Übersicht" 2) && break
     done
     [ -n "$overview" ] || fail "Ctrl+D opened no overview ($1)"
-    xdotool windowactivate --sync "$overview" 2>/dev/null || true
+    activate_window "$overview" || fail "the overview cannot be activated ($1)"
     place_of "$overview" 1180
     wait_until 10 test "$(colours_at 12 90 556 200)" -gt 2 || fail "the names list is empty ($1)"
     # A click on the heading "Name" orders the names by it.
@@ -125,32 +101,23 @@ run_overview() {
     xdotool mousemove $((left + 60 * scale / 100)) $((top + 98 * scale / 100)) click 1
     # A click on the first folder pair shows its shared files.
     xdotool mousemove $((left + 640 * scale / 100)) $((top + 98 * scale / 100)) click 1
-    sleep 0.5
+    wait_until 10 pair_files_shown || fail "a click on a folder pair showed no files ($1)"
+    wait_for_settled "$overview" 10 || fail "the overview does not settle ($1)"
     import -window root -crop "$((1180 * scale / 100))x$((560 * scale / 100))+$left+$top" \
         +repage "$2" || fail "the screenshot of the overview could not be taken"
-    xdotool windowactivate --sync "$main" 2>/dev/null || true
+    activate_window "$main" || fail "the main window cannot be activated again ($1)"
     place_of "$main" 950
     wait_until 10 lower_list_filled || fail "the click on a name left the lower list empty ($1)"
     # Escape closes the overview; the viewer goes on.
-    xdotool windowactivate --sync "$overview" 2>/dev/null || true
+    activate_window "$overview" || fail "the overview cannot be activated again ($1)"
     xdotool key Escape
-    for _ in $(seq 50); do
-        xdotool search --onlyvisible --name "^Übersicht\$" >/dev/null 2>&1 || break
-        sleep 0.1
-    done
-    xdotool search --onlyvisible --name "^Übersicht\$" >/dev/null 2>&1 &&
-        fail "Escape left the overview open ($1)"
+    wait_for_no_window Übersicht 10 || fail "Escape left the overview open ($1)"
     kill -0 "$viewer_pid" 2>/dev/null || fail "closing the overview ended the viewer ($1)"
-    xdotool windowactivate --sync "$main" 2>/dev/null || true
+    activate_window "$main" || fail "the main window cannot be activated at the end ($1)"
     xdotool key alt+F4
-    for _ in $(seq 100); do kill -0 "$viewer_pid" 2>/dev/null || break; sleep 0.1; done
-    code=0
-    wait "$viewer_pid" || code=$?
-    [ "$code" = 0 ] || fail "the viewer ended with exit code $code ($1)"
+    wait_for_exit "$viewer_pid" 30 || fail "the viewer did not end after the close request ($1)"
+    [ "$exit_code" = 0 ] || fail "the viewer ended with exit code $exit_code ($1)"
 }
-
-wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-wait_until 10 wm_ready || fail "the window manager did not start"
 mkdir -p "$(dirname "$screenshot")"
 run_overview 1 "$screenshot"
 run_overview 1.5 "${OVERVIEW_144DPI_SHOT:-$work/overview-144.png}"

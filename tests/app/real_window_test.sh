@@ -5,8 +5,9 @@
 # of the export dialog, close through the window manager, and check the exit
 # code. Then: the dialog cancelled by Escape; a click that follows two
 # keystrokes at once on a log of a million lines; closing after the window was
-# minimised and restored; a log named like a toolkit option after "--"; a
-# named display that cannot be reached.
+# minimised and restored; a log named like a toolkit option after "--"; a log
+# of one line far longer than a cell shows; a named display that cannot be
+# reached. Every step waits for what it needs, never for a fixed time.
 #
 #   real_window_test.sh VIEWER EXAMPLES_DIR SCREENSHOT [GENLOG]
 set -euo pipefail
@@ -34,35 +35,31 @@ fail() {
 
 . "$(dirname "$0")/../display.sh"
 start_display
-sleep 1
 
-# Waits up to $2 seconds for a visible window named exactly $1; prints its id.
-wait_for_window() {
-    local id
-    for _ in $(seq $(($2 * 10))); do
-        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
-        if [ -n "$id" ]; then
-            echo "$id"
-            return 0
-        fi
-        sleep 0.1
-    done
+# The checksum of a part of the screen: width height x y.
+checksum_at() {
+    import -window root -crop "$1x$2+$3+$4" +repage "$work/part.png"
+    md5sum <"$work/part.png"
+}
+# Whether that part of the screen differs from $before.
+changed_at() { [ "$(checksum_at "$@")" != "$before" ]; }
+# Whether that part of the screen looks as it did when last asked.
+settled_at() {
+    local now
+    now=$(checksum_at "$@")
+    [ "$now" = "${part_capture:-}" ] && return 0
+    part_capture=$now
     return 1
 }
 
-# Waits up to $2 seconds for process $1, a child of this shell, to end and
-# sets exit_code to its exit code.
-wait_for_exit() {
-    for _ in $(seq $(($2 * 10))); do
-        if ! kill -0 "$1" 2>/dev/null; then
-            exit_code=0
-            wait "$1" || exit_code=$?
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
+# The number of colours in the rows of the upper ($1 = 64) or lower ($1 =
+# 478) list of the main window at left/top: its background and grid lines
+# alone give at most two.
+list_colours() {
+    import -window root -crop "900x100+$((left + 15))+$((top + $1))" +repage "$work/list.png"
+    convert "$work/list.png" -format %k info:
 }
+list_filled() { [ "$(list_colours "$1")" -gt 2 ]; }
 
 # --- A log chosen, used and closed -------------------------------------------
 (cd "$examples" && exec "$viewer") >"$work/viewer.log" 2>&1 &
@@ -70,8 +67,7 @@ viewer_pid=$!
 pids+=($viewer_pid)
 
 dialog=$(wait_for_window "LOG-Datei" 20) || fail "the open-file dialog did not appear"
-xdotool windowactivate --sync "$dialog" 2>/dev/null || true
-sleep 0.5
+activate_window "$dialog" || fail "the open-file dialog cannot be activated"
 xdotool type --delay 5 "$log"
 xdotool key Return
 
@@ -83,45 +79,45 @@ height=$(awk '/Height:/ {print $2}' <<<"$geometry")
 left=$(awk '/Absolute upper-left X:/ {print $4}' <<<"$geometry")
 top=$(awk '/Absolute upper-left Y:/ {print $4}' <<<"$geometry")
 
-xdotool windowactivate --sync "$main" 2>/dev/null || true
-sleep 0.5
-# A find text into the find field, then a click on the second listed row.
-xdotool mousemove $((left + 900)) $((top + 22)) click --repeat 3 1
-sleep 0.2
+activate_window "$main" || fail "the main window cannot be activated"
+# A find text into the find field (Ctrl+F selects its text), then a click on
+# the second listed row: the click lands on the list the find produced.
+xdotool key ctrl+f
 xdotool type --delay 20 "Flansch"
-sleep 0.5
-xdotool mousemove $((left + 150)) $((top + 45 + 30 + 20)) click 1
-sleep 1
+xdotool mousemove --sync $((left + 150)) $((top + 45 + 30 + 20)) click 1
+wait_until 20 list_filled 478 || fail "the click on a found row left the lower list empty"
+wait_for_settled "$main" 10 || fail "the main window does not settle"
 mkdir -p "$(dirname "$screenshot")"
 import -window root -crop "950x600+$left+$top" +repage "$screenshot" ||
     fail "the screenshot could not be taken"
 docs=$(dirname "$screenshot")
 
 # The context menu of the clicked row, by a right click on it.
-xdotool mousemove $((left + 250)) $((top + 45 + 30 + 20)) click 3
-sleep 1
+xdotool mousemove --sync $((left + 250)) $((top + 45 + 30 + 20))
+before=$(checksum_at 950 600 "$left" "$top")
+xdotool click 3
+wait_until 10 changed_at 950 600 "$left" "$top" || fail "the right click opened no menu"
+part_capture=""
+wait_until 10 settled_at 950 600 "$left" "$top" || fail "the menu does not settle"
 import -window root -crop "950x600+$left+$top" +repage "$docs/context-menu.png" ||
     fail "the screenshot of the context menu could not be taken"
 xdotool key Escape
-sleep 0.3
+wait_until 10 eval '! changed_at 950 600 "$left" "$top"' || fail "Escape left the menu open"
 
 # The export button opens the save dialog; Escape cancels it.
 xdotool mousemove $((left + 540)) $((top + 20)) click 1
 save=$(wait_for_window "Export to..." 10) || fail "the save dialog did not appear"
-sleep 1
+wait_for_settled "$save" 10 || fail "the save dialog does not settle"
 import -window "$save" -frame "$docs/export-dialog.png" 2>/dev/null ||
     import -window "$save" "$docs/export-dialog.png" ||
     fail "the screenshot of the save dialog could not be taken"
-xdotool windowactivate --sync "$save" 2>/dev/null || true
+activate_window "$save" || fail "the save dialog cannot be activated"
 xdotool key Escape
-sleep 0.5
-if xdotool search --onlyvisible --name "^Export to\.\.\.\$" >/dev/null 2>&1; then
-    fail "the save dialog stayed open after Escape"
-fi
+wait_for_no_window "Export to\.\.\." 10 || fail "the save dialog stayed open after Escape"
 ls "$examples" | grep -qv '\.txt$' && fail "the cancelled export wrote a file"
 
 # Alt+F4 to the active window: the window manager turns it into a close request.
-xdotool windowactivate --sync "$main" 2>/dev/null || true
+activate_window "$main" || fail "the main window cannot be activated again"
 xdotool key alt+F4
 wait_for_exit "$viewer_pid" 10 || fail "the viewer did not end after the close request"
 [ "$exit_code" = 0 ] || fail "the viewer ended with exit code $exit_code"
@@ -131,14 +127,11 @@ wait_for_exit "$viewer_pid" 10 || fail "the viewer did not end after the close r
 viewer_pid=$!
 pids+=($viewer_pid)
 dialog=$(wait_for_window "LOG-Datei" 20) || fail "the open-file dialog did not appear again"
-xdotool windowactivate --sync "$dialog" 2>/dev/null || true
-sleep 0.5
+activate_window "$dialog" || fail "the open-file dialog cannot be activated"
 xdotool key Escape
 wait_for_exit "$viewer_pid" 10 || fail "the viewer did not end after Escape"
 [ "$exit_code" = 0 ] || fail "the viewer ended with exit code $exit_code after Escape"
-if xdotool search --onlyvisible --name "^Quellkamp\$" >/dev/null 2>&1; then
-    fail "a main window opened although the dialog was cancelled"
-fi
+visible_window Quellkamp >/dev/null && fail "a main window opened although the dialog was cancelled"
 
 # Starts the viewer on log $1 and answers the dialog; sets viewer_pid, main,
 # left and top.
@@ -148,30 +141,32 @@ start_viewer() {
     pids+=($viewer_pid)
     local dialog
     dialog=$(wait_for_window "LOG-Datei" 20) || fail "the open-file dialog did not appear"
-    xdotool windowactivate --sync "$dialog" 2>/dev/null || true
-    sleep 0.5
+    activate_window "$dialog" || fail "the open-file dialog cannot be activated"
     xdotool type --delay 5 "$1"
     xdotool key Return
     main=$(wait_for_window "Quellkamp" 120) || fail "the main window did not appear for $1"
+    place_main
+}
+
+# Sets left and top to the corner of the main window's inner area, and
+# gives it the keyboard.
+place_main() {
     local geometry
     geometry=$(xwininfo -id "$main")
     left=$(awk '/Absolute upper-left X:/ {print $4}' <<<"$geometry")
     top=$(awk '/Absolute upper-left Y:/ {print $4}' <<<"$geometry")
-    xdotool windowactivate --sync "$main" 2>/dev/null || true
-    sleep 0.5
+    activate_window "$main" || fail "the main window cannot be activated"
 }
 
-# The number of colours in the rows of the lower list: its background and
-# grid lines alone give at most two.
-lower_list_colours() {
-    import -window root -crop "900x100+$((left + 15))+$((top + 450 + 28))" +repage "$work/lower.png"
-    convert "$work/lower.png" -format %k info:
-}
-
-close_viewer() {
-    xdotool windowactivate --sync "$main" 2>/dev/null || true
+# Alt+F4 to the main window, asked again should the window manager have
+# given the keyboard to another window meanwhile.
+close_requested() {
+    activate_window "$main" || return 1
     xdotool key alt+F4
-    wait_for_exit "$viewer_pid" 30 || fail "the viewer did not end after the close request ($1)"
+    wait_for_exit "$viewer_pid" 5
+}
+close_viewer() {
+    wait_until 30 close_requested || fail "the viewer did not end after the close request ($1)"
     [ "$exit_code" = 0 ] || fail "the viewer ended with exit code $exit_code ($1)"
 }
 
@@ -179,20 +174,12 @@ close_viewer() {
 if [ -n "$genlog" ]; then
     "$genlog" 1000000 10 "$work/million.txt" || fail "the log of a million lines was not made"
     start_viewer "$work/million.txt"
-    xdotool mousemove $((left + 900)) $((top + 22)) click --repeat 3 1 key BackSpace
-    sleep 0.5
-    # "Fl", then at once a click on the second row: the click must land on
-    # the list the two letters produced.
-    xdotool mousemove $((left + 150)) $((top + 45 + 30 + 20))
-    sleep 0.3
+    # "Fl" into the emptied find field, then at once a click on the second
+    # row: the click must land on the list the two letters produced.
+    xdotool key ctrl+f BackSpace
+    xdotool mousemove --sync $((left + 150)) $((top + 45 + 30 + 20))
     xdotool key F && xdotool key l && xdotool click 1
-    lower=0
-    for _ in $(seq 100); do
-        lower=$(lower_list_colours)
-        [ "$lower" -gt 2 ] && break
-        sleep 0.2
-    done
-    [ "$lower" -gt 2 ] || fail "the click after two keystrokes left the lower list empty"
+    wait_until 20 list_filled 478 || fail "the click after two keystrokes left the lower list empty"
     close_viewer "million lines"
 fi
 
@@ -200,13 +187,11 @@ fi
 for round in 1 2 3; do
     start_viewer "$log"
     xdotool windowminimize --sync "$main" 2>/dev/null || true
-    sleep 0.3
-    xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowmap "$main" || true
-    sleep 0.3
+    wait_for_no_window Quellkamp 10 || fail "the main window was not minimised (round $round)"
+    activate_window "$main" || fail "the main window was not restored (round $round)"
     leader=$(xprop -id "$main" WM_CLIENT_LEADER 2>/dev/null | awk '{print $NF}')
     if [ -n "$leader" ] && [ "$leader" != "$main" ]; then
         xdotool windowactivate "$leader" 2>/dev/null || true
-        sleep 0.3
     fi
     close_viewer "round $round after minimise and restore"
 done
@@ -221,7 +206,9 @@ for name in plain.txt -reverse; do
     viewer_pid=$!
     pids+=($viewer_pid)
     main=$(wait_for_window "Quellkamp" 30) || fail "no main window for -- $name"
-    sleep 1
+    place_main
+    wait_until 20 list_filled 64 || fail "no rows shown for -- $name"
+    wait_for_settled "$main" 10 || fail "the main window does not settle for -- $name"
     import -window "$main" "$work/window-$name.png"
     close_viewer "-- $name"
 done
@@ -230,6 +217,24 @@ differing=$(compare -metric AE -fuzz 10% "$work/window-plain.txt.png" "$work/win
 pixels=$(convert "$work/window-plain.txt.png" -format '%[fx:w*h]' info:)
 [ "${differing%% *}" -lt $((pixels / 100)) ] ||
     fail "after --, -reverse changed the window ($differing of $pixels pixels differ)"
+
+# --- One line far longer than a cell shows -----------------------------------
+# A name of 16 million characters: the row is drawn (cut, with an ellipsis),
+# a click shows its copy below, and the window closes.
+{
+    printf 'D:\\A\\'
+    head -c 16000000 /dev/zero | tr '\0' n
+    printf '.par 1 01.01.2001 01:01 cad01\n'
+} >"$work/long.txt"
+(cd "$work" && exec "$viewer" -- long.txt) >"$work/viewer-long.log" 2>&1 &
+viewer_pid=$!
+pids+=($viewer_pid)
+main=$(wait_for_window "Quellkamp" 60) || fail "no main window for the long line: $(cat "$work/viewer-long.log")"
+place_main
+wait_until 20 list_filled 64 || fail "the long line is not shown"
+xdotool mousemove --sync $((left + 150)) $((top + 72)) click 1
+wait_until 20 list_filled 478 || fail "a click on the long line showed no copy"
+close_viewer "the long line"
 
 # --- A named display that cannot be reached ----------------------------------
 unreachable=":$((${DISPLAY#:} + 37))"
@@ -242,4 +247,4 @@ set -e
     fail "an unreachable display gave: $(cat "$work/unreachable.err")"
 [ ! -s "$work/unreachable.out" ] || fail "an unreachable display wrote to standard output"
 
-echo "real window: 7 passed, 0 failed"
+echo "real window: 8 passed, 0 failed"

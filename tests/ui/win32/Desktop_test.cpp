@@ -158,12 +158,9 @@ TEST(Win32FileManager, OpensTheFolder) {
         EXPECT_TRUE(ShowInFileManager(folderText, file));
     }
     // A window of another process shows the folder's name.
-    bool shown = false;
-    for (int i = 0; i < 100 && !shown; ++i) {
-        Sleep(100);
-        shown = FindWindowW(nullptr, L"qk-ordner-\u00fc") || FindWindowW(nullptr, folder.c_str());
-    }
-    EXPECT_TRUE(shown);
+    EXPECT_TRUE(WaitUntil([&] {
+        return FindWindowW(nullptr, L"qk-ordner-\u00fc") || FindWindowW(nullptr, folder.c_str());
+    }));
     fs::remove_all(folder);
     // Nothing but an absolute folder reaches the shell; a network folder
     // whose server is not there fails when chosen.
@@ -191,8 +188,12 @@ TEST_F(Win32Desktop, PopupMenuReturnsTheChosenItem) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        // The keys once the menu shows; they reach it in their order.
         std::thread typist([&] {
-            Sleep(500);
+            WaitUntil([] {
+                const HWND menu = FindWindowW(L"#32768", nullptr);
+                return menu && IsWindowVisible(menu);
+            });
             for (const WORD key : c.keys) {
                 INPUT input{};
                 input.type = INPUT_KEYBOARD;
@@ -200,7 +201,6 @@ TEST_F(Win32Desktop, PopupMenuReturnsTheChosenItem) {
                 Send(input);
                 input.ki.dwFlags = KEYEVENTF_KEYUP;
                 Send(input);
-                Sleep(100);
             }
         });
         EXPECT_EQ(ShowPopupMenu(RecordListView, items), c.expected);

@@ -18,21 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Waits for a top-level window titled `title` of this process and hands it
-// to `answer`.
-std::thread Answer(const wchar_t* title, std::function<void(HWND)> answer) {
-    return std::thread([title, answer] {
-        for (int i = 0; i < 400; ++i) {
-            if (const HWND window = FindWindowW(nullptr, title)) {
-                Sleep(300);
-                answer(window);
-                return;
-            }
-            Sleep(25);
-        }
-    });
-}
-
 // The dialog's file name field: the combo box of an explorer-style dialog,
 // or the plain edit field.
 HWND NameField(HWND dialog) {
@@ -40,6 +25,19 @@ HWND NameField(HWND dialog) {
     constexpr int kNameEdit = 0x480;  // edt1
     HWND field = GetDlgItem(dialog, kNameCombo);
     return field ? field : GetDlgItem(dialog, kNameEdit);
+}
+
+// Waits for a top-level dialog titled `title` of this process to be shown
+// with its controls (an OK button among them) and hands it to `answer`.
+std::thread Answer(const wchar_t* title, std::function<void(HWND)> answer) {
+    return std::thread([title, answer] {
+        HWND window = nullptr;
+        if (WaitUntil([&] {
+                window = FindWindowW(nullptr, title);
+                return window && IsWindowVisible(window) && GetDlgItem(window, IDOK);
+            }))
+            answer(window);
+    });
 }
 
 void Press(HWND dialog, int button) {
@@ -151,8 +149,9 @@ TEST(Win32Dialogs, EveryFileIsListedAndTypedWildcardsFilterTheList) {
                 if (step.typed) {
                     SetWindowTextW(NameField(dialog), step.typed);
                     Press(dialog, IDOK);
-                    Sleep(700);
                 }
+                // The list is filled on the dialog's own time.
+                WaitUntil([&] { return ListedNames(dialog) == step.listed; });
                 stayedOpen.push_back(IsWindowVisible(dialog) != FALSE);
                 seen.push_back(ListedNames(dialog));
             }
@@ -205,18 +204,19 @@ TEST(Win32Dialogs, SaveDialogProposesAddsTheExtensionAndAsksBeforeReplacing) {
             }
             if (c.typed) SetWindowTextW(NameField(dialog), (folder / c.typed).c_str());
             Press(dialog, IDOK);
-            // The question before replacing: another window of the same title.
-            for (int i = 0; i < 40; ++i) {
-                Sleep(50);
-                const HWND question = GetLastActivePopup(dialog);
-                if (question && question != dialog && IsWindowVisible(question)) {
-                    Sleep(200);
-                    PostMessageW(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
-                    return;
-                }
-                if (!IsWindow(dialog)) return;
-            }
-            Press(dialog, IDCANCEL); // no answer came: the case fails, the test goes on
+            // The question before replacing: another window of the same
+            // title, answered once its Yes button is there.
+            HWND question = nullptr;
+            const bool asked = WaitUntil([&] {
+                question = GetLastActivePopup(dialog);
+                const bool shown = question && question != dialog && IsWindowVisible(question) &&
+                                   GetDlgItem(question, IDYES);
+                return shown || !IsWindow(dialog);
+            });
+            if (asked && IsWindow(dialog))
+                PostMessageW(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+            else if (!asked)
+                Press(dialog, IDCANCEL); // no answer came: the case fails, the test goes on
         });
         const Text chosen = ChooseFileToSave(
             u"Export to...",

@@ -21,6 +21,17 @@
 
 namespace qk::test {
 
+// Asks `holds` until it is true, for up to `milliseconds`: a wait for a
+// condition on another thread or process, never for a fixed time.
+template <class Condition> bool WaitUntil(Condition holds, DWORD milliseconds = 10'000) {
+    const DWORD start = GetTickCount();
+    while (!holds()) {
+        if (GetTickCount() - start >= milliseconds) return false;
+        Sleep(10);
+    }
+    return true;
+}
+
 inline HWND Hwnd(std::int64_t control) {
     return ui::ControlHandle(control);
 }

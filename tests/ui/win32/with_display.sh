@@ -13,7 +13,6 @@ cleanup() {
 trap cleanup EXIT
 . "$(dirname "$0")/../../display.sh"
 start_display
-sleep 0.5
 status=0
 "$@" || status=$?
 exit "$status"
