@@ -89,9 +89,11 @@ window_manager_runs() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep 
 
 start_display() {
     # Xvfb picks a free display itself (-displayfd), so that two tests
-    # starting at once never race for the same number.
+    # starting at once never race for the same number. Without -noreset it
+    # starts over when its last client leaves, and a client that connects
+    # meanwhile (the window manager, right after the first look) is refused.
     local number=""
-    Xvfb -displayfd 3 -screen 0 "${QK_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$work/display-number" \
+    Xvfb -displayfd 3 -noreset -screen 0 "${QK_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$work/display-number" \
         >"$work/xvfb.log" 2>&1 &
     pids+=($!)
     local xvfb=$!
