@@ -209,34 +209,9 @@ void GenerateLog(std::uint64_t lines, std::uint64_t seed, std::string& out, LogS
             nextName > 0 && random.Below(3) == 0 ? random.Below(nextName) : nextName++;
         AppendFolder(out, random.Below(folders));
         AppendName(out, name);
-        out.append(1 + (random.Below(4) == 0 ? random.Below(6) : 0), ' ');
-        const std::size_t sizeStart = out.size();
-        AppendSize(out, random);
-        totalBytes += out.size() - sizeStart;
-        out.append(random.Below(5) == 0 ? 2 : 1, ' ');
-        AppendNumber(out, 1 + random.Below(28), 2);
-        out.push_back('.');
-        AppendNumber(out, 1 + random.Below(12), 2);
-        out.push_back('.');
-        AppendNumber(out, 2008 + random.Below(19));
-        out.push_back(' ');
-        AppendNumber(out, random.Below(24), 2);
-        out.push_back(':');
-        AppendNumber(out, random.Below(60), 2);
-        out.push_back(' ');
-        if (random.Below(4) == 0) {
-            out += kNamedUsers[random.Below(kNamedUsers.size())];
-        } else {
-            out += "cad";
-            AppendNumber(out, 1 + random.Below(30), 2);
-        }
-        out += "\r\n";
+        AppendRest(out, random, totalBytes);
     }
-    out += "Summe: ";
-    AppendNumber(out, lines);
-    out += " Dateien, Größe der Größenangaben ";
-    AppendNumber(out, totalBytes);
-    out += " Zeichen\r\n";
+    AppendTotal(out, lines, totalBytes);
 }
 
 bool WriteLogFile(const std::string& path, std::uint64_t lines, std::uint64_t seed,
