@@ -23,6 +23,8 @@
 #include <algorithm>
 #include <new>
 #include <numeric>
+#include <system_error>
+#include <thread>
 
 namespace qk {
 namespace {
@@ -46,9 +48,10 @@ struct Incidence {
 class OverviewWork {
   public:
     OverviewWork(const RecordTable& table, const std::vector<std::uint32_t>& nameRanks,
-                 const std::atomic<bool>* calledOff, std::atomic<std::uint64_t>* done)
+                 OverviewParts parts, const std::atomic<bool>* calledOff,
+                 std::atomic<std::uint64_t>* done)
         : table_(table), ranks_(nameRanks), calledOff_(calledOff), done_(done),
-          count_(TableCount(table)) {}
+          count_(TableCount(table)), pairs_(parts == OverviewParts::GroupsAndPairs) {}
 
     OverviewResult Run(Overview& overview);
 
@@ -58,8 +61,11 @@ class OverviewWork {
         if (done_) done_->store(records, std::memory_order_relaxed);
     }
     bool GatherCopies();
+    bool GatherRange(std::uint32_t from, std::uint32_t to, std::vector<std::uint32_t>& next,
+                     std::vector<std::uint32_t>& namesIn, bool backward);
     bool WorkOutGroups(Overview& overview);
     void WorkOutGroup(std::uint32_t from, std::uint32_t to, Overview& overview);
+    void AddFolders(std::uint32_t from, std::uint32_t to, OverviewSummary& summary);
     bool WorkOutPairs(Overview& overview);
     void AddPairsOfFolder(std::uint32_t a, const std::vector<std::uint32_t>& held,
                           Overview& overview);
@@ -70,6 +76,7 @@ class OverviewWork {
     const std::atomic<bool>* calledOff_;
     std::atomic<std::uint64_t>* done_;
     const std::uint32_t count_;
+    const bool pairs_; // whether the folder pairs are wanted
 
     WhenOrder when_;
     std::vector<std::uint32_t> groupStart_; // by name rank: first copy, then the end
@@ -109,7 +116,8 @@ bool LargestCommonSize(const Copy* x, const Copy* xEnd, const Copy* y, const Cop
 
 // Counts the copies of every name and puts the copies of names with two or
 // more in their group's place, in storage order; a name's only record counts
-// towards the names of its folder.
+// towards the names of its folder. A second thread takes the second half of
+// the records, from the last one back, filling each group from its end.
 bool OverviewWork::GatherCopies() {
     groupStart_.assign(std::size_t{count_} + 1, 0);
     for (std::uint32_t i = 0; i < count_; ++i) {
@@ -123,20 +131,47 @@ bool OverviewWork::GatherCopies() {
         if (n >= 2) copies += n;
     }
     groupStart_[count_] = copies;
-    std::vector<std::uint32_t> next(groupStart_.begin(), groupStart_.end() - 1);
     copies_.resize(copies);
-    for (std::uint32_t i = 0; i < count_; ++i) {
-        if (i % kProgressStep == 0) {
+    const std::uint32_t half = count_ / 2;
+    std::vector<std::uint32_t> namesInBack(pairs_ ? namesIn_.size() : 0, 0);
+    bool backDone = false;
+    const auto back = [&] {
+        std::vector<std::uint32_t> next(groupStart_.begin() + 1, groupStart_.end());
+        backDone = GatherRange(half, count_, next, namesInBack, true);
+    };
+    std::thread helper;
+    try {
+        helper = std::thread(back);
+    } catch (const std::system_error&) {
+        back(); // no second thread: one after the other
+    }
+    std::vector<std::uint32_t> next(groupStart_.begin(), groupStart_.end() - 1);
+    const bool frontDone = GatherRange(0, half, next, namesIn_, false);
+    if (helper.joinable()) helper.join();
+    for (std::size_t p = 0; p < namesInBack.size(); ++p)
+        namesIn_[p] += namesInBack[p];
+    return frontDone && backDone;
+}
+
+// The records [from, to) into their groups: forward from each group's start
+// in `next`, or `backward` from its end.
+bool OverviewWork::GatherRange(std::uint32_t from, std::uint32_t to,
+                               std::vector<std::uint32_t>& next,
+                               std::vector<std::uint32_t>& namesIn, bool backward) {
+    for (std::uint32_t k = from; k < to; ++k) {
+        const std::uint32_t i = backward ? to - 1 - (k - from) : k;
+        if ((k - from) % kProgressStep == 0) {
             if (CalledOff()) return false;
-            Done(i / 2);
+            if (!backward) Done(k);
         }
         const std::uint32_t r = ranks_[i];
-        const std::uint32_t path = SharedIdAt(table_, i, SharedColumn::Path);
         if (groupStart_[r + 1] - groupStart_[r] < 2) {
-            ++namesIn_[path];
+            if (pairs_) ++namesIn[SharedIdAt(table_, i, SharedColumn::Path)];
             continue;
         }
-        copies_[next[r]++] = {SizeBytesAt(table_, i), when_.At(table_, i), path, i};
+        const std::uint32_t at = backward ? --next[r] : next[r]++;
+        copies_[at] = {SizeBytesAt(table_, i), when_.At(table_, i),
+                       SharedIdAt(table_, i, SharedColumn::Path), i};
     }
     return true;
 }
@@ -178,22 +213,32 @@ void OverviewWork::WorkOutGroup(std::uint32_t from, std::uint32_t to, Overview& 
     summary.bytes = SaturatedAdd(summary.bytes, group.bytes);
     summary.reclaimable = SaturatedAdd(summary.reclaimable, group.reclaimable);
 
+    AddFolders(from, to, summary);
+}
+
+// The folders of the group copies_[from, to) (by folder): the names each
+// holds, and the pairs the name makes.
+void OverviewWork::AddFolders(std::uint32_t from, std::uint32_t to, OverviewSummary& summary) {
     const auto sibling = static_cast<std::uint32_t>(incidences_.size());
+    std::uint32_t folders = 0;
     for (std::uint32_t c = from; c < to;) {
         std::uint32_t end = c + 1;
         while (end < to && copies_[end].path == copies_[c].path)
             ++end;
-        ++namesIn_[copies_[c].path];
-        incidences_.push_back({copies_[c].path, c, end, sibling, 0});
+        ++folders;
+        if (pairs_) {
+            ++namesIn_[copies_[c].path];
+            if (folders <= kMostFoldersOfPairedName)
+                incidences_.push_back({copies_[c].path, c, end, sibling, 0});
+        }
         c = end;
     }
-    const auto folders = static_cast<std::uint32_t>(incidences_.size()) - sibling;
     if (folders > kMostFoldersOfPairedName) ++summary.namesLeftOut;
     if (folders < 2 || folders > kMostFoldersOfPairedName) {
         incidences_.resize(sibling); // no pairs from this name
         return;
     }
-    for (std::uint32_t k = sibling; k < sibling + folders; ++k)
+    for (std::uint32_t k = sibling; k < incidences_.size(); ++k)
         incidences_[k].siblings = folders;
 }
 
@@ -331,13 +376,13 @@ void OverviewWork::OrderResult(Overview& overview) {
 
 OverviewResult OverviewWork::Run(Overview& overview) {
     if (!when_.Prepare(table_)) return OverviewResult::NoMemory;
-    namesIn_.assign(SharedTextCount(table_, SharedColumn::Path), 0);
+    if (pairs_) namesIn_.assign(SharedTextCount(table_, SharedColumn::Path), 0);
     if (!GatherCopies()) return CalledOff() ? OverviewResult::CalledOff : OverviewResult::NoMemory;
     std::vector<std::uint32_t>().swap(when_.dateRank); // no longer needed
     std::vector<std::uint32_t>().swap(when_.timeRank);
     if (!WorkOutGroups(overview)) return OverviewResult::CalledOff;
     std::vector<std::uint32_t>().swap(groupStart_);
-    if (!WorkOutPairs(overview))
+    if (pairs_ && !WorkOutPairs(overview))
         return CalledOff() ? OverviewResult::CalledOff : OverviewResult::NoMemory;
     std::vector<PairSum>().swap(sums_);
     std::vector<Incidence>().swap(incidences_);
@@ -380,7 +425,7 @@ void RankSharedTexts(const RecordTable& table, SharedColumn column,
 }
 
 void WhenInto(const RecordTable& table, std::uint32_t index, std::u16string& out) {
-    std::u16string time;
+    thread_local std::u16string time;
     SharedTextInto(table, SharedColumn::Date, SharedIdAt(table, index, SharedColumn::Date), out);
     SharedTextInto(table, SharedColumn::Time, SharedIdAt(table, index, SharedColumn::Time), time);
     out += u' ';
@@ -425,12 +470,20 @@ OverviewResult ComputeOverview(const RecordTable& table,
                                const std::vector<std::uint32_t>& nameRanks, Overview& overview,
                                const std::atomic<bool>* calledOff,
                                std::atomic<std::uint64_t>* done) {
+    return ComputeOverview(table, nameRanks, overview, OverviewParts::GroupsAndPairs, calledOff,
+                           done);
+}
+
+OverviewResult ComputeOverview(const RecordTable& table,
+                               const std::vector<std::uint32_t>& nameRanks, Overview& overview,
+                               OverviewParts parts, const std::atomic<bool>* calledOff,
+                               std::atomic<std::uint64_t>* done) {
     overview = Overview{};
     if (nameRanks.size() != TableCount(table))
         return TableCount(table) == 0 ? OverviewResult::Done : OverviewResult::NoMemory;
     OverviewResult result;
     try {
-        OverviewWork work(table, nameRanks, calledOff, done);
+        OverviewWork work(table, nameRanks, parts, calledOff, done);
         result = work.Run(overview);
     } catch (const std::bad_alloc&) {
         result = OverviewResult::NoMemory;
