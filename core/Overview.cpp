@@ -81,6 +81,7 @@ class OverviewWork {
     WhenOrder when_;
     std::vector<std::uint32_t> groupStart_; // by name rank: first copy, then the end
     std::vector<Copy> copies_;              // by name, then folder, size and storage index
+    std::uint32_t groupCount_ = 0;          // names with copies
     std::vector<std::uint32_t> namesIn_;    // by folder id: distinct names over the log
     std::vector<Incidence> incidences_;
 
@@ -95,6 +96,7 @@ class OverviewWork {
 };
 
 constexpr std::uint32_t kProgressStep = 1 << 16;
+constexpr std::uint32_t kAlone = UINT32_MAX;
 
 // The largest size among the copies of both runs (each by ascending size),
 // into `common`; false when they have no size in common.
@@ -124,19 +126,33 @@ bool OverviewWork::GatherCopies() {
         if (ranks_[i] >= count_) return false; // not ranks of this table
         ++groupStart_[ranks_[i]];
     }
-    std::uint32_t copies = 0;
+    std::uint32_t copies = 0, groups = 0;
     for (std::uint32_t r = 0; r < count_; ++r) {
         const std::uint32_t n = groupStart_[r];
         groupStart_[r] = copies;
-        if (n >= 2) copies += n;
+        if (n >= 2) {
+            copies += n;
+            ++groups;
+        }
     }
     groupStart_[count_] = copies;
     copies_.resize(copies);
+    groupCount_ = groups;
     const std::uint32_t half = count_ / 2;
     std::vector<std::uint32_t> namesInBack(pairs_ ? namesIn_.size() : 0, 0);
     bool backDone = false;
+    // Each half's place for the next copy of each name, kAlone for a name
+    // with one record: one array read for each record.
+    const auto places = [&](bool ends) {
+        std::vector<std::uint32_t> next(count_);
+        for (std::uint32_t r = 0; r < count_; ++r)
+            next[r] = groupStart_[r + 1] - groupStart_[r] < 2 ? kAlone
+                      : ends                                  ? groupStart_[r + 1]
+                                                              : groupStart_[r];
+        return next;
+    };
     const auto back = [&] {
-        std::vector<std::uint32_t> next(groupStart_.begin() + 1, groupStart_.end());
+        std::vector<std::uint32_t> next = places(true);
         backDone = GatherRange(half, count_, next, namesInBack, true);
     };
     std::thread helper;
@@ -145,7 +161,7 @@ bool OverviewWork::GatherCopies() {
     } catch (const std::system_error&) {
         back(); // no second thread: one after the other
     }
-    std::vector<std::uint32_t> next(groupStart_.begin(), groupStart_.end() - 1);
+    std::vector<std::uint32_t> next = places(false);
     const bool frontDone = GatherRange(0, half, next, namesIn_, false);
     if (helper.joinable()) helper.join();
     for (std::size_t p = 0; p < namesInBack.size(); ++p)
@@ -164,12 +180,12 @@ bool OverviewWork::GatherRange(std::uint32_t from, std::uint32_t to,
             if (CalledOff()) return false;
             if (!backward) Done(k);
         }
-        const std::uint32_t r = ranks_[i];
-        if (groupStart_[r + 1] - groupStart_[r] < 2) {
+        std::uint32_t& place = next[ranks_[i]];
+        if (place == kAlone) {
             if (pairs_) ++namesIn[SharedIdAt(table_, i, SharedColumn::Path)];
             continue;
         }
-        const std::uint32_t at = backward ? --next[r] : next[r]++;
+        const std::uint32_t at = backward ? --place : place++;
         copies_[at] = {SizeBytesAt(table_, i), when_.At(table_, i),
                        SharedIdAt(table_, i, SharedColumn::Path), i};
     }
@@ -243,6 +259,7 @@ void OverviewWork::AddFolders(std::uint32_t from, std::uint32_t to, OverviewSumm
 }
 
 bool OverviewWork::WorkOutGroups(Overview& overview) {
+    overview.groups.reserve(groupCount_);
     std::uint64_t worked = 0;
     for (std::uint32_t r = 0; r < count_; ++r) {
         const std::uint32_t from = groupStart_[r], to = groupStart_[r + 1];
@@ -279,6 +296,8 @@ void OverviewWork::AddPairsOfFolder(std::uint32_t a, const std::vector<std::uint
             }
         }
     }
+    std::sort(touched_.begin(), touched_.end(),
+              [&](std::uint32_t x, std::uint32_t y) { return pathRank_[x] < pathRank_[y]; });
     for (const std::uint32_t b : touched_) {
         PairSum& sum = sums_[b];
         overview.pairs.push_back(
@@ -298,6 +317,8 @@ bool OverviewWork::WorkOutPairs(Overview& overview) {
     for (std::uint32_t p = 0; p < paths; ++p)
         if (held[p] != 0) folders.push_back(p);
     RankSharedTexts(table_, SharedColumn::Path, folders, pathRank_);
+    std::sort(folders.begin(), folders.end(),
+              [&](std::uint32_t x, std::uint32_t y) { return pathRank_[x] < pathRank_[y]; });
     if (CalledOff()) return false;
     // The incidences by folder.
     std::uint32_t start = 0;
@@ -332,46 +353,45 @@ void OverviewWork::OrderResult(Overview& overview) {
     detail.reserve(copies_.size() + overview.groups.size() + overview.pairs.size());
     for (const Copy& copy : copies_)
         detail.push_back(copy.index);
-    // The groups stand in the order of their names: so does the start of each.
-    std::vector<std::uint32_t> start(overview.groups.size());
+    std::vector<Copy>().swap(copies_);
+    // The groups stand in the order of their names, their records too.
+    struct Keyed {
+        std::int64_t reclaimable;
+        std::uint32_t copies, group, start;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(overview.groups.size());
     std::uint32_t at = 0;
-    for (std::size_t g = 0; g < overview.groups.size(); ++g) {
-        start[g] = at;
+    for (std::uint32_t g = 0; g < overview.groups.size(); ++g) {
+        keyed.push_back({overview.groups[g].reclaimable, overview.groups[g].copies, g, at});
         at += overview.groups[g].copies;
     }
-    std::vector<std::uint32_t> byOverview(overview.groups.size());
-    std::iota(byOverview.begin(), byOverview.end(), 0u);
-    const auto& groups = overview.groups;
-    std::sort(byOverview.begin(), byOverview.end(), [&](std::uint32_t x, std::uint32_t y) {
-        if (groups[x].reclaimable != groups[y].reclaimable)
-            return groups[x].reclaimable > groups[y].reclaimable;
-        if (groups[x].copies != groups[y].copies) return groups[x].copies > groups[y].copies;
-        return x < y;
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& x, const Keyed& y) {
+        if (x.reclaimable != y.reclaimable) return x.reclaimable > y.reclaimable;
+        if (x.copies != y.copies) return x.copies > y.copies;
+        return x.group < y.group;
     });
     std::vector<NameGroup> ordered;
-    ordered.reserve(groups.size());
-    for (const std::uint32_t g : byOverview) {
-        ordered.push_back(groups[g]);
-        detail.push_back(start[g]);
+    ordered.reserve(keyed.size());
+    for (const Keyed& group : keyed) {
+        ordered.push_back(overview.groups[group.group]);
+        detail.push_back(group.start);
     }
     overview.groups.swap(ordered);
 
-    const auto& rank = pathRank_;
-    std::sort(overview.pairs.begin(), overview.pairs.end(),
-              [&](const FolderPair& x, const FolderPair& y) {
-                  if (x.shared != y.shared) return x.shared > y.shared;
-                  if (x.reclaimable != y.reclaimable) return x.reclaimable > y.reclaimable;
-                  if (x.a != y.a) return rank[x.a] < rank[y.a];
-                  return rank[x.b] < rank[y.b];
-              });
-    const std::size_t pairsAt = detail.size();
+    // The pairs came in the order of a, then b: a stable sort keeps it.
+    std::stable_sort(overview.pairs.begin(), overview.pairs.end(),
+                     [](const FolderPair& x, const FolderPair& y) {
+                         if (x.shared != y.shared) return x.shared > y.shared;
+                         return x.reclaimable > y.reclaimable;
+                     });
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> byIds;
+    byIds.reserve(overview.pairs.size());
     for (std::uint32_t p = 0; p < overview.pairs.size(); ++p)
-        detail.push_back(p);
-    const auto& pairs = overview.pairs;
-    std::sort(detail.begin() + static_cast<std::ptrdiff_t>(pairsAt), detail.end(),
-              [&](std::uint32_t x, std::uint32_t y) {
-                  return PairKey(pairs[x].a, pairs[x].b) < PairKey(pairs[y].a, pairs[y].b);
-              });
+        byIds.emplace_back(PairKey(overview.pairs[p].a, overview.pairs[p].b), p);
+    std::sort(byIds.begin(), byIds.end());
+    for (const auto& pair : byIds)
+        detail.push_back(pair.second);
 }
 
 OverviewResult OverviewWork::Run(Overview& overview) {
