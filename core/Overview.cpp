@@ -79,10 +79,9 @@ class OverviewWork {
     const bool pairs_; // whether the folder pairs are wanted
 
     WhenOrder when_;
-    std::vector<std::uint32_t> groupStart_; // by name rank: first copy, then the end
-    std::vector<Copy> copies_;              // by name, then folder, size and storage index
-    std::uint32_t groupCount_ = 0;          // names with copies
-    std::vector<std::uint32_t> namesIn_;    // by folder id: distinct names over the log
+    std::vector<std::uint32_t> groupEnds_; // where each name's copies end, by name
+    std::vector<Copy> copies_;             // by name, then folder, size and storage index
+    std::vector<std::uint32_t> namesIn_;   // by folder id: distinct names over the log
     std::vector<Incidence> incidences_;
 
     // What the pairs of one folder add up, by folder id of the other one.
@@ -121,48 +120,38 @@ bool LargestCommonSize(const Copy* x, const Copy* xEnd, const Copy* y, const Cop
 // towards the names of its folder. A second thread takes the second half of
 // the records, from the last one back, filling each group from its end.
 bool OverviewWork::GatherCopies() {
-    groupStart_.assign(std::size_t{count_} + 1, 0);
+    // Each half's place for the next copy of each name, kAlone for a name
+    // with one record: one array read for each record.
+    std::vector<std::uint32_t> front(count_, 0);
     for (std::uint32_t i = 0; i < count_; ++i) {
         if (ranks_[i] >= count_) return false; // not ranks of this table
-        ++groupStart_[ranks_[i]];
+        ++front[ranks_[i]];
     }
-    std::uint32_t copies = 0, groups = 0;
+    std::vector<std::uint32_t> back(count_);
+    std::uint32_t copies = 0;
     for (std::uint32_t r = 0; r < count_; ++r) {
-        const std::uint32_t n = groupStart_[r];
-        groupStart_[r] = copies;
-        if (n >= 2) {
-            copies += n;
-            ++groups;
+        const std::uint32_t n = front[r];
+        if (n < 2) {
+            front[r] = back[r] = kAlone;
+            continue;
         }
+        front[r] = copies;
+        copies += n;
+        back[r] = copies;
+        groupEnds_.push_back(copies);
     }
-    groupStart_[count_] = copies;
     copies_.resize(copies);
-    groupCount_ = groups;
     const std::uint32_t half = count_ / 2;
     std::vector<std::uint32_t> namesInBack(pairs_ ? namesIn_.size() : 0, 0);
     bool backDone = false;
-    // Each half's place for the next copy of each name, kAlone for a name
-    // with one record: one array read for each record.
-    const auto places = [&](bool ends) {
-        std::vector<std::uint32_t> next(count_);
-        for (std::uint32_t r = 0; r < count_; ++r)
-            next[r] = groupStart_[r + 1] - groupStart_[r] < 2 ? kAlone
-                      : ends                                  ? groupStart_[r + 1]
-                                                              : groupStart_[r];
-        return next;
-    };
-    const auto back = [&] {
-        std::vector<std::uint32_t> next = places(true);
-        backDone = GatherRange(half, count_, next, namesInBack, true);
-    };
+    const auto gatherBack = [&] { backDone = GatherRange(half, count_, back, namesInBack, true); };
     std::thread helper;
     try {
-        helper = std::thread(back);
+        helper = std::thread(gatherBack);
     } catch (const std::system_error&) {
-        back(); // no second thread: one after the other
+        gatherBack(); // no second thread: one after the other
     }
-    std::vector<std::uint32_t> next = places(false);
-    const bool frontDone = GatherRange(0, half, next, namesIn_, false);
+    const bool frontDone = GatherRange(0, half, front, namesIn_, false);
     if (helper.joinable()) helper.join();
     for (std::size_t p = 0; p < namesInBack.size(); ++p)
         namesIn_[p] += namesInBack[p];
@@ -259,17 +248,15 @@ void OverviewWork::AddFolders(std::uint32_t from, std::uint32_t to, OverviewSumm
 }
 
 bool OverviewWork::WorkOutGroups(Overview& overview) {
-    overview.groups.reserve(groupCount_);
-    std::uint64_t worked = 0;
-    for (std::uint32_t r = 0; r < count_; ++r) {
-        const std::uint32_t from = groupStart_[r], to = groupStart_[r + 1];
-        if (to - from < 2) continue;
+    overview.groups.reserve(groupEnds_.size());
+    std::uint32_t from = 0, worked = 0;
+    for (const std::uint32_t to : groupEnds_) {
         WorkOutGroup(from, to, overview);
         worked += to - from;
+        from = to;
         if (worked >= kProgressStep) {
             if (CalledOff()) return false;
-            Done(count_ / 2 +
-                 (std::uint64_t{to} * (count_ / 4)) / std::max(1u, groupStart_[count_]));
+            Done(count_ / 2 + std::uint64_t{to} * (count_ / 4) / copies_.size());
             worked = 0;
         }
     }
@@ -401,7 +388,7 @@ OverviewResult OverviewWork::Run(Overview& overview) {
     std::vector<std::uint32_t>().swap(when_.dateRank); // no longer needed
     std::vector<std::uint32_t>().swap(when_.timeRank);
     if (!WorkOutGroups(overview)) return OverviewResult::CalledOff;
-    std::vector<std::uint32_t>().swap(groupStart_);
+    std::vector<std::uint32_t>().swap(groupEnds_);
     if (pairs_ && !WorkOutPairs(overview))
         return CalledOff() ? OverviewResult::CalledOff : OverviewResult::NoMemory;
     std::vector<PairSum>().swap(sums_);
