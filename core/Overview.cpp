@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <new>
 #include <numeric>
+#include <span>
 #include <system_error>
 #include <thread>
 
@@ -67,8 +68,7 @@ class OverviewWork {
     void WorkOutGroup(std::uint32_t from, std::uint32_t to, Overview& overview);
     void AddFolders(std::uint32_t from, std::uint32_t to, OverviewSummary& summary);
     bool WorkOutPairs(Overview& overview);
-    void AddPairsOfFolder(std::uint32_t a, const std::vector<std::uint32_t>& held,
-                          Overview& overview);
+    void AddPairsOfFolder(std::uint32_t a, std::span<const std::uint32_t> held, Overview& overview);
     void OrderResult(Overview& overview);
 
     const RecordTable& table_;
@@ -83,6 +83,7 @@ class OverviewWork {
     std::vector<Copy> copies_;             // by name, then folder, size and storage index
     std::vector<std::uint32_t> namesIn_;   // by folder id: distinct names over the log
     std::vector<Incidence> incidences_;
+    std::uint64_t pairsAtMost_ = 0; // each paired name's folders two by two
 
     // What the pairs of one folder add up, by folder id of the other one.
     struct PairSum {
@@ -245,6 +246,7 @@ void OverviewWork::AddFolders(std::uint32_t from, std::uint32_t to, OverviewSumm
     }
     for (std::uint32_t k = sibling; k < incidences_.size(); ++k)
         incidences_[k].siblings = folders;
+    pairsAtMost_ += std::uint64_t{folders} * (folders - 1) / 2;
 }
 
 bool OverviewWork::WorkOutGroups(Overview& overview) {
@@ -265,7 +267,7 @@ bool OverviewWork::WorkOutGroups(Overview& overview) {
 
 // Adds the pairs of folder a with the folders after it that share a name with
 // it; `held` are a's incidences.
-void OverviewWork::AddPairsOfFolder(std::uint32_t a, const std::vector<std::uint32_t>& held,
+void OverviewWork::AddPairsOfFolder(std::uint32_t a, std::span<const std::uint32_t> held,
                                     Overview& overview) {
     for (const std::uint32_t k : held) {
         const Incidence& mine = incidences_[k];
@@ -288,7 +290,10 @@ void OverviewWork::AddPairsOfFolder(std::uint32_t a, const std::vector<std::uint
     for (const std::uint32_t b : touched_) {
         PairSum& sum = sums_[b];
         overview.pairs.push_back(
-            {a, b, sum.shared, sum.sameSize, namesIn_[a], namesIn_[b], sum.reclaimable});
+            // namesA holds the pair's place in the order of a, then b, until
+            // the pairs are ordered (OrderResult).
+            {a, b, sum.shared, sum.sameSize, static_cast<std::uint32_t>(overview.pairs.size()), 0,
+             sum.reclaimable});
         sum = PairSum{};
     }
     touched_.clear();
@@ -318,10 +323,17 @@ bool OverviewWork::WorkOutPairs(Overview& overview) {
             byFolder[next[incidences_[k].path]++] = k;
     }
     sums_.assign(paths, PairSum{});
-    std::vector<std::uint32_t> mine;
+    try {
+        // Room that is never written is never touched: no growing by copies.
+        const std::uint64_t n = folders.size();
+        overview.pairs.reserve(static_cast<std::size_t>(
+            std::min({pairsAtMost_, n * (n - 1) / 2, std::uint64_t{count_}})));
+    } catch (const std::exception&) {
+        // the pairs grow as they come
+    }
     std::uint64_t worked = 0;
     for (const std::uint32_t a : folders) {
-        mine.assign(byFolder.begin() + held[a], byFolder.begin() + held[a + 1]);
+        const std::span<const std::uint32_t> mine(byFolder.data() + held[a], held[a + 1] - held[a]);
         AddPairsOfFolder(a, mine, overview);
         worked += mine.size();
         if (worked >= kProgressStep / 4) {
@@ -366,12 +378,17 @@ void OverviewWork::OrderResult(Overview& overview) {
     }
     overview.groups.swap(ordered);
 
-    // The pairs came in the order of a, then b: a stable sort keeps it.
-    std::stable_sort(overview.pairs.begin(), overview.pairs.end(),
-                     [](const FolderPair& x, const FolderPair& y) {
-                         if (x.shared != y.shared) return x.shared > y.shared;
-                         return x.reclaimable > y.reclaimable;
-                     });
+    // Each pair's namesA is its place in the order of a, then b, so far.
+    std::sort(overview.pairs.begin(), overview.pairs.end(),
+              [](const FolderPair& x, const FolderPair& y) {
+                  if (x.shared != y.shared) return x.shared > y.shared;
+                  if (x.reclaimable != y.reclaimable) return x.reclaimable > y.reclaimable;
+                  return x.namesA < y.namesA;
+              });
+    for (FolderPair& pair : overview.pairs) {
+        pair.namesA = namesIn_[pair.a];
+        pair.namesB = namesIn_[pair.b];
+    }
     std::vector<std::pair<std::uint64_t, std::uint32_t>> byIds;
     byIds.reserve(overview.pairs.size());
     for (std::uint32_t p = 0; p < overview.pairs.size(); ++p)
@@ -387,6 +404,7 @@ OverviewResult OverviewWork::Run(Overview& overview) {
     if (!GatherCopies()) return CalledOff() ? OverviewResult::CalledOff : OverviewResult::NoMemory;
     std::vector<std::uint32_t>().swap(when_.dateRank); // no longer needed
     std::vector<std::uint32_t>().swap(when_.timeRank);
+    if (pairs_) incidences_.reserve(copies_.size()); // a name's copies in one folder at least
     if (!WorkOutGroups(overview)) return OverviewResult::CalledOff;
     std::vector<std::uint32_t>().swap(groupEnds_);
     if (pairs_ && !WorkOutPairs(overview))
