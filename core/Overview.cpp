@@ -46,6 +46,18 @@ struct Incidence {
     std::uint32_t sibling, siblings; // the name's first incidence and their number
 };
 
+// What the pairs of one folder a add up, by folder id of the other one.
+struct PairSum {
+    std::uint32_t shared = 0, sameSize = 0;
+    std::int64_t reclaimable = 0;
+};
+// What one thread adds up for the pairs of its folders a.
+struct PairWork {
+    std::vector<PairSum> sums; // by folder id of b
+    std::vector<std::uint32_t> touched;
+    std::vector<FolderPair> pairs;
+};
+
 class OverviewWork {
   public:
     OverviewWork(const RecordTable& table, const std::vector<std::uint32_t>& nameRanks,
@@ -68,7 +80,11 @@ class OverviewWork {
     void WorkOutGroup(std::uint32_t from, std::uint32_t to, Overview& overview);
     void AddFolders(std::uint32_t from, std::uint32_t to, OverviewSummary& summary);
     bool WorkOutPairs(Overview& overview);
-    void AddPairsOfFolder(std::uint32_t a, std::span<const std::uint32_t> held, Overview& overview);
+    void AddPairsOfFolder(std::uint32_t a, std::span<const std::uint32_t> held,
+                          PairWork& work) const;
+    bool AddPairsOfFolders(std::span<const std::uint32_t> folders,
+                           const std::vector<std::uint32_t>& start,
+                           const std::vector<std::uint32_t>& byFolder, PairWork& work) const;
     void OrderResult(Overview& overview);
 
     const RecordTable& table_;
@@ -85,13 +101,6 @@ class OverviewWork {
     std::vector<Incidence> incidences_;
     std::uint64_t pairsAtMost_ = 0; // each paired name's folders two by two
 
-    // What the pairs of one folder add up, by folder id of the other one.
-    struct PairSum {
-        std::uint32_t shared = 0, sameSize = 0;
-        std::int64_t reclaimable = 0;
-    };
-    std::vector<PairSum> sums_;
-    std::vector<std::uint32_t> touched_;
     std::vector<std::uint32_t> pathRank_; // by folder id, for the folders of pairs
 };
 
@@ -268,14 +277,14 @@ bool OverviewWork::WorkOutGroups(Overview& overview) {
 // Adds the pairs of folder a with the folders after it that share a name with
 // it; `held` are a's incidences.
 void OverviewWork::AddPairsOfFolder(std::uint32_t a, std::span<const std::uint32_t> held,
-                                    Overview& overview) {
+                                    PairWork& work) const {
     for (const std::uint32_t k : held) {
         const Incidence& mine = incidences_[k];
         for (std::uint32_t s = mine.sibling; s < mine.sibling + mine.siblings; ++s) {
             const Incidence& other = incidences_[s];
             if (pathRank_[other.path] <= pathRank_[a]) continue;
-            PairSum& sum = sums_[other.path];
-            if (sum.shared == 0) touched_.push_back(other.path);
+            PairSum& sum = work.sums[other.path];
+            if (sum.shared == 0) work.touched.push_back(other.path);
             ++sum.shared;
             std::int64_t common;
             if (LargestCommonSize(copies_.data() + mine.from, copies_.data() + mine.to,
@@ -285,62 +294,92 @@ void OverviewWork::AddPairsOfFolder(std::uint32_t a, std::span<const std::uint32
             }
         }
     }
-    std::sort(touched_.begin(), touched_.end(),
+    std::sort(work.touched.begin(), work.touched.end(),
               [&](std::uint32_t x, std::uint32_t y) { return pathRank_[x] < pathRank_[y]; });
-    for (const std::uint32_t b : touched_) {
-        PairSum& sum = sums_[b];
-        overview.pairs.push_back(
-            // namesA holds the pair's place in the order of a, then b, until
-            // the pairs are ordered (OrderResult).
-            {a, b, sum.shared, sum.sameSize, static_cast<std::uint32_t>(overview.pairs.size()), 0,
-             sum.reclaimable});
+    for (const std::uint32_t b : work.touched) {
+        PairSum& sum = work.sums[b];
+        work.pairs.push_back({a, b, sum.shared, sum.sameSize, 0, 0, sum.reclaimable});
         sum = PairSum{};
     }
-    touched_.clear();
+    work.touched.clear();
 }
 
-bool OverviewWork::WorkOutPairs(Overview& overview) {
-    const std::uint32_t paths = SharedTextCount(table_, SharedColumn::Path);
-    // The folders of pairs in the order of their texts.
-    std::vector<std::uint32_t> held(paths + std::size_t{1}, 0);
-    for (const Incidence& incidence : incidences_)
-        ++held[incidence.path];
-    std::vector<std::uint32_t> folders;
-    for (std::uint32_t p = 0; p < paths; ++p)
-        if (held[p] != 0) folders.push_back(p);
-    RankSharedTexts(table_, SharedColumn::Path, folders, pathRank_);
-    std::sort(folders.begin(), folders.end(),
-              [&](std::uint32_t x, std::uint32_t y) { return pathRank_[x] < pathRank_[y]; });
-    if (CalledOff()) return false;
-    // The incidences by folder.
-    std::uint32_t start = 0;
-    for (std::uint32_t p = 0; p <= paths; ++p)
-        start += std::exchange(held[p], start);
-    std::vector<std::uint32_t> byFolder(incidences_.size());
-    {
-        std::vector<std::uint32_t> next(held.begin(), held.end() - 1);
-        for (std::uint32_t k = 0; k < incidences_.size(); ++k)
-            byFolder[next[incidences_[k].path]++] = k;
-    }
-    sums_.assign(paths, PairSum{});
-    try {
-        // Room that is never written is never touched: no growing by copies.
-        const std::uint64_t n = folders.size();
-        overview.pairs.reserve(static_cast<std::size_t>(
-            std::min({pairsAtMost_, n * (n - 1) / 2, std::uint64_t{count_}})));
-    } catch (const std::exception&) {
-        // the pairs grow as they come
-    }
+// The pairs of `folders` (in the order of their texts) with the folders
+// after them; `start` and `byFolder` give each folder's incidences.
+bool OverviewWork::AddPairsOfFolders(std::span<const std::uint32_t> folders,
+                                     const std::vector<std::uint32_t>& start,
+                                     const std::vector<std::uint32_t>& byFolder,
+                                     PairWork& work) const {
+    work.sums.assign(SharedTextCount(table_, SharedColumn::Path), PairSum{});
     std::uint64_t worked = 0;
     for (const std::uint32_t a : folders) {
-        const std::span<const std::uint32_t> mine(byFolder.data() + held[a], held[a + 1] - held[a]);
-        AddPairsOfFolder(a, mine, overview);
-        worked += mine.size();
+        const std::span<const std::uint32_t> held(byFolder.data() + start[a],
+                                                  start[a + 1] - start[a]);
+        AddPairsOfFolder(a, held, work);
+        worked += held.size();
         if (worked >= kProgressStep / 4) {
             if (CalledOff()) return false;
             worked = 0;
         }
     }
+    std::vector<PairSum>().swap(work.sums);
+    return true;
+}
+
+bool OverviewWork::WorkOutPairs(Overview& overview) {
+    const std::uint32_t paths = SharedTextCount(table_, SharedColumn::Path);
+    // The folders of pairs in the order of their texts.
+    std::vector<std::uint32_t> start(paths + std::size_t{1}, 0);
+    for (const Incidence& incidence : incidences_)
+        ++start[incidence.path];
+    std::vector<std::uint32_t> folders;
+    for (std::uint32_t p = 0; p < paths; ++p)
+        if (start[p] != 0) folders.push_back(p);
+    RankSharedTexts(table_, SharedColumn::Path, folders, pathRank_);
+    std::sort(folders.begin(), folders.end(),
+              [&](std::uint32_t x, std::uint32_t y) { return pathRank_[x] < pathRank_[y]; });
+    if (CalledOff()) return false;
+    // The incidences by folder.
+    std::uint32_t at = 0;
+    for (std::uint32_t p = 0; p <= paths; ++p)
+        at += std::exchange(start[p], at);
+    std::vector<std::uint32_t> byFolder(incidences_.size());
+    {
+        std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+        for (std::uint32_t k = 0; k < incidences_.size(); ++k)
+            byFolder[next[incidences_[k].path]++] = k;
+    }
+    // Two threads, each for the folders a of about half the incidences.
+    std::size_t cut = 0;
+    for (std::uint64_t first = 0; cut < folders.size() && 2 * first < incidences_.size(); ++cut)
+        first += start[folders[cut] + 1] - start[folders[cut]];
+    PairWork front, back;
+    try {
+        // Room that is never written is never touched: no growing by copies.
+        const std::uint64_t n = folders.size();
+        front.pairs.reserve(static_cast<std::size_t>(
+            std::min({pairsAtMost_, n * (n - 1) / 2, std::uint64_t{count_}})));
+    } catch (const std::exception&) {
+        // the pairs grow as they come
+    }
+    const std::span<const std::uint32_t> all(folders);
+    std::span<const std::uint32_t> mine = all;
+    bool backDone = true;
+    std::thread helper;
+    if (incidences_.size() >= kProgressStep) {
+        try {
+            helper = std::thread(
+                [&] { backDone = AddPairsOfFolders(all.subspan(cut), start, byFolder, back); });
+            mine = all.first(cut);
+        } catch (const std::system_error&) {
+            // one thread for all
+        }
+    }
+    const bool frontDone = AddPairsOfFolders(mine, start, byFolder, front);
+    if (helper.joinable()) helper.join();
+    overview.pairs.swap(front.pairs);
+    if (!frontDone || !backDone) return false;
+    overview.pairs.insert(overview.pairs.end(), back.pairs.begin(), back.pairs.end());
     overview.summary.pairs = overview.pairs.size();
     return true;
 }
@@ -378,7 +417,10 @@ void OverviewWork::OrderResult(Overview& overview) {
     }
     overview.groups.swap(ordered);
 
-    // Each pair's namesA is its place in the order of a, then b, so far.
+    // The pairs stand in the order of a, then b: namesA holds each one's
+    // place in it while they are ordered.
+    for (std::uint32_t p = 0; p < overview.pairs.size(); ++p)
+        overview.pairs[p].namesA = p;
     std::sort(overview.pairs.begin(), overview.pairs.end(),
               [](const FolderPair& x, const FolderPair& y) {
                   if (x.shared != y.shared) return x.shared > y.shared;
@@ -409,7 +451,6 @@ OverviewResult OverviewWork::Run(Overview& overview) {
     std::vector<std::uint32_t>().swap(groupEnds_);
     if (pairs_ && !WorkOutPairs(overview))
         return CalledOff() ? OverviewResult::CalledOff : OverviewResult::NoMemory;
-    std::vector<PairSum>().swap(sums_);
     std::vector<Incidence>().swap(incidences_);
     OrderResult(overview);
     Done(count_);
