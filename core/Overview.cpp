@@ -70,7 +70,7 @@ class OverviewWork {
 
   private:
     bool CalledOff() const { return calledOff_ && calledOff_->load(std::memory_order_relaxed); }
-    void Done(std::uint64_t records) {
+    void Done(std::uint64_t records) const {
         if (done_) done_->store(records, std::memory_order_relaxed);
     }
     bool GatherCopies();
@@ -84,7 +84,8 @@ class OverviewWork {
                           PairWork& work) const;
     bool AddPairsOfFolders(std::span<const std::uint32_t> folders,
                            const std::vector<std::uint32_t>& start,
-                           const std::vector<std::uint32_t>& byFolder, PairWork& work) const;
+                           const std::vector<std::uint32_t>& byFolder, PairWork& work,
+                           bool reports) const;
     void OrderResult(Overview& overview);
 
     const RecordTable& table_;
@@ -308,10 +309,10 @@ void OverviewWork::AddPairsOfFolder(std::uint32_t a, std::span<const std::uint32
 // after them; `start` and `byFolder` give each folder's incidences.
 bool OverviewWork::AddPairsOfFolders(std::span<const std::uint32_t> folders,
                                      const std::vector<std::uint32_t>& start,
-                                     const std::vector<std::uint32_t>& byFolder,
-                                     PairWork& work) const {
+                                     const std::vector<std::uint32_t>& byFolder, PairWork& work,
+                                     bool reports) const {
     work.sums.assign(SharedTextCount(table_, SharedColumn::Path), PairSum{});
-    std::uint64_t worked = 0;
+    std::uint64_t worked = 0, total = 0;
     for (const std::uint32_t a : folders) {
         const std::span<const std::uint32_t> held(byFolder.data() + start[a],
                                                   start[a + 1] - start[a]);
@@ -319,7 +320,13 @@ bool OverviewWork::AddPairsOfFolders(std::span<const std::uint32_t> folders,
         worked += held.size();
         if (worked >= kProgressStep / 4) {
             if (CalledOff()) return false;
+            total += worked;
             worked = 0;
+            // The last quarter of the work; this thread has about half of it.
+            if (reports)
+                Done(count_ - count_ / 4 +
+                     std::min<std::uint64_t>(total * (count_ / 4) * 2 / incidences_.size(),
+                                             count_ / 4));
         }
     }
     std::vector<PairSum>().swap(work.sums);
@@ -368,14 +375,15 @@ bool OverviewWork::WorkOutPairs(Overview& overview) {
     std::thread helper;
     if (incidences_.size() >= kProgressStep) {
         try {
-            helper = std::thread(
-                [&] { backDone = AddPairsOfFolders(all.subspan(cut), start, byFolder, back); });
+            helper = std::thread([&] {
+                backDone = AddPairsOfFolders(all.subspan(cut), start, byFolder, back, false);
+            });
             mine = all.first(cut);
         } catch (const std::system_error&) {
             // one thread for all
         }
     }
-    const bool frontDone = AddPairsOfFolders(mine, start, byFolder, front);
+    const bool frontDone = AddPairsOfFolders(mine, start, byFolder, front, true);
     if (helper.joinable()) helper.join();
     overview.pairs.swap(front.pairs);
     if (!frontDone || !backDone) return false;

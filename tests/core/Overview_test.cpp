@@ -160,6 +160,24 @@ TEST(Overview, NamesInManyFolders) {
     }
 }
 
+// Work called off before it starts leaves nothing; done work counts up to
+// the number of records.
+TEST(Overview, CalledOffAndDone) {
+    RecordTable table;
+    Fill(table, {{u"D:\\", u"a.par", u"1"}, {u"E:\\", u"a.par", u"1"}});
+    const std::vector<std::uint32_t>& ranks = NameRanks(table);
+    Overview overview;
+    std::atomic<bool> calledOff{true};
+    std::atomic<std::uint64_t> done{0};
+    EXPECT_EQ(ComputeOverview(table, ranks, overview, &calledOff, &done),
+              OverviewResult::CalledOff);
+    EXPECT_TRUE(overview.groups.empty() && overview.pairs.empty() && overview.detail.empty());
+    calledOff = false;
+    EXPECT_EQ(ComputeOverview(table, ranks, overview, &calledOff, &done), OverviewResult::Done);
+    EXPECT_EQ(done.load(), 2u);
+    EXPECT_EQ(overview.pairs.size(), 1u);
+}
+
 // What the overview window asks besides the lines: the orders by a column
 // and the shared files of a pair, side by side.
 TEST(Overview, ColumnOrdersAndSharedFiles) {
