@@ -94,6 +94,12 @@ TEST(Overview, CraftedLogs) {
 {"a":"D:\\","b":"F:\\","shared":1,"same_size":0,"names_a":1,"names_b":1,"reclaimable":0}
 {"a":"E:\\","b":"F:\\","shared":1,"same_size":0,"names_a":1,"names_b":1,"reclaimable":0}
 )"},
+        {"newest of a date with a blank, as no log line gives one",
+         {{u"D:\\", u"a.par", u"1", u"2020.01.01 x", u"1"},
+          {u"D:\\", u"a.par", u"1", u"2020.01.01", u"z"}},
+         u"",
+         R"({"name":"a.par","copies":2,"sizes":1,"bytes":2,"reclaimable":1,"newest":"2020.01.01 z"}
+)"},
         {"umlauts and characters beyond U+FFFF by UTF-16 code units",
          {{u"D:\\\uFFFD\\", u"\uFFFD.par", u"1"},
           {u"D:\\\U0001F600\\", u"\uFFFD.par", u"1"},
