@@ -196,7 +196,6 @@ bool OverviewWork::GatherRange(std::uint32_t from, std::uint32_t to,
 void OverviewWork::WorkOutGroup(std::uint32_t from, std::uint32_t to, Overview& overview) {
     const auto first = copies_.begin() + from, last = copies_.begin() + to;
     NameGroup group;
-    group.record = first->index;
     group.copies = to - from;
     group.newest = first->index;
     std::uint64_t newest = first->when;
@@ -400,30 +399,23 @@ void OverviewWork::OrderResult(Overview& overview) {
     for (const Copy& copy : copies_)
         detail.push_back(copy.index);
     std::vector<Copy>().swap(copies_);
-    // The groups stand in the order of their names, their records too.
-    struct Keyed {
-        std::int64_t reclaimable;
-        std::uint32_t copies, group, start;
-    };
-    std::vector<Keyed> keyed;
-    keyed.reserve(overview.groups.size());
+    // The groups stand in the order of their names, their records too: while
+    // they are ordered, `record` holds where a group's records start.
     std::uint32_t at = 0;
-    for (std::uint32_t g = 0; g < overview.groups.size(); ++g) {
-        keyed.push_back({overview.groups[g].reclaimable, overview.groups[g].copies, g, at});
-        at += overview.groups[g].copies;
+    for (NameGroup& group : overview.groups) {
+        group.record = at;
+        at += group.copies;
     }
-    std::sort(keyed.begin(), keyed.end(), [](const Keyed& x, const Keyed& y) {
-        if (x.reclaimable != y.reclaimable) return x.reclaimable > y.reclaimable;
-        if (x.copies != y.copies) return x.copies > y.copies;
-        return x.group < y.group;
-    });
-    std::vector<NameGroup> ordered;
-    ordered.reserve(keyed.size());
-    for (const Keyed& group : keyed) {
-        ordered.push_back(overview.groups[group.group]);
-        detail.push_back(group.start);
+    std::sort(overview.groups.begin(), overview.groups.end(),
+              [](const NameGroup& x, const NameGroup& y) {
+                  if (x.reclaimable != y.reclaimable) return x.reclaimable > y.reclaimable;
+                  if (x.copies != y.copies) return x.copies > y.copies;
+                  return x.record < y.record;
+              });
+    for (NameGroup& group : overview.groups) {
+        detail.push_back(group.record); // within the room reserved above
+        group.record = detail[group.record];
     }
-    overview.groups.swap(ordered);
 
     // The pairs stand in the order of a, then b: namesA holds each one's
     // place in it while they are ordered.
