@@ -230,7 +230,10 @@ std::uint32_t SharedTexts::Intern(std::string_view stored) {
         const std::uint32_t slot = slots_[i];
         if (slot == 0) {
             const auto id = static_cast<std::uint32_t>(offsets_.size());
-            offsets_.reserve(offsets_.size() + 1);
+            // Room first, so that the text is not stored without its id;
+            // by half again, as push_back would grow, not one at a time.
+            if (offsets_.size() == offsets_.capacity())
+                offsets_.reserve(offsets_.size() + offsets_.size() / 2 + 16);
             offsets_.push_back(Store(stored));
             slots_[i] = id + 1;
             if (offsets_.size() * 2 > slots_.size()) Grow();
