@@ -421,21 +421,37 @@ class BlockRelay {
     }
 
     // Hands the blocks that are next in order to `take`, unless another
-    // thread is doing so; `between` runs after each one.
+    // thread is doing so; `between` runs after each one. A thread that finds
+    // the turn taken leaves its block to the one taking: that one looks
+    // again once it has let go of the turn, so that a block stored just
+    // before is never left behind with every thread waiting for room.
     template <typename Take, typename Between> void TakeReady(Take& take, Between between) {
-        std::unique_lock turn(taking_, std::try_to_lock);
-        if (!turn) return;
-        while (Going()) {
-            std::unique_ptr<ParsedBlock> block;
+        for (;;) {
             {
-                std::lock_guard guard(lock_);
-                if (next_ >= ready_.size() || !ready_[next_]) return;
-                block = std::move(ready_[next_++]);
+                std::unique_lock turn(taking_, std::try_to_lock);
+                if (!turn) return;
+                while (Going() && TakeNext(take))
+                    between();
             }
-            advanced_.notify_all();
-            if (!take(*block)) failed_ = true;
-            between();
+            std::lock_guard guard(lock_);
+            if (!Going() || !NextReady()) return;
         }
+    }
+
+    // Whether the next block to take is there; with lock_ held.
+    bool NextReady() const { return next_ < ready_.size() && ready_[next_]; }
+
+    // Takes the next block when it is there; false when it is not.
+    template <typename Take> bool TakeNext(Take& take) {
+        std::unique_ptr<ParsedBlock> block;
+        {
+            std::lock_guard guard(lock_);
+            if (!NextReady()) return false;
+            block = std::move(ready_[next_++]);
+        }
+        advanced_.notify_all();
+        if (!take(*block)) failed_ = true;
+        return true;
     }
 
     LoadResult Result() {
