@@ -1,10 +1,11 @@
 // The record table's walks over a generated log: loading on one and on two
-// threads, finds (full and narrowed), sorts by ranks, the listed rows and the
-// name lookup.
+// threads, finds (full and narrowed), sorts by ranks, the listed rows, the
+// name lookup and the duplicates overview.
 //
 //   table_bench [--lines=N] [benchmark flags]
 #include "bench/LogGenerator.h"
 #include "core/BlockLoading.h"
+#include "core/Overview.h"
 #include "core/RecordTable.h"
 
 #include <benchmark/benchmark.h>
@@ -147,6 +148,33 @@ void BM_RecordsNamedIndexed(benchmark::State& state) {
     state.counters["matches"] = static_cast<double>(matches.size());
 }
 BENCHMARK(BM_RecordsNamedIndexed)->Unit(benchmark::kMillisecond);
+
+// The overview from the ranks of the names: the groups alone (0), with the
+// folder pairs (1); then the rows a find lists (2).
+void BM_Overview(benchmark::State& state) {
+    RecordTable& table = Loaded();
+    const std::vector<std::uint32_t>& ranks = NameRanks(table);
+    Overview overview;
+    std::vector<std::uint32_t> rows;
+    for (auto _ : state) {
+        if (state.range(0) < 2) {
+            ComputeOverview(table, ranks, overview,
+                            state.range(0) == 0 ? OverviewParts::GroupsOnly
+                                                : OverviewParts::GroupsAndPairs);
+            continue;
+        }
+        state.PauseTiming();
+        if (overview.detail.empty()) ComputeOverview(table, ranks, overview);
+        MarkByFindText(table, u"Flansch");
+        state.ResumeTiming();
+        ListedGroups(table, overview, rows);
+        ListedPairs(table, overview, rows);
+    }
+    MarkByFindText(table, u"");
+    state.counters["groups"] = static_cast<double>(overview.groups.size());
+    state.counters["pairs"] = static_cast<double>(overview.pairs.size());
+}
+BENCHMARK(BM_Overview)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 long StatusKilobytes(const char* key) {
     std::ifstream status("/proc/self/status");

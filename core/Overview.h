@@ -71,6 +71,14 @@ OverviewResult ComputeOverview(const RecordTable& table,
                                const std::atomic<bool>* calledOff = nullptr,
                                std::atomic<std::uint64_t>* done = nullptr);
 
+// ComputeOverview of the groups alone (`pairs` stays empty, and so do the
+// summary's pairs) when only they are wanted.
+enum class OverviewParts { GroupsAndPairs, GroupsOnly };
+OverviewResult ComputeOverview(const RecordTable& table,
+                               const std::vector<std::uint32_t>& nameRanks, Overview& overview,
+                               OverviewParts parts, const std::atomic<bool>* calledOff = nullptr,
+                               std::atomic<std::uint64_t>* done = nullptr);
+
 // The groups (indices into overview.groups) and pairs (into
 // overview.pairs) listed under the find in force: a group when one of its
 // records is listed, a pair when a record of one of its shared names in a or

@@ -4,7 +4,9 @@
 #include "core/OverviewDetail.h"
 #include "text/Utf8.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <string>
 
 namespace qk {
@@ -33,12 +35,16 @@ class LineWriter {
     }
     void Number(std::int64_t number) {
         Lead();
-        const std::string digits = std::to_string(number);
+        char digits[24];
+        char* const end = std::to_chars(digits, digits + sizeof digits, number).ptr;
         if (format_ == ExportFormat::JsonLines) {
-            out_ += digits;
+            out_.append(digits, static_cast<std::size_t>(end - digits));
             return;
         }
-        AppendCsvCell(out_, std::u16string(digits.begin(), digits.end()), format_);
+        char16_t units[24];
+        std::copy(digits, end, units);
+        AppendCsvCell(out_, std::u16string_view(units, static_cast<std::size_t>(end - digits)),
+                      format_);
     }
     void End() { out_ += format_ == ExportFormat::JsonLines ? "}\n" : "\r\n"; }
 
@@ -92,7 +98,7 @@ void AppendPairHeading(std::string& out, ExportFormat format) {
 void AppendGroupLine(std::string& out, const RecordTable& table, const NameGroup& group,
                      ExportFormat format) {
     LineWriter line(out, format, kGroupKeys.data());
-    std::u16string text;
+    thread_local std::u16string text;
     FieldInto(table, group.record, RecordField::Name, text);
     // The spreadsheet gets the file's own name and a date it reads as one.
     line.Text(format == ExportFormat::SpreadsheetCsv ? FileNameOf(text) : text);
@@ -115,7 +121,7 @@ void AppendGroupLine(std::string& out, const RecordTable& table, const NameGroup
 void AppendPairLine(std::string& out, const RecordTable& table, const FolderPair& pair,
                     ExportFormat format) {
     LineWriter line(out, format, kPairKeys.data());
-    std::u16string text;
+    thread_local std::u16string text;
     SharedTextInto(table, SharedColumn::Path, pair.a, text);
     line.Text(text);
     SharedTextInto(table, SharedColumn::Path, pair.b, text);

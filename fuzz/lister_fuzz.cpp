@@ -29,7 +29,9 @@
 // CompareTexts agrees with plain code-unit order; the name matches are
 // exactly the records of that name, in list order, with their shown field
 // empty; after each sort and find, the listed records written straight from
-// the table are the lines of their records one by one.
+// the table are the lines of their records one by one; after the commands,
+// the overview's groups and folder pairs, and those the find lists, are
+// those worked out from the records' texts in maps (OverviewReference.h).
 #include "core/BlockLoading.h"
 #include "core/DuplicateRecord.h"
 #include "core/ExportFormats.h"
@@ -38,6 +40,7 @@
 #include "core/RecordCommands.h"
 #include "core/RecordTable.h"
 #include "fuzz/FuzzCheck.h"
+#include "fuzz/OverviewReference.h"
 #include "records/ListSort.h"
 #include "records/RecordList.h"
 #include "tests/core/ReferencePaths.h"
@@ -49,6 +52,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <vector>
@@ -307,6 +311,45 @@ void RunCommand(std::uint8_t command) {
     }
 }
 
+// The overview against the one worked out from the texts in maps.
+void CheckOverview() {
+    Overview overview;
+    QK_REQUIRE(ComputeOverview(AllRecords, NameRanks(AllRecords), overview) == OverviewResult::Done,
+               "the overview could not be worked out");
+    const reference::OverviewRows expected = reference::ReferenceOverview(AllRecords);
+    const auto lines = [&](const auto& rows, const auto& line) {
+        std::vector<std::string> out;
+        for (const std::uint32_t row : rows) {
+            out.emplace_back();
+            line(out.back(), row);
+        }
+        return out;
+    };
+    const auto groupLine = [&](std::string& out, std::uint32_t g) {
+        AppendGroupLine(out, AllRecords, overview.groups[g], ExportFormat::JsonLines);
+    };
+    const auto pairLine = [&](std::string& out, std::uint32_t p) {
+        AppendPairLine(out, AllRecords, overview.pairs[p], ExportFormat::JsonLines);
+    };
+    std::vector<std::uint32_t> all(overview.groups.size());
+    std::iota(all.begin(), all.end(), 0u);
+    QK_REQUIRE(lines(all, groupLine) == expected.groups, "the groups differ from the maps'");
+    all.resize(overview.pairs.size());
+    std::iota(all.begin(), all.end(), 0u);
+    QK_REQUIRE(lines(all, pairLine) == expected.pairs, "the folder pairs differ from the maps'");
+    QK_REQUIRE(overview.summary.names == expected.groups.size() &&
+                   overview.summary.pairs == expected.pairs.size() &&
+                   overview.summary.namesLeftOut == expected.leftOut,
+               "the summary differs from the maps'");
+    std::vector<std::uint32_t> rows;
+    ListedGroups(AllRecords, overview, rows);
+    QK_REQUIRE(lines(rows, groupLine) == expected.listedGroups,
+               "the groups the find lists differ from the maps'");
+    ListedPairs(AllRecords, overview, rows);
+    QK_REQUIRE(lines(rows, pairLine) == expected.listedPairs,
+               "the folder pairs the find lists differ from the maps'");
+}
+
 } // namespace
 } // namespace qk
 
@@ -331,5 +374,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckLoaded(BlockBytes(static_cast<std::uint16_t>(header[1] | header[2] << 8)));
     for (std::size_t i = 0; i < commands; ++i)
         RunCommand(command[i]);
+    CheckOverview();
     return 0;
 }

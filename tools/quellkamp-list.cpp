@@ -358,10 +358,12 @@ int PrintOverview(const Options& options, const Text& log) {
         break;
     }
     Overview overview;
-    const std::vector<std::uint32_t>& ranks = NameRanks(AllRecords);
-    if (ComputeOverview(AllRecords, ranks, overview) != OverviewResult::Done)
-        return NoMemory(options.log);
     const bool groups = options.listing == Listing::Groups;
+    const std::vector<std::uint32_t>& ranks = NameRanks(AllRecords);
+    if (ComputeOverview(AllRecords, ranks, overview,
+                        groups ? OverviewParts::GroupsOnly : OverviewParts::GroupsAndPairs) !=
+        OverviewResult::Done)
+        return NoMemory(options.log);
     std::vector<std::uint32_t> rows;
     if (groups)
         ListedGroups(AllRecords, overview, rows);

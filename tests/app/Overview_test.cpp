@@ -11,13 +11,19 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace qk {
 namespace {
@@ -165,6 +171,161 @@ TEST(OverviewWindow, SortClickFindExportAndEscape) {
     const lister::Result printed = lister::RunLister(dir / "..", {"--groups", log});
     ASSERT_EQ(printed.status, 0) << printed.err;
     EXPECT_EQ(lister::ReadWhole(exported), printed.out);
+    fs::remove_all(dir);
+}
+
+// Ctrl+D with the keyboard in the main window's upper list.
+Step OpenOverviewByKey() {
+    return [] {
+        if (QApplication::activeWindow() != ui::FindWindow(MainWindow)->widget) return false;
+        QWidget* list = ui::ListOf(RecordListView);
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_D, Qt::ControlModifier);
+        return true;
+    };
+}
+
+// Closes the message that says `text`, when there is one.
+Step AnswerMessage(std::string text) {
+    return [text] {
+        auto* box = static_cast<QMessageBox*>(Modal("QMessageBox"));
+        if (!box) return false;
+        EXPECT_EQ(box->text().toStdString(), text);
+        box->button(QMessageBox::Ok)->click();
+        return true;
+    };
+}
+
+QWidget* MainWidget() {
+    return ui::FindWindow(MainWindow)->widget;
+}
+
+// Activates the window `widget` gives and is done once it is the active one.
+Step Activated(QWidget* (*widget)()) {
+    return [widget] {
+        QWidget* window = widget();
+        if (window && QApplication::activeWindow() == window) return true;
+        if (window) window->activateWindow();
+        return false;
+    };
+}
+
+void DropOn(const std::string& file) {
+    QWidget* window = ui::FindWindow(MainWindow)->widget;
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file))});
+    const QPoint at(100, 100);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &drop);
+}
+
+// F5 or a drop with the overview open: a log taken in its place is worked
+// out again; one that is kept (gone, no record) keeps the overview of it,
+// and a click on a name still shows that log's copies. Then the keyboard
+// alone: Enter on a name, Tab to the pairs, Enter on a pair.
+TEST(OverviewWindow, FollowsTheLogOrKeepsItsOwn) {
+    const fs::path dir = fs::temp_directory_path() / ("quellkamp-ovr-" + std::to_string(getpid()));
+    const std::string log = (dir / "dubletten.txt").string();
+    const std::string other = (dir / "andere.txt").string();
+    const std::string empty = (dir / "leer.txt").string();
+    using S = Strings;
+    const S kept = {"halter.par ", "deckel.dft "};
+    struct Case {
+        const char* label;
+        std::function<void()> replace; // with the overview open
+        std::string message;           // the kept log's message, when any
+        S names;                       // the overview's names afterwards
+        S firstCopies;                 // the folders of the first name's copies
+    };
+    const auto f5 = [] {
+        QWidget* list = ui::ListOf(RecordListView);
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_F5);
+    };
+    const Case cases[] = {
+        {"F5, a copy more",
+         [&] {
+             std::ofstream(log, std::ios::app | std::ios::binary)
+                 << "D:\\E\\teil.par 12 01.02.2017 13:05 cad02\r\n";
+             f5();
+         },
+         "",
+         {"halter.par ", "deckel.dft ", "teil.par "},
+         {"D:\\A\\", "D:\\B\\", "D:\\C\\"}},
+        {"F5, no record now",
+         [&] {
+             std::ofstream(log, std::ios::trunc | std::ios::binary) << "Doppelte Dateien\r\n";
+             f5();
+         },
+         "Die Datei enthält keine Einträge: " + log,
+         kept,
+         {"D:\\A\\", "D:\\B\\", "D:\\C\\"}},
+        {"F5, gone",
+         [&] {
+             fs::remove(log);
+             f5();
+         },
+         "Konnte Datei nicht öffnen!\n" + log + ": nicht gefunden",
+         kept,
+         {"D:\\A\\", "D:\\B\\", "D:\\C\\"}},
+        {"a drop of another log",
+         [&] { DropOn(other); },
+         "",
+         {"welle.par "},
+         {"D:\\X\\", "D:\\Y\\"}},
+        {"a drop of a log without records",
+         [&] { DropOn(empty); },
+         "Die Datei enthält keine Einträge: " + empty,
+         kept,
+         {"D:\\A\\", "D:\\B\\", "D:\\C\\"}},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        std::ofstream(log, std::ios::binary) << kLog;
+        std::ofstream(other, std::ios::binary) << "D:\\X\\welle.par 10 01.01.2020 08:00 cad09\r\n"
+                                               << "D:\\Y\\welle.par 10 01.01.2020 08:00 cad09\r\n";
+        std::ofstream(empty, std::ios::binary) << "Summe: 0 Dateien\r\n";
+        std::vector<Step> steps = {
+            AnswerFileDialog(log),   WhenMainWindowShown([] {}),
+            OpenOverviewByKey(),     [] { return OverviewWidget() != nullptr; },
+            Activated(MainWidget), // F5 is the main window's key
+            Do([&] { c.replace(); })};
+        if (!c.message.empty()) steps.push_back(AnswerMessage(c.message));
+        steps.push_back(WhenMainWindowShown([&] {
+            ASSERT_NE(OverviewWidget(), nullptr) << c.label;
+            EXPECT_EQ(ColumnOf(GroupListView, 0), c.names) << c.label;
+        }));
+        steps.push_back(Activated(OverviewWidget));
+        steps.push_back(Do([&] {
+            // The keyboard alone: Enter on the first name.
+            auto* groups = ui::ListOf(GroupListView);
+            groups->setFocus();
+            groups->setCurrentIndex(groups->model()->index(0, 0));
+            QTest::keyClick(groups, Qt::Key_Return);
+        }));
+        steps.push_back(Do([&] {
+            // Sorted by folder, as the lower list shows a name's copies.
+            S copies = ColumnOf(MatchListView, 0);
+            std::sort(copies.begin(), copies.end());
+            EXPECT_EQ(copies, c.firstCopies) << c.label;
+            QWidget* groups = ControlWidget(GroupListView);
+            QTest::keyClick(groups, Qt::Key_Tab);
+        }));
+        steps.push_back(Do([&] {
+            auto* pairs = ui::ListOf(PairListView);
+            EXPECT_EQ(QApplication::focusWidget(), pairs) << c.label;
+            pairs->setCurrentIndex(pairs->model()->index(0, 0));
+            QTest::keyClick(pairs, Qt::Key_Return);
+        }));
+        steps.push_back(Do([&] {
+            EXPECT_FALSE(ColumnOf(SharedListView, 1).empty()) << c.label;
+            Close();
+        }));
+        EXPECT_EQ(RunWithScript(steps), 0) << c.label;
+    }
     fs::remove_all(dir);
 }
 

@@ -178,6 +178,7 @@ TEST_F(QuellkampList, BadArgumentsGiveUsageAndStatusTwo) {
         {log_, log_},
         {"--csv", "--spreadsheet-csv", log_},
         {"--spreadsheet-csv", "--count", "--csv", log_},
+        {"--groups", "--folder-pairs", log_},
     };
     for (const auto& args : cases) {
         const lister::Result result = Run(args);
@@ -283,6 +284,53 @@ TEST_F(QuellkampList, SpreadsheetCsvComputesAndNeverRunsACell) {
         const lister::Result spreadsheet = Run({"--spreadsheet-csv", log_});
         EXPECT_EQ(spreadsheet.out, "\xEF\xBB\xBF" + heading + c.spreadsheet + "\r\n") << c.line;
         EXPECT_EQ(Run({"--csv", log_}).out, heading + c.stored + "\r\n") << c.line;
+    }
+}
+
+// The names with copies and the folder pairs, in each format; a find lists
+// the rows of the names of the records it lists.
+TEST_F(QuellkampList, PrintsTheGroupsAndFolderPairs) {
+    std::ofstream(log_, std::ios::binary) << "D:\\A\\halter.par 1 16.09.2018 07:36 cad01\r\n"
+                                             "=1+1\\halter.par 1 17.09.2018 08:00 x\r\n"
+                                             "D:\\A\\=x.par 5 01.01.2019 08:00 u\r\n"
+                                             "=1+1\\=x.par 5 01.01.2019 09:00 u\r\n"
+                                             "D:\\A\\alone.par 5 01.01.2019 09:00 u\r\n";
+    const std::string groupX =
+        R"({"name":"=x.par ","copies":2,"sizes":1,"bytes":10,"reclaimable":5,"newest":"2019.01.01 09:00"})"
+        "\n";
+    const std::string groupHalter =
+        R"({"name":"halter.par ","copies":2,"sizes":1,"bytes":2,"reclaimable":1,"newest":"2018.09.17 08:00"})"
+        "\n";
+    const std::string groupHeading = "Name,Kopien,Gr\xC3\xB6\xC3\x9F"
+                                     "en,Byte,Freigebbar,Neueste\r\n";
+    const std::string pairHeading =
+        "Ordner A,Ordner B,Gemeinsam,Gleich gro\xC3\x9F,Namen A,Namen B,Freigebbar\r\n";
+    const OutputCase cases[] = {
+        {"groups", {"--groups"}, groupX + groupHalter},
+        {"pairs",
+         {"--sort", "name", "--folder-pairs"},
+         R"({"a":"=1+1\\","b":"D:\\A\\","shared":2,"same_size":2,"names_a":2,"names_b":3,"reclaimable":6})"
+         "\n"},
+        {"groups under a find", {"--find", "cad01", "--groups"}, groupHalter},
+        {"count of groups", {"--groups", "--count"}, "2\n"},
+        {"count of pairs under a find of nothing",
+         {"--find", "zzz", "--folder-pairs", "--count"},
+         "0\n"},
+        {"spreadsheet groups",
+         {"--spreadsheet-csv", "--groups"},
+         "\xEF\xBB\xBF" + groupHeading +
+             "\"'=x.par\",2,1,10,5,2019-01-01 09:00\r\nhalter.par,2,1,2,1,2018-09-17 08:00\r\n"},
+        {"csv pairs", {"--csv", "--folder-pairs"}, pairHeading + "=1+1\\,D:\\A\\,2,2,2,3,6\r\n"},
+        {"spreadsheet pairs",
+         {"--folder-pairs", "--spreadsheet-csv"},
+         "\xEF\xBB\xBF" + pairHeading + "\"'=1+1\\\",D:\\A\\,2,2,2,3,6\r\n"},
+    };
+    for (const OutputCase& c : cases) {
+        std::vector<std::string> args = c.actions;
+        args.push_back(log_);
+        const lister::Result result = Run(args);
+        EXPECT_EQ(result.status, 0) << c.label << ": " << result.err;
+        EXPECT_EQ(result.out, c.expected) << c.label;
     }
 }
 

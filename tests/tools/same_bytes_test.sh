@@ -18,6 +18,8 @@ cases=(
     "same_name_csv|--csv --same-name Flansch-19359.psm dubletten.txt"
     "spreadsheet_csv|--spreadsheet-csv --find Flansch --sort Byte dubletten.txt"
     "umlaut_argument|--find Spannbügel --sort Datum dubletten.txt"
+    "groups_json|--find Flansch --groups dubletten.txt"
+    "folder_pairs_spreadsheet|--spreadsheet-csv --folder-pairs dubletten.txt"
     "missing_log|fehlt.txt"
     "bad_column|--sort Farbe dubletten.txt"
 )
