@@ -605,6 +605,10 @@ LoadResult LoadLogTable(const Text& path, RecordTable& table, const BlockLoadOpt
         ClearTable(table); // a part of the log would pass for the whole
         return result;
     }
+    // Records are added one at a time from now on, if at all: the shared
+    // texts' index is made again for them then.
+    for (SharedTexts& texts : table.shared)
+        texts.DropIndex();
     if (options.rankWork) StartRankWork(table);
     return result;
 }

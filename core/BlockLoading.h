@@ -16,7 +16,7 @@
 namespace qk {
 
 struct BlockLoadOptions {
-    std::size_t blockBytes = std::size_t{2} << 20;
+    std::size_t blockBytes = std::size_t{1} << 20;
     int threads = 2;
     // Work out the ranks of names and sizes on another thread afterwards.
     bool rankWork = false;

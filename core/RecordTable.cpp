@@ -5,6 +5,7 @@
 #include "text/Scan.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 #include <numeric>
@@ -224,9 +225,12 @@ std::uint32_t SharedTexts::Store(std::string_view stored) {
 }
 
 std::uint32_t SharedTexts::Intern(std::string_view stored) {
-    if (slots_.empty()) slots_.assign(kFirstSlots, 0);
+    // The index is made again after DropIndex, for a text added later.
+    if (slots_.empty()) Rehash(std::max(kFirstSlots, std::bit_ceil(offsets_.size() * 4)));
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = HashBytes(stored.data(), stored.size()) & mask;; i = (i + 1) & mask) {
+    const std::uint64_t hash = HashBytes(stored.data(), stored.size());
+    const std::uint32_t tag = TagOf(hash);
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         const std::uint32_t slot = slots_[i];
         if (slot == 0) {
             const auto id = static_cast<std::uint32_t>(offsets_.size());
@@ -235,25 +239,41 @@ std::uint32_t SharedTexts::Intern(std::string_view stored) {
             if (offsets_.size() == offsets_.capacity())
                 offsets_.reserve(std::max(kFirstSlots, offsets_.capacity() * 2));
             offsets_.push_back(Store(stored));
-            slots_[i] = id + 1;
-            if (offsets_.size() * 2 > slots_.size()) Grow();
+            slots_[i] = tag | (id + 1);
+            if (offsets_.size() * 2 > slots_.size()) Rehash(slots_.size() * 2);
             return id;
         }
-        if ((*this)[slot - 1] == stored) return slot - 1;
+        // Only a text whose hash has the slot's tag bits is read.
+        if ((slot & ~idMask_) == tag && (*this)[(slot & idMask_) - 1] == stored)
+            return (slot & idMask_) - 1;
     }
 }
 
-void SharedTexts::Grow() {
-    std::vector<std::uint32_t> grown(slots_.size() * 2, 0);
+std::uint32_t SharedTexts::TagOf(std::uint64_t hash) const {
+    return static_cast<std::uint32_t>(hash >> 32) & ~idMask_;
+}
+
+void SharedTexts::Rehash(std::size_t slotCount) {
+    std::vector<std::uint32_t> grown(slotCount, 0);
+    // Ids stay below half the slots, so the bits above a slot number are
+    // free for the hash's tag.
+    const auto idBits = static_cast<unsigned>(std::bit_width(slotCount - 1));
+    idMask_ = idBits >= 32 ? UINT32_MAX : (std::uint32_t{1} << idBits) - 1;
     const std::size_t mask = grown.size() - 1;
     for (std::uint32_t id = 0; id < offsets_.size(); ++id) {
         const std::string_view text = (*this)[id];
-        std::size_t i = HashBytes(text.data(), text.size()) & mask;
+        const std::uint64_t hash = HashBytes(text.data(), text.size());
+        std::size_t i = hash & mask;
         while (grown[i] != 0)
             i = (i + 1) & mask;
-        grown[i] = id + 1;
+        grown[i] = TagOf(hash) | (id + 1);
     }
     slots_.swap(grown);
+}
+
+void SharedTexts::DropIndex() {
+    slots_ = {};
+    if (offsets_.capacity() - offsets_.size() > offsets_.size() / 8) offsets_.shrink_to_fit();
 }
 
 void SharedTexts::Clear() {
@@ -261,6 +281,7 @@ void SharedTexts::Clear() {
     used_ = 0;
     offsets_ = {};
     slots_ = {};
+    idMask_ = 0;
 }
 
 void SharedTexts::Swap(SharedTexts& other) noexcept {
@@ -268,6 +289,7 @@ void SharedTexts::Swap(SharedTexts& other) noexcept {
     std::swap(used_, other.used_);
     offsets_.swap(other.offsets_);
     slots_.swap(other.slots_);
+    std::swap(idMask_, other.idMask_);
 }
 
 RecordTable AllRecords;

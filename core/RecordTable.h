@@ -57,9 +57,7 @@ inline std::size_t SharedIndexOf(RecordField field) {
 template <typename Narrow, typename Wide> class PackedColumn {
   public:
     Wide operator[](std::uint32_t k) const { return wide_.empty() ? Wide(narrow_[k]) : wide_[k]; }
-    std::uint32_t size() const {
-        return static_cast<std::uint32_t>(narrow_.size() + wide_.size());
-    }
+    std::uint32_t size() const { return static_cast<std::uint32_t>(narrow_.size() + wide_.size()); }
     bool IsNarrow() const { return wide_.empty(); }
     void reserve(std::size_t n) { (wide_.empty() ? narrow_.reserve(n) : wide_.reserve(n)); }
     void push_back(Wide value) {
@@ -175,6 +173,9 @@ class SharedTexts {
     // The stored bytes of text `id`.
     std::string_view operator[](std::uint32_t id) const { return At(offsets_[id]); }
     std::uint32_t size() const { return static_cast<std::uint32_t>(offsets_.size()); }
+    // Lets the index go once no more texts are expected (after a load); a
+    // later Intern makes it again.
+    void DropIndex();
     void Clear();
     void Swap(SharedTexts& other) noexcept;
 
@@ -182,11 +183,15 @@ class SharedTexts {
     static constexpr unsigned kChunkBits = 20;
     std::string_view At(std::uint32_t offset) const;
     std::uint32_t Store(std::string_view stored);
-    void Grow();
+    void Rehash(std::size_t slotCount);
+    std::uint32_t TagOf(std::uint64_t hash) const;
     std::vector<std::unique_ptr<char[]>> chunks_;
     std::uint32_t used_ = 0; // bytes used of the last chunk
     std::vector<std::uint32_t> offsets_;
-    std::vector<std::uint32_t> slots_; // id + 1, 0 when free
+    // id + 1 in the bits of idMask_, the bits of the text's hash above
+    // them; 0 when free.
+    std::vector<std::uint32_t> slots_;
+    std::uint32_t idMask_ = 0;
 };
 
 // Whether the rank work has a column (names or sizes) to do, is doing it,

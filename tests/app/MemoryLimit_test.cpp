@@ -107,7 +107,7 @@ TEST(MemoryLimit, ListerSaysSoAndPrintsNothing) {
     const std::string log = BigLog();
     const Case cases[] = {{{"--csv", log}, 32 << 20},
                           {{"--sort", "name", log}, 40 << 20},
-                          {{"--count", log}, 12 << 20}};
+                          {{"--count", log}, 8 << 20}};
     const std::string out = log + ".out", err = log + ".err";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0]);

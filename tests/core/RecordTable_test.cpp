@@ -410,6 +410,27 @@ TEST(RecordTable, AwkwardNamesAndSizesSortAsTheMergeSort) {
     }
 }
 
+TEST(SharedTexts, IdsHoldAcrossGrowthAndADroppedIndex) {
+    // Texts that share long starts and differ late, enough of them for
+    // several rehashes; after the index is dropped (as after a load), known
+    // texts keep their ids and new ones follow the last.
+    SharedTexts texts;
+    const auto text = [](int k) { return std::string(40, 'x') + std::to_string(k); };
+    constexpr int kTexts = 5000;
+    for (int k = 0; k < kTexts; ++k)
+        ASSERT_EQ(texts.Intern(text(k)), static_cast<std::uint32_t>(k));
+    ASSERT_EQ(texts.Intern(""), static_cast<std::uint32_t>(kTexts));
+    for (const int drop : {1, 0}) {
+        if (drop) texts.DropIndex();
+        for (int k = 0; k < kTexts; k += 7)
+            ASSERT_EQ(texts.Intern(text(k)), static_cast<std::uint32_t>(k));
+        ASSERT_EQ(texts.Intern(""), static_cast<std::uint32_t>(kTexts));
+    }
+    ASSERT_EQ(texts.Intern(text(kTexts)), static_cast<std::uint32_t>(kTexts + 1));
+    EXPECT_EQ(texts[kTexts + 1], text(kTexts));
+    EXPECT_EQ(texts.size(), static_cast<std::uint32_t>(kTexts + 2));
+}
+
 TEST(RecordTable, AppendsAfterTheCurrentRecord) {
     RecordTable table;
     const auto record = [](const char16_t* name) {
