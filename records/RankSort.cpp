@@ -9,6 +9,7 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace qk {
 namespace {
@@ -48,117 +49,164 @@ template <typename Step> void ForHalves(bool two, std::size_t n, Step step) {
     helper.join();
 }
 
-// The radix passes: `counts` holds the counts of every pass by the half that
-// made them, `firstHalf` the counts of the first pass's elements in the
-// first half. The sorted elements end in `from`.
-void PlaceByDigits(std::vector<Keyed>& from, std::vector<Keyed>& to, unsigned passes,
-                   unsigned digitBits, const std::array<std::vector<Counts>, 2>& counts,
-                   std::array<Counts, 2>& firstHalf, bool two) {
-    const std::size_t n = from.size();
-    const std::uint32_t mask = (std::uint32_t{1} << digitBits) - 1;
-    const std::size_t middle = n / 2;
-    for (unsigned p = 0; p < passes; ++p) {
-        // Where each half's elements of a bucket go: the first half's before
-        // the second's, so that equal ranks keep their order.
-        std::array<Counts, 2> start;
-        std::uint32_t sum = 0;
-        for (std::size_t b = 0; b <= mask; ++b) {
-            const std::uint32_t inFirst = two ? firstHalf[0][b] + firstHalf[1][b] : 0;
-            start[0][b] = sum;
-            start[1][b] = sum + inFirst;
-            sum += counts[0][p][b] + counts[1][p][b];
+// A rank and the index it belongs to; the index carries the mark in its
+// top bit.
+constexpr std::uint32_t kMarkBit = std::uint32_t{1} << 31;
+
+// Sorts [first, last) stably by the rank bits below `lowBits`, least
+// significant digit first, through `spare` (room for n, unless n is at
+// most 32); small runs by insertion.
+void SortByLowBits(Keyed* first, Keyed* last, unsigned lowBits, std::vector<Keyed>& spare) {
+    const auto n = static_cast<std::size_t>(last - first);
+    const std::uint32_t lowMask = (std::uint32_t{1} << lowBits) - 1;
+    if (n < 2 || lowBits == 0) return;
+    if (n <= 32) {
+        for (Keyed* item = first + 1; item != last; ++item) {
+            const Keyed moving = *item;
+            Keyed* to = item;
+            for (; to != first && ((to - 1)->rank & lowMask) > (moving.rank & lowMask); --to)
+                *to = *(to - 1);
+            *to = moving;
         }
-        firstHalf = {};
-        const unsigned shift = p * digitBits;
-        const unsigned nextShift = shift + digitBits;
-        const bool countNext = two && p + 1 < passes;
-        ForHalves(two, n, [&](int half, std::size_t begin, std::size_t end) {
-            Counts& next = start[half];
-            Counts& inFirst = firstHalf[half];
-            for (std::size_t k = begin; k < end; ++k) {
-                const std::uint32_t place = next[(from[k].rank >> shift) & mask]++;
-                to[place] = from[k];
-                if (countNext && place < middle) ++inFirst[(from[k].rank >> nextShift) & mask];
-            }
-        });
-        from.swap(to);
+        return;
     }
+    const unsigned passes = (lowBits + kMaxDigitBits - 1) / kMaxDigitBits;
+    const unsigned digitBits = (lowBits + passes - 1) / passes;
+    const std::uint32_t mask = (std::uint32_t{1} << digitBits) - 1;
+    Keyed* from = first;
+    Keyed* to = spare.data();
+    Counts start;
+    for (unsigned p = 0; p < passes; ++p) {
+        const unsigned shift = p * digitBits;
+        std::fill(start.begin(), start.begin() + mask + 1, 0);
+        for (std::size_t k = 0; k < n; ++k)
+            ++start[(from[k].rank >> shift) & mask];
+        std::uint32_t sum = 0;
+        for (std::size_t b = 0; b <= mask; ++b)
+            sum += std::exchange(start[b], sum);
+        for (std::size_t k = 0; k < n; ++k)
+            to[start[(from[k].rank >> shift) & mask]++] = from[k];
+        std::swap(from, to);
+    }
+    if (from != first) std::copy(from, from + n, first);
+}
+
+// The marks travel in the indices of `order` until here: they are taken
+// out, and the marked indices written to `marked` in order.
+void TakeMarks(std::vector<std::uint32_t>& order, std::vector<std::uint32_t>* marked, bool two) {
+    std::array<std::size_t, 2> inHalf{};
+    ForHalves(two, order.size(), [&](int half, std::size_t begin, std::size_t end) {
+        std::size_t count = 0;
+        for (std::size_t k = begin; k < end; ++k)
+            count += order[k] >> 31;
+        inHalf[half] = count;
+    });
+    try {
+        marked->resize(inHalf[0] + inHalf[1]);
+    } catch (const std::bad_alloc&) {
+        marked = nullptr; // it stays empty
+    }
+    ForHalves(two, order.size(), [&](int half, std::size_t begin, std::size_t end) {
+        std::uint32_t* listed = marked ? marked->data() + (half ? inHalf[0] : 0) : nullptr;
+        for (std::size_t k = begin; k < end; ++k) {
+            if (listed && (order[k] & kMarkBit)) *listed++ = order[k] & ~kMarkBit;
+            order[k] &= ~kMarkBit;
+        }
+    });
 }
 
 } // namespace
 
+// Most significant digit first: the elements are counted by their rank's
+// top digit, then placed by it (stable, the first half's before the
+// second's), and each digit's run sorted by the bits below on its own, where
+// it fits the caches. Only one array of the elements is held besides the
+// order: their indices alone when the top digit is the whole rank.
 template <typename Rank>
 bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<Rank>& ranks,
                  const std::uint8_t* marks, std::vector<std::uint32_t>* marked) {
     const std::size_t n = order.size();
-    // A mark travels in the top bit of its index.
-    constexpr std::uint32_t kMarkBit = std::uint32_t{1} << 31;
-    bool marking = marks && marked && n < kMarkBit;
+    const bool marking = marks && marked && n < kMarkBit;
     if (marked) marked->clear();
-    std::vector<Keyed> from, to;
-    try {
-        from.resize(n);
-        to.resize(n);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
     const std::uint32_t largest = ranks.empty() ? 0 : *std::max_element(ranks.begin(), ranks.end());
-    const unsigned bits = static_cast<unsigned>(std::bit_width(largest));
-    const unsigned passes = (bits + kMaxDigitBits - 1) / kMaxDigitBits;
-    const unsigned digitBits = passes ? (bits + passes - 1) / passes : 0;
-    const std::uint32_t mask = (std::uint32_t{1} << digitBits) - 1;
+    const auto bits = static_cast<unsigned>(std::bit_width(largest));
+    const unsigned lowBits = bits > kMaxDigitBits ? bits - kMaxDigitBits : 0;
     const bool two = n >= kTwoThreadsFrom;
-    // The counts of every pass, made while the ranks are gathered, by the
-    // half of the elements that did the counting.
-    std::array<std::vector<Counts>, 2> counts;
-    // Before each pass, the counts of the elements in the first half of the
-    // array: known from the gathering for the first pass, counted by each
-    // half's thread while it places the elements of the pass before.
-    std::array<Counts, 2> firstHalf{};
-    std::array<std::size_t, 2> markedCount{};
+    std::vector<Keyed> placed;
+    std::vector<std::uint32_t> indices;
     try {
-        for (auto& c : counts)
-            c.assign(passes, Counts{});
+        (lowBits ? placed.resize(n) : indices.resize(n));
     } catch (const std::bad_alloc&) {
         return false;
     }
     // The ranks are read in the order's sequence, all over their array: the
     // reads ahead are asked for early so that their waits overlap.
+    constexpr std::size_t kAhead = 16;
+    std::array<Counts, 2> start{};
     ForHalves(two, n, [&](int half, std::size_t begin, std::size_t end) {
-        constexpr std::size_t kAhead = 16;
-        std::vector<Counts>& count = counts[half];
-        std::size_t markedHere = 0;
+        Counts& count = start[half];
         for (std::size_t k = begin; k < end; ++k) {
-            const std::uint32_t index = order[k];
+            if (k + kAhead < end) Prefetch(&ranks[order[k + kAhead]]);
+            ++count[ranks[order[k]] >> lowBits];
+        }
+    });
+    std::vector<std::uint32_t> runEnds(kBuckets);
+    std::uint32_t sum = 0, longest = 0;
+    for (std::size_t b = 0; b < kBuckets; ++b) {
+        const std::uint32_t first = start[0][b], second = start[1][b];
+        start[0][b] = sum;
+        start[1][b] = sum + first;
+        sum += first + second;
+        runEnds[b] = sum;
+        longest = std::max(longest, first + second);
+    }
+    // Room for sorting the longest run below its top digit, on each thread,
+    // had before the order is touched.
+    std::array<std::vector<Keyed>, 2> spares;
+    try {
+        if (lowBits && longest > 32) {
+            spares[0].resize(longest);
+            if (two) spares[1].resize(longest);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    ForHalves(two, n, [&](int half, std::size_t begin, std::size_t end) {
+        Counts& next = start[half];
+        for (std::size_t k = begin; k < end; ++k) {
             if (k + kAhead < end) {
                 Prefetch(&ranks[order[k + kAhead]]);
                 if (marking) Prefetch(marks + order[k + kAhead]);
             }
+            const std::uint32_t index = order[k];
             const std::uint32_t rank = ranks[index];
-            const bool mark = marking && marks[index];
-            markedHere += mark;
-            from[k] = {rank, mark ? index | kMarkBit : index};
-            for (unsigned p = 0; p < passes; ++p)
-                ++count[p][(rank >> (p * digitBits)) & mask];
+            const std::uint32_t carried = marking && marks[index] ? index | kMarkBit : index;
+            const std::uint32_t place = next[rank >> lowBits]++;
+            if (lowBits)
+                placed[place] = {rank, carried};
+            else
+                indices[place] = carried;
         }
-        markedCount[half] = markedHere;
     });
-    if (passes > 0) firstHalf[0] = counts[0][0];
-    PlaceByDigits(from, to, passes, digitBits, counts, firstHalf, two);
-    to = {};
-    if (marking) {
-        try {
-            marked->resize(markedCount[0] + markedCount[1]);
-        } catch (const std::bad_alloc&) {
-            marking = false; // `marked` stays empty
-        }
+    if (lowBits) {
+        // The runs of each top digit, shared out by the elements they hold.
+        const auto split = static_cast<std::size_t>(
+            std::lower_bound(runEnds.begin(), runEnds.end(), n / 2) - runEnds.begin());
+        ForHalves(two, 2, [&](int half, std::size_t, std::size_t) {
+            std::vector<Keyed>& spare = spares[half];
+            for (std::size_t b = half ? split : 0; b < (half || !two ? kBuckets : split); ++b) {
+                const std::uint32_t from = b ? runEnds[b - 1] : 0;
+                SortByLowBits(placed.data() + from, placed.data() + runEnds[b], lowBits, spare);
+                for (std::uint32_t k = from; k < runEnds[b]; ++k)
+                    order[k] = placed[k].index;
+            }
+        });
+    } else {
+        order.swap(indices);
     }
-    std::uint32_t* listed = marking ? marked->data() : nullptr;
-    for (std::size_t k = 0; k < n; ++k) {
-        const std::uint32_t index = from[k].index & ~kMarkBit;
-        order[k] = index;
-        if (listed && (from[k].index & kMarkBit)) *listed++ = index;
-    }
+    placed = {};
+    indices = {};
+    if (marking) TakeMarks(order, marked, two);
     return true;
 }
 
