@@ -334,7 +334,7 @@ void SwapTables(RecordTable& a, RecordTable& b) noexcept {
     a.lastFind.swap(b.lastFind);
     std::swap(a.lastFindHolds, b.lastFindHolds);
     a.ranks.swap(b.ranks);
-    a.smallRanks.swap(b.smallRanks);
+    a.textRanks.swap(b.textRanks);
     a.byName.swap(b.byName);
 }
 

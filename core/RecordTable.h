@@ -213,11 +213,12 @@ struct RecordTable {
     // The last find text, while the marks are still exactly its result.
     std::u16string lastFind;
     bool lastFindHolds = false;
-    // Ranks by column (RecordField), by storage index; empty until needed.
-    // A shared column of at most 65,536 distinct texts has them in
-    // `smallRanks` instead.
+    // The ranks of names and sizes (by RecordField), by storage index;
+    // empty until needed.
     std::array<std::vector<std::uint32_t>, kVisibleFieldCount> ranks;
-    std::array<std::vector<std::uint16_t>, kVisibleFieldCount> smallRanks;
+    // The ranks of a shared column's texts, by id: a sort by the column
+    // gives each record its text's rank only while it sorts.
+    std::array<std::vector<std::uint32_t>, kSharedColumnCount> textRanks;
     // Storage indices in the order of their names, once names are ranked.
     std::vector<std::uint32_t> byName;
     std::thread rankWork; // computes the ranks of names, then of sizes, after a load

@@ -145,36 +145,41 @@ std::vector<std::uint32_t> ComputeRanks(const RecordTable& table, RecordField fi
     return ranks;
 }
 
-// Ranks a shared column: its texts once, then each record by its text's
-// rank, at 16 bits when the texts are few. Nothing when no memory can be had.
+// Ranks the texts of a shared column (left empty when no memory can be had).
 void RankSharedColumn(RecordTable& table, RecordField field) {
-    const std::size_t c = SharedIndexOf(field);
-    const auto f = static_cast<std::size_t>(field);
-    const SharedTexts& texts = table.shared[c];
-    const std::vector<std::uint32_t> idRanks =
+    const SharedTexts& texts = table.shared[SharedIndexOf(field)];
+    table.textRanks[SharedIndexOf(field)] =
         DenseRanks(texts.size(), [&](std::uint32_t a, std::uint32_t b) {
             return texts[a] < texts[b]; // stored bytes order as the units do
         });
-    if (idRanks.size() != texts.size()) return;
-    const auto fill = [&](auto& ranks) {
-        try {
-            ranks.resize(TableCount(table));
-        } catch (const std::bad_alloc&) {
-            ranks = {};
-            return;
-        }
-        using Rank = typename std::decay_t<decltype(ranks)>::value_type;
-        for (const RecordSegment& segment : table.segments) {
-            const IdColumn& ids = segment.ids[c];
-            Rank* out = ranks.data() + segment.first;
-            for (std::uint32_t k = 0; k < segment.Count(); ++k)
-                out[k] = static_cast<Rank>(idRanks[ids[k]]);
-        }
-    };
-    if (texts.size() <= 0x10000)
-        fill(table.smallRanks[f]);
-    else
-        fill(table.ranks[f]);
+}
+
+// Sorts the list by a shared column: each record given its text's rank, at
+// 16 bits when the texts are few, for the time of the sort. False when no
+// memory can be had.
+template <typename Rank> bool SortByTextRanks(RecordTable& table, std::size_t column) {
+    std::vector<Rank> ranks;
+    try {
+        ranks.resize(TableCount(table));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const std::vector<std::uint32_t>& textRanks = table.textRanks[column];
+    for (const RecordSegment& segment : table.segments) {
+        const IdColumn& ids = segment.ids[column];
+        Rank* out = ranks.data() + segment.first;
+        for (std::uint32_t k = 0; k < segment.Count(); ++k)
+            out[k] = static_cast<Rank>(textRanks[ids[k]]);
+    }
+    return SortByRanks(table.order, ranks, table.shown.data(), &table.listedAfterSort);
+}
+
+bool SortBySharedColumn(RecordTable& table, RecordField field) {
+    const std::size_t c = SharedIndexOf(field);
+    if (table.textRanks[c].empty() || table.textRanks[c].size() != table.shared[c].size())
+        return false;
+    return table.textRanks[c].size() <= 0x10000 ? SortByTextRanks<std::uint16_t>(table, c)
+                                                : SortByTextRanks<std::uint32_t>(table, c);
 }
 
 // Waits until the rank work has ranked the column (names or sizes), unless
@@ -222,16 +227,17 @@ void SortTableByField(RecordTable& table, RecordField field, const WhileWaiting&
     if (table.order.size() < 2) return;
     if (!IsSharedField(field)) AwaitRanks(table, field, whileWaiting);
     const auto f = static_cast<std::size_t>(field);
-    if (table.ranks[f].empty() && table.smallRanks[f].empty())
+    const bool shared = IsSharedField(field);
+    if (shared ? table.textRanks[SharedIndexOf(field)].empty() : table.ranks[f].empty())
         RankForSort(table, field, whileWaiting);
     const std::uint32_t current = table.cursor >= 0 ? table.order[table.cursor] : 0;
     table.listedAfterSortHolds = false;
     table.orderIsStorage = false;
-    const auto sortBy = [&](const auto& ranks) {
-        return !ranks.empty() &&
-               SortByRanks(table.order, ranks, table.shown.data(), &table.listedAfterSort);
-    };
-    if (sortBy(table.ranks[f]) || sortBy(table.smallRanks[f])) {
+    const bool sorted =
+        shared ? SortBySharedColumn(table, field)
+               : !table.ranks[f].empty() && SortByRanks(table.order, table.ranks[f],
+                                                        table.shown.data(), &table.listedAfterSort);
+    if (sorted) {
         // The refill that follows a sort gets its rows from the sort's last pass.
         table.listedAfterSortHolds =
             static_cast<std::int64_t>(table.listedAfterSort.size()) == table.shownCount;
@@ -295,7 +301,7 @@ void CallOffRankWork(RecordTable& table) {
 void DropRanks(RecordTable& table) {
     for (auto& ranks : table.ranks)
         ranks = {};
-    for (auto& ranks : table.smallRanks)
+    for (auto& ranks : table.textRanks)
         ranks = {};
     table.byName = {};
 }
