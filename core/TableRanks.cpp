@@ -21,16 +21,22 @@ constexpr std::size_t kNameWork = 0, kSizeWork = 1;
 // places).
 constexpr std::int64_t kWithinWidth = 10'000'000'000;
 
+// The rank work sorts this many elements at a time at most (about 32 bytes
+// each while they are sorted), whatever the length of the log.
+constexpr std::uint32_t kRankPart = std::uint32_t{1} << 21;
+
 // The ranks of names (by their stored bytes, which order as their units
 // do). `sorted` receives the storage indices in the order of the names.
 std::vector<std::uint32_t> NameRanksOf(const RecordTable& table, std::uint32_t count,
                                        std::vector<std::uint32_t>* sorted,
                                        const std::atomic<bool>* calledOff) {
-    ByteTextRanks texts(count);
-    for (const RecordSegment& segment : table.segments)
-        for (std::uint32_t k = 0; k < segment.Count(); ++k)
-            texts.Set(segment.first + k, segment.Name(k));
-    std::vector<std::uint32_t> ranks = texts.Ranks(calledOff, true);
+    const auto forEachName = [&table](const auto& visit) {
+        for (const RecordSegment& segment : table.segments)
+            for (std::uint32_t k = 0; k < segment.Count(); ++k)
+                visit(segment.first + k, segment.Name(k));
+    };
+    std::vector<std::uint32_t> ranks =
+        ByteTextRanksInParts(count, forEachName, kRankPart, calledOff, true);
     if (ranks.size() != count) return {};
     if (sorted) {
         const std::uint32_t rankCount = *std::max_element(ranks.begin(), ranks.end()) + 1;
@@ -64,48 +70,15 @@ std::vector<std::uint32_t> SizeTextRanks(const RecordTable& table, std::uint32_t
 }
 
 // Dense ranks of the counts by storage index, for counts within the size
-// width: each count and its index packed into 64 bits, sorted by the
-// count's bits only, least significant digit first (the indices stay in
-// order within equal counts).
+// width.
 std::vector<std::uint32_t> CountRanks(const RecordTable& table, std::uint32_t count,
                                       const std::atomic<bool>* calledOff) {
-    const auto indexBits = static_cast<unsigned>(std::bit_width(count));
-    std::vector<std::uint64_t> packed(count), spare;
-    std::uint64_t differing = 0, firstCount = 0;
-    for (const RecordSegment& segment : table.segments) {
-        for (std::uint32_t k = 0; k < segment.Count(); ++k) {
-            const auto size = static_cast<std::uint64_t>(segment.sizes[k]);
-            if (segment.first + k == 0) firstCount = size;
-            differing |= size ^ firstCount;
-            packed[segment.first + k] = size << indexBits | (segment.first + k);
-        }
-    }
-    if (calledOff && calledOff->load(std::memory_order_relaxed)) return {};
-    spare.resize(count);
-    constexpr unsigned kDigitBits = 11;
-    constexpr std::uint64_t kMask = (std::uint64_t{1} << kDigitBits) - 1;
-    std::vector<std::uint32_t> start(kMask + 2);
-    for (unsigned shift = 0; shift < 64 - indexBits; shift += kDigitBits) {
-        if (((differing >> shift) & kMask) == 0) continue;
-        const unsigned at = shift + indexBits;
-        std::fill(start.begin(), start.end(), 0);
-        for (const std::uint64_t value : packed)
-            ++start[((value >> at) & kMask) + 1];
-        for (std::size_t d = 1; d < start.size(); ++d)
-            start[d] += start[d - 1];
-        for (const std::uint64_t value : packed)
-            spare[start[(value >> at) & kMask]++] = value;
-        packed.swap(spare);
-    }
-    spare = {};
-    std::vector<std::uint32_t> ranks(count);
-    const std::uint64_t indexMask = (std::uint64_t{1} << indexBits) - 1;
-    std::uint32_t rank = 0;
-    for (std::size_t k = 0; k < count; ++k) {
-        if (k > 0 && (packed[k] >> indexBits) != (packed[k - 1] >> indexBits)) ++rank;
-        ranks[packed[k] & indexMask] = rank;
-    }
-    return ranks;
+    const auto forEachCount = [&table](const auto& visit) {
+        for (const RecordSegment& segment : table.segments)
+            for (std::uint32_t k = 0; k < segment.Count(); ++k)
+                visit(segment.first + k, static_cast<std::uint64_t>(segment.sizes[k]));
+    };
+    return CountRanksInParts(count, forEachCount, kRankPart, calledOff);
 }
 
 std::vector<std::uint32_t> SizeRanksOf(const RecordTable& table, std::uint32_t count,

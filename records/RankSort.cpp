@@ -215,4 +215,27 @@ template bool SortByRanks(std::vector<std::uint32_t>&, const std::vector<std::ui
 template bool SortByRanks(std::vector<std::uint32_t>&, const std::vector<std::uint32_t>&,
                           const std::uint8_t*, std::vector<std::uint32_t>*);
 
+namespace detail {
+
+void SortPacked(std::vector<std::uint64_t>& packed, unsigned indexBits, std::uint64_t differing) {
+    constexpr unsigned kDigitBits = 11;
+    constexpr std::uint64_t kMask = (std::uint64_t{1} << kDigitBits) - 1;
+    std::vector<std::uint64_t> spare(packed.size());
+    std::vector<std::uint32_t> start(kMask + 2);
+    for (unsigned shift = 0; shift < 64 - indexBits; shift += kDigitBits) {
+        if (((differing >> shift) & kMask) == 0) continue;
+        const unsigned at = shift + indexBits;
+        std::fill(start.begin(), start.end(), 0);
+        for (const std::uint64_t value : packed)
+            ++start[((value >> at) & kMask) + 1];
+        for (std::size_t d = 1; d < start.size(); ++d)
+            start[d] += start[d - 1];
+        for (const std::uint64_t value : packed)
+            spare[start[(value >> at) & kMask]++] = value;
+        packed.swap(spare);
+    }
+}
+
+} // namespace detail
+
 } // namespace qk

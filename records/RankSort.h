@@ -79,9 +79,30 @@ std::vector<std::uint32_t> DenseTextRanks(const std::vector<std::u16string_view>
 void IndicesByRank(const std::vector<std::uint32_t>& ranks, std::uint32_t rankCount,
                    std::vector<std::uint32_t>& sorted);
 
+// Ranks worked out in parts, so that the room for sorting is held for about
+// `partSize` elements at a time, not for all: the elements are counted by a
+// 16-bit digit that orders them (equal digits, one part), then each part's
+// elements are gathered and ranked, the ranks of a part following those of
+// the parts before. `forEach(visit)` calls visit(index, element) for every
+// index below `count`, the same elements each time. Both give ranks by
+// index, empty when no memory can be had or `calledOff` becomes true.
+//
+// Texts of bytes, as ByteTextRanks orders them (the digit: their first two
+// bytes).
+template <typename ForEach>
+std::vector<std::uint32_t>
+ByteTextRanksInParts(std::uint32_t count, ForEach forEach, std::uint32_t partSize,
+                     const std::atomic<bool>* calledOff = nullptr, bool twoThreads = false);
+// Integers below 2^(64 - bit_width(count)) in their order.
+template <typename ForEach>
+std::vector<std::uint32_t> CountRanksInParts(std::uint32_t count, ForEach forEach,
+                                             std::uint32_t partSize,
+                                             const std::atomic<bool>* calledOff = nullptr);
+
 } // namespace qk
 
 #include <algorithm>
+#include <bit>
 #include <new>
 
 namespace qk {
@@ -98,6 +119,126 @@ template <typename Less> std::vector<std::uint32_t> DenseRanks(std::uint32_t cou
         for (std::uint32_t k = 0; k < count; ++k) {
             if (k > 0 && less(sorted[k - 1], sorted[k])) ++rank;
             ranks[sorted[k]] = rank;
+        }
+    } catch (const std::bad_alloc&) {
+        ranks.clear();
+    }
+    return ranks;
+}
+
+namespace detail {
+
+// The digits low, low + 1, ... that make up the next part: at least one, and
+// then as many as keep it within `partSize` elements.
+inline std::uint32_t PartEnd(const std::vector<std::uint32_t>& inDigit, std::uint32_t low,
+                             std::uint32_t partSize, std::uint32_t& inPart) {
+    std::uint32_t high = low;
+    inPart = 0;
+    while (high < inDigit.size() && (high == low || inPart + inDigit[high] <= partSize))
+        inPart += inDigit[high++];
+    return high;
+}
+
+inline bool CalledOff(const std::atomic<bool>* calledOff) {
+    return calledOff && calledOff->load(std::memory_order_relaxed);
+}
+
+// Sorts `packed` (an integer above `indexBits` bits of index) by the
+// integer's bits that `differing` has, least significant digit first.
+void SortPacked(std::vector<std::uint64_t>& packed, unsigned indexBits, std::uint64_t differing);
+
+} // namespace detail
+
+template <typename ForEach>
+std::vector<std::uint32_t>
+ByteTextRanksInParts(std::uint32_t count, ForEach forEach, std::uint32_t partSize,
+                     const std::atomic<bool>* calledOff, bool twoThreads) {
+    // Shorter texts count as if ended by the smallest byte: the digits order
+    // as the texts do.
+    const auto digitOf = [](std::string_view text) {
+        const auto byte = [&](std::size_t i) {
+            return i < text.size() ? std::uint32_t{static_cast<unsigned char>(text[i])} : 0u;
+        };
+        return byte(0) << 8 | byte(1);
+    };
+    std::vector<std::uint32_t> ranks;
+    try {
+        std::vector<std::uint32_t> inDigit(std::size_t{1} << 16, 0), ids;
+        forEach([&](std::uint32_t, std::string_view text) { ++inDigit[digitOf(text)]; });
+        ranks.resize(count);
+        std::uint32_t base = 0, inPart = 0;
+        for (std::uint32_t low = 0, high; low < inDigit.size(); low = high) {
+            high = detail::PartEnd(inDigit, low, partSize, inPart);
+            if (inPart == 0) continue;
+            if (detail::CalledOff(calledOff)) return {};
+            ids.resize(inPart);
+            ByteTextRanks texts(inPart);
+            std::uint32_t j = 0;
+            forEach([&](std::uint32_t id, std::string_view text) {
+                const std::uint32_t digit = digitOf(text);
+                if (digit < low || digit >= high) return;
+                ids[j] = id;
+                texts.Set(j++, text);
+            });
+            const std::vector<std::uint32_t> local = texts.Ranks(calledOff, twoThreads);
+            if (local.size() != inPart) return {};
+            std::uint32_t most = 0;
+            for (j = 0; j < inPart; ++j) {
+                ranks[ids[j]] = base + local[j];
+                most = std::max(most, local[j]);
+            }
+            base += most + 1;
+        }
+    } catch (const std::bad_alloc&) {
+        ranks.clear();
+    }
+    return ranks;
+}
+
+template <typename ForEach>
+std::vector<std::uint32_t> CountRanksInParts(std::uint32_t count, ForEach forEach,
+                                             std::uint32_t partSize,
+                                             const std::atomic<bool>* calledOff) {
+    std::vector<std::uint32_t> ranks;
+    if (count == 0) return ranks;
+    const auto indexBits = static_cast<unsigned>(std::bit_width(count));
+    std::uint64_t differing = 0, some = 0;
+    bool first = true;
+    forEach([&](std::uint32_t, std::uint64_t value) {
+        if (first) some = value;
+        first = false;
+        differing |= value ^ some;
+    });
+    // The digit: the 16 highest bits in which the integers differ.
+    const auto high = static_cast<unsigned>(std::bit_width(differing));
+    const unsigned shift = high > 16 ? high - 16 : 0;
+    const auto digitOf = [shift](std::uint64_t value) {
+        return static_cast<std::uint32_t>((value >> shift) & 0xFFFF);
+    };
+    try {
+        std::vector<std::uint32_t> inDigit(std::size_t{1} << 16, 0);
+        forEach([&](std::uint32_t, std::uint64_t value) { ++inDigit[digitOf(value)]; });
+        ranks.resize(count);
+        std::vector<std::uint64_t> packed;
+        const std::uint64_t indexMask = (std::uint64_t{1} << indexBits) - 1;
+        std::uint32_t base = 0, inPart = 0;
+        for (std::uint32_t low = 0, end; low < inDigit.size(); low = end) {
+            end = detail::PartEnd(inDigit, low, partSize, inPart);
+            if (inPart == 0) continue;
+            if (detail::CalledOff(calledOff)) return {};
+            packed.clear();
+            packed.reserve(inPart);
+            forEach([&](std::uint32_t index, std::uint64_t value) {
+                const std::uint32_t digit = digitOf(value);
+                if (digit >= low && digit < end) packed.push_back(value << indexBits | index);
+            });
+            detail::SortPacked(packed, indexBits, differing);
+            std::uint32_t rank = base;
+            for (std::size_t k = 0; k < packed.size(); ++k) {
+                if (k > 0 && (packed[k] >> indexBits) != (packed[k - 1] >> indexBits)) ++rank;
+                ranks[packed[k] & indexMask] = rank;
+            }
+            base = rank + 1;
         }
     } catch (const std::bad_alloc&) {
         ranks.clear();

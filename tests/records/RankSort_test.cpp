@@ -152,5 +152,46 @@ TEST(RankSort, TextRanksOfManyTextsAreTheOrderOfTheUnits) {
     EXPECT_TRUE(DenseTextRanks({u"b", u"a"}, &calledOff).empty());
 }
 
+// Ranks worked out in parts are the ranks of the whole: parts of one
+// element up to all; texts that end early, NUL and 0xFF bytes, one start
+// shared by most; integers of every width, equal ones, the largest allowed.
+TEST(RankSort, RanksInPartsAreTheRanksOfTheWhole) {
+    std::vector<std::string> texts = {"",
+                                      std::string(1, '\0'),
+                                      "a",
+                                      std::string("a\0", 2),
+                                      "ab",
+                                      "\xFF",
+                                      "\xFF\xFF\x01",
+                                      "b",
+                                      "a",
+                                      ""};
+    for (int k = 0; k < 300; ++k)
+        texts.push_back("Spann" + std::to_string(k * 7919 % 1000));
+    std::vector<std::uint64_t> counts = {0, 5, 5, 1, (std::uint64_t{1} << 40) - 1, 7, 0};
+    for (std::uint64_t k = 0; k < 300; ++k)
+        counts.push_back(k * 2654435761u % 977 << (k % 30));
+    const auto textCount = static_cast<std::uint32_t>(texts.size());
+    const auto countCount = static_cast<std::uint32_t>(counts.size());
+    const auto forEachText = [&](const auto& visit) {
+        for (std::uint32_t i = 0; i < textCount; ++i)
+            visit(i, std::string_view(texts[i]));
+    };
+    const auto forEachCount = [&](const auto& visit) {
+        for (std::uint32_t i = 0; i < countCount; ++i)
+            visit(i, counts[i]);
+    };
+    const auto textRanks = DenseRanks(
+        textCount, [&](std::uint32_t a, std::uint32_t b) { return texts[a] < texts[b]; });
+    const auto countRanks = DenseRanks(
+        countCount, [&](std::uint32_t a, std::uint32_t b) { return counts[a] < counts[b]; });
+    for (const std::uint32_t part : {1u, 3u, 64u, 100000u}) {
+        EXPECT_EQ(ByteTextRanksInParts(textCount, forEachText, part, nullptr, part == 64),
+                  textRanks)
+            << part;
+        EXPECT_EQ(CountRanksInParts(countCount, forEachCount, part), countRanks) << part;
+    }
+}
+
 } // namespace
 } // namespace qk
