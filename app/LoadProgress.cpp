@@ -94,6 +94,9 @@ void PrepareForMemoryLimits() {
     // Each allocator arena of a thread reserves 64 MB of address space: few
     // arenas leave that space to the log.
     mallopt(M_ARENA_MAX, 2);
+    // The large arrays of a load, a sort or the rank work go back to the
+    // system when they are freed, rather than stay with the allocator.
+    mallopt(M_MMAP_THRESHOLD, 4 << 20);
 #endif
     TakeReserve();
 }

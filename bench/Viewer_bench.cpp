@@ -101,6 +101,7 @@ int main(int argc, char** argv) {
     const int runs = std::max(5, argc > 2 ? std::atoi(argv[2]) : 5);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     int qtArgc = 1;
+    PrepareForMemoryLimits(); // as the viewer starts
     if (!StartUp(qtArgc, argv)) return 1;
 
     // Memory first, in a process that has loaded nothing yet.
