@@ -81,6 +81,29 @@ std::vector<std::uint32_t> CountRanks(const RecordTable& table, std::uint32_t co
     return CountRanksInParts(count, forEachCount, kRankPart, calledOff);
 }
 
+// Whether every size is a count of at most 32 bits: those order as their
+// texts do, so a sort by size sorts by the counts themselves, with no ranks.
+bool SizesAreNarrowCounts(const RecordTable& table) {
+    for (const RecordSegment& segment : table.segments)
+        if (!segment.oddSizeAt.empty() || !segment.sizes.IsNarrow()) return false;
+    return true;
+}
+
+// Sorts the list by the counts of the sizes (SizesAreNarrowCounts), taken
+// for the time of the sort. False when no memory can be had.
+bool SortBySizeCounts(RecordTable& table) {
+    std::vector<std::uint32_t> counts;
+    try {
+        counts.resize(TableCount(table));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (const RecordSegment& segment : table.segments)
+        for (std::uint32_t k = 0; k < segment.Count(); ++k)
+            counts[segment.first + k] = static_cast<std::uint32_t>(segment.sizes[k]);
+    return SortByRanks(table.order, counts, table.shown.data(), &table.listedAfterSort);
+}
+
 std::vector<std::uint32_t> SizeRanksOf(const RecordTable& table, std::uint32_t count,
                                        const std::atomic<bool>* calledOff) {
     // The counts must leave room for the indices beside them.
@@ -198,18 +221,21 @@ const std::vector<std::uint32_t>& NameRanks(RecordTable& table, const WhileWaiti
 
 void SortTableByField(RecordTable& table, RecordField field, const WhileWaiting& whileWaiting) {
     if (table.order.size() < 2) return;
-    if (!IsSharedField(field)) AwaitRanks(table, field, whileWaiting);
     const auto f = static_cast<std::size_t>(field);
     const bool shared = IsSharedField(field);
-    if (shared ? table.textRanks[SharedIndexOf(field)].empty() : table.ranks[f].empty())
+    const bool counts = field == RecordField::Size && SizesAreNarrowCounts(table);
+    if (!counts && !shared) AwaitRanks(table, field, whileWaiting);
+    if (!counts &&
+        (shared ? table.textRanks[SharedIndexOf(field)].empty() : table.ranks[f].empty()))
         RankForSort(table, field, whileWaiting);
     const std::uint32_t current = table.cursor >= 0 ? table.order[table.cursor] : 0;
     table.listedAfterSortHolds = false;
     table.orderIsStorage = false;
-    const bool sorted =
-        shared ? SortBySharedColumn(table, field)
-               : !table.ranks[f].empty() && SortByRanks(table.order, table.ranks[f],
-                                                        table.shown.data(), &table.listedAfterSort);
+    const bool sorted = counts   ? SortBySizeCounts(table)
+                        : shared ? SortBySharedColumn(table, field)
+                                 : !table.ranks[f].empty() &&
+                                       SortByRanks(table.order, table.ranks[f], table.shown.data(),
+                                                   &table.listedAfterSort);
     if (sorted) {
         // The refill that follows a sort gets its rows from the sort's last pass.
         table.listedAfterSortHolds =
@@ -241,6 +267,10 @@ void StartRankWork(RecordTable& table) {
                 std::atomic<int>& state = table.rankWorkState[names ? kNameWork : kSizeWork];
                 int toDo = RanksToDo;
                 if (!state.compare_exchange_strong(toDo, RanksInWork)) continue;
+                if (!names && SizesAreNarrowCounts(table)) {
+                    state.store(RanksDone, std::memory_order_release); // sorts need none
+                    continue;
+                }
                 table.ranks[static_cast<std::size_t>(field)] = ComputeRanks(
                     table, field, count, names ? &table.byName : nullptr, &table.rankWorkCalledOff);
                 state.store(RanksDone, std::memory_order_release);
