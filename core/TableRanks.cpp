@@ -23,7 +23,7 @@ constexpr std::int64_t kWithinWidth = 10'000'000'000;
 
 // The rank work sorts this many elements at a time at most (about 32 bytes
 // each while they are sorted), whatever the length of the log.
-constexpr std::uint32_t kRankPart = std::uint32_t{1} << 21;
+constexpr std::uint32_t kRankPart = std::uint32_t{1} << 20;
 
 // The ranks of names (by their stored bytes, which order as their units
 // do). `sorted` receives the storage indices in the order of the names.
@@ -35,14 +35,7 @@ std::vector<std::uint32_t> NameRanksOf(const RecordTable& table, std::uint32_t c
             for (std::uint32_t k = 0; k < segment.Count(); ++k)
                 visit(segment.first + k, segment.Name(k));
     };
-    std::vector<std::uint32_t> ranks =
-        ByteTextRanksInParts(count, forEachName, kRankPart, calledOff, true);
-    if (ranks.size() != count) return {};
-    if (sorted) {
-        const std::uint32_t rankCount = *std::max_element(ranks.begin(), ranks.end()) + 1;
-        IndicesByRank(ranks, rankCount, *sorted);
-    }
-    return ranks;
+    return ByteTextRanksInParts(count, forEachName, kRankPart, calledOff, true, sorted);
 }
 
 // The ranks of sizes by their texts, made for the purpose: for sizes that

@@ -88,11 +88,14 @@ void IndicesByRank(const std::vector<std::uint32_t>& ranks, std::uint32_t rankCo
 // index, empty when no memory can be had or `calledOff` becomes true.
 //
 // Texts of bytes, as ByteTextRanks orders them (the digit: their first two
-// bytes).
+// bytes). With `sorted`, which then receives the indices in the order of
+// their texts, `forEach` must visit the indices in ascending order (equal
+// texts keep it).
 template <typename ForEach>
 std::vector<std::uint32_t>
 ByteTextRanksInParts(std::uint32_t count, ForEach forEach, std::uint32_t partSize,
-                     const std::atomic<bool>* calledOff = nullptr, bool twoThreads = false);
+                     const std::atomic<bool>* calledOff = nullptr, bool twoThreads = false,
+                     std::vector<std::uint32_t>* sorted = nullptr);
 // Integers below 2^(64 - bit_width(count)) in their order.
 template <typename ForEach>
 std::vector<std::uint32_t> CountRanksInParts(std::uint32_t count, ForEach forEach,
@@ -139,6 +142,12 @@ inline std::uint32_t PartEnd(const std::vector<std::uint32_t>& inDigit, std::uin
     return high;
 }
 
+// No ranks, and no order either.
+inline std::vector<std::uint32_t> Failed(std::vector<std::uint32_t>* sorted) {
+    if (sorted) *sorted = {};
+    return {};
+}
+
 inline bool CalledOff(const std::atomic<bool>* calledOff) {
     return calledOff && calledOff->load(std::memory_order_relaxed);
 }
@@ -150,9 +159,10 @@ void SortPacked(std::vector<std::uint64_t>& packed, unsigned indexBits, std::uin
 } // namespace detail
 
 template <typename ForEach>
-std::vector<std::uint32_t>
-ByteTextRanksInParts(std::uint32_t count, ForEach forEach, std::uint32_t partSize,
-                     const std::atomic<bool>* calledOff, bool twoThreads) {
+std::vector<std::uint32_t> ByteTextRanksInParts(std::uint32_t count, ForEach forEach,
+                                                std::uint32_t partSize,
+                                                const std::atomic<bool>* calledOff, bool twoThreads,
+                                                std::vector<std::uint32_t>* sorted) {
     // Shorter texts count as if ended by the smallest byte: the digits order
     // as the texts do.
     const auto digitOf = [](std::string_view text) {
@@ -163,14 +173,18 @@ ByteTextRanksInParts(std::uint32_t count, ForEach forEach, std::uint32_t partSiz
     };
     std::vector<std::uint32_t> ranks;
     try {
-        std::vector<std::uint32_t> inDigit(std::size_t{1} << 16, 0), ids;
+        std::vector<std::uint32_t> inDigit(std::size_t{1} << 16, 0), ids, byRank;
         forEach([&](std::uint32_t, std::string_view text) { ++inDigit[digitOf(text)]; });
         ranks.resize(count);
+        if (sorted) {
+            sorted->clear();
+            sorted->reserve(count);
+        }
         std::uint32_t base = 0, inPart = 0;
         for (std::uint32_t low = 0, high; low < inDigit.size(); low = high) {
             high = detail::PartEnd(inDigit, low, partSize, inPart);
             if (inPart == 0) continue;
-            if (detail::CalledOff(calledOff)) return {};
+            if (detail::CalledOff(calledOff)) return detail::Failed(sorted);
             ids.resize(inPart);
             ByteTextRanks texts(inPart);
             std::uint32_t j = 0;
@@ -181,16 +195,21 @@ ByteTextRanksInParts(std::uint32_t count, ForEach forEach, std::uint32_t partSiz
                 texts.Set(j++, text);
             });
             const std::vector<std::uint32_t> local = texts.Ranks(calledOff, twoThreads);
-            if (local.size() != inPart) return {};
+            if (local.size() != inPart) return detail::Failed(sorted);
             std::uint32_t most = 0;
             for (j = 0; j < inPart; ++j) {
                 ranks[ids[j]] = base + local[j];
                 most = std::max(most, local[j]);
             }
             base += most + 1;
+            if (sorted) {
+                IndicesByRank(local, most + 1, byRank);
+                for (const std::uint32_t k : byRank)
+                    sorted->push_back(ids[k]);
+            }
         }
     } catch (const std::bad_alloc&) {
-        ranks.clear();
+        return detail::Failed(sorted);
     }
     return ranks;
 }

@@ -185,10 +185,15 @@ TEST(RankSort, RanksInPartsAreTheRanksOfTheWhole) {
         textCount, [&](std::uint32_t a, std::uint32_t b) { return texts[a] < texts[b]; });
     const auto countRanks = DenseRanks(
         countCount, [&](std::uint32_t a, std::uint32_t b) { return counts[a] < counts[b]; });
+    std::vector<std::uint32_t> byText(textCount), sorted;
+    std::iota(byText.begin(), byText.end(), 0u);
+    std::stable_sort(byText.begin(), byText.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return texts[a] < texts[b]; });
     for (const std::uint32_t part : {1u, 3u, 64u, 100000u}) {
-        EXPECT_EQ(ByteTextRanksInParts(textCount, forEachText, part, nullptr, part == 64),
+        EXPECT_EQ(ByteTextRanksInParts(textCount, forEachText, part, nullptr, part == 64, &sorted),
                   textRanks)
             << part;
+        EXPECT_EQ(sorted, byText) << part;
         EXPECT_EQ(CountRanksInParts(countCount, forEachCount, part), countRanks) << part;
     }
 }
