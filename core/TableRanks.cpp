@@ -4,6 +4,7 @@
 
 #include "core/WaitCalling.h"
 #include "records/RankSort.h"
+#include "records/RanksInParts.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,5 +1,7 @@
 #include "records/RankSort.h"
 
+#include "records/RanksInParts.h"
+
 #include "text/Scan.h"
 
 #include <algorithm>
@@ -216,6 +218,22 @@ template bool SortByRanks(std::vector<std::uint32_t>&, const std::vector<std::ui
                           const std::uint8_t*, std::vector<std::uint32_t>*);
 
 namespace detail {
+
+std::uint32_t TakePart(const TextPart& part, std::uint32_t base, std::vector<std::uint32_t>& ranks,
+                       std::vector<std::uint32_t>* sorted, std::vector<std::uint32_t>& byRank) {
+    if (part.count == 0) return base;
+    std::uint32_t most = 0;
+    for (std::uint32_t j = 0; j < part.count; ++j) {
+        ranks[part.ids[j]] = base + part.local[j];
+        most = std::max(most, part.local[j]);
+    }
+    if (sorted) {
+        IndicesByRank(part.local, most + 1, byRank);
+        for (const std::uint32_t k : byRank)
+            sorted->push_back(part.ids[k]);
+    }
+    return base + most + 1;
+}
 
 void SortPacked(std::vector<std::uint64_t>& packed, unsigned indexBits, std::uint64_t differing) {
     constexpr unsigned kDigitBits = 11;
