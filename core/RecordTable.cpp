@@ -5,16 +5,22 @@
 #include "text/Scan.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <numeric>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 namespace qk {
 namespace {
 
 constexpr std::size_t kFirstSlots = 1 << 10;
+// From this many records on, a find marks them on two threads.
+constexpr std::uint32_t kTwoThreadsFrom = 1 << 19;
 
 // Units a formatted size can hold.
 bool MayStandInASize(char16_t unit) {
@@ -86,10 +92,16 @@ struct SharedAnswers {
         }
         return true;
     }
+    // Two threads may ask at once: each answer is written whole, and the
+    // same by either.
     bool Contains(const RecordTable& table, int column, std::uint32_t id, const Sought& sought) {
-        std::uint8_t& answer = known[column][id];
-        if (answer == 0) answer = StoredContains(table.shared[column][id], sought.stored) ? 2 : 1;
-        return answer == 2;
+        std::atomic_ref<std::uint8_t> answer(known[column][id]);
+        std::uint8_t now = answer.load(std::memory_order_relaxed);
+        if (now == 0) {
+            now = StoredContains(table.shared[column][id], sought.stored) ? 2 : 1;
+            answer.store(now, std::memory_order_relaxed);
+        }
+        return now == 2;
     }
     // Asks every text of the columns that have few of them, so that a column
     // none of whose texts contains `sought` need not be read record by
@@ -539,6 +551,43 @@ std::int64_t MarkSegment(RecordTable& table, const RecordSegment& segment, const
 
 } // namespace
 
+// MarkSegment for every segment: the segments of the second half of the
+// records on a second thread when there are many.
+std::int64_t MarkSegments(RecordTable& table, const Sought& sought, bool narrowing,
+                          const std::array<bool, kSharedColumnCount>& mayHold,
+                          SharedAnswers& answers, std::array<std::vector<std::uint8_t>, 2>& hits) {
+    const std::vector<RecordSegment>& segments = table.segments;
+    const auto mark = [&](std::size_t from, std::size_t to, std::vector<std::uint8_t>& hit,
+                          std::int64_t& listed) {
+        listed = 0;
+        for (std::size_t s = from; s < to; ++s)
+            listed += MarkSegment(table, segments[s], sought, narrowing, mayHold, answers, hit);
+    };
+    const std::uint32_t half = TableCount(table) / 2;
+    const std::size_t split =
+        TableCount(table) < kTwoThreadsFrom
+            ? segments.size()
+            : static_cast<std::size_t>(
+                  std::upper_bound(segments.begin(), segments.end(), half,
+                                   [](std::uint32_t i, const RecordSegment& segment) {
+                                       return i < segment.first;
+                                   }) -
+                  segments.begin());
+    std::array<std::int64_t, 2> listed{};
+    std::thread helper;
+    if (split < segments.size()) {
+        try {
+            helper =
+                std::thread(mark, split, segments.size(), std::ref(hits[1]), std::ref(listed[1]));
+        } catch (const std::system_error&) {
+            mark(split, segments.size(), hits[1], listed[1]); // one after the other then
+        }
+    }
+    mark(0, split, hits[0], listed[0]);
+    if (helper.joinable()) helper.join();
+    return listed[0] + listed[1];
+}
+
 std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bool narrow) {
     const std::uint32_t count = TableCount(table);
     table.listedAfterSortHolds = false;
@@ -554,19 +603,33 @@ std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bo
     // Without memory for remembering answers, every record is asked in full.
     SharedAnswers answers;
     SharedAnswers* const remembered = answers.Reset(table) ? &answers : nullptr;
-    std::vector<std::uint8_t> hit;
     std::int64_t listed = 0;
+    // Room to mark the largest segment, on each of two threads.
+    std::array<std::vector<std::uint8_t>, 2> hits;
+    bool room = true;
+    try {
+        std::uint32_t largest = 0;
+        for (const RecordSegment& segment : table.segments)
+            largest = std::max(largest, segment.Count());
+        for (auto& hit : hits)
+            hit.reserve(largest);
+    } catch (const std::bad_alloc&) {
+        room = false;
+    }
     // Few records listed: ask only those, one by one. Otherwise scan all
     // names of a segment as one run.
-    const bool oneByOne = !remembered || (narrowing && table.shownCount * 8 < count);
+    const bool oneByOne = !remembered || !room || (narrowing && table.shownCount * 8 < count);
     std::array<bool, kSharedColumnCount> mayHold;
     mayHold.fill(true);
     if (!oneByOne) mayHold = answers.AskFewTexts(table, sought);
+    if (!oneByOne) {
+        listed = MarkSegments(table, sought, narrowing, mayHold, answers, hits);
+        table.shownCount = listed;
+        table.lastFind.assign(findText);
+        table.lastFindHolds = true;
+        return listed;
+    }
     for (const RecordSegment& segment : table.segments) {
-        if (!oneByOne) {
-            listed += MarkSegment(table, segment, sought, narrowing, mayHold, answers, hit);
-            continue;
-        }
         std::uint8_t* shown = table.shown.data() + segment.first;
         for (std::uint32_t k = 0; k < segment.Count(); ++k) {
             if (narrowing && !shown[k]) continue;

@@ -191,6 +191,23 @@ TEST_F(RecordTableTest, NarrowedFindsMarkAsFullFinds) {
     }
 }
 
+// A log long enough to be marked on two threads: the halves meet where
+// they should, narrowing or not.
+TEST_F(RecordTableTest, FindsOfALongLogMarkAsTheRecordsAsk) {
+    RecordTable table;
+    ASSERT_EQ(LoadLogTable(Write(FewSharedTextsLog(600'000)), table), LoadResult::Loaded);
+    for (const char16_t* find : {u"Spann12", u"Spann123", u"x/y/", u"1"}) {
+        const std::int64_t listed = MarkByFindText(table, find);
+        std::int64_t expected = 0;
+        for (std::uint32_t i = 0; i < TableCount(table); ++i) {
+            const bool shown = reference::Listed(table, i, find);
+            ASSERT_EQ(table.shown[i] != 0, shown) << Text(find).ToUtf8() << " record " << i;
+            expected += shown;
+        }
+        EXPECT_EQ(listed, expected) << Text(find).ToUtf8();
+    }
+}
+
 // Ranks made in the background, or on first use after that work was called
 // off, order as the merge sort does: sorted before, while or after the rank
 // work, with or without being called while they wait for ranks.
