@@ -57,6 +57,10 @@ using RecordFieldViews = std::array<std::u16string_view, kVisibleFieldCount>;
 // Appends the line of one record.
 void AppendRecordLine(std::string& out, const DuplicateRecord& record, ExportFormat format);
 void AppendRecordLine(std::string& out, const RecordFieldViews& fields, ExportFormat format);
+// Appends the value of one field as the line of `format` writes it: a JSON
+// string, a CSV cell, or the spreadsheet's form of the field.
+void AppendFieldValue(std::string& out, RecordField field, std::u16string_view value,
+                      ExportFormat format);
 
 // One cell of a CSV line of `format` (Csv or SpreadsheetCsv): quoted when it
 // needs to be, and in the spreadsheet CSV made plain text where a
