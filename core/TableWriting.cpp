@@ -1,7 +1,8 @@
 // The lines of a record table's rows, written straight from what the table
-// holds: a name from its stored bytes, a size from its byte count, and each
-// shared text put in its format once and copied from then on. Every line is
-// byte for byte the one AppendRecordLine writes for the record.
+// holds: a name from its stored bytes, a size from its byte count, and the
+// shared texts of a column with few of them put in their format once and
+// copied from then on. Every line is byte for byte the one AppendRecordLine
+// writes for the record.
 #include "core/ExportFormats.h"
 
 #include "core/LogLineParser.h"
@@ -11,9 +12,15 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <new>
+#include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace qk {
@@ -23,7 +30,8 @@ namespace {
 // bytes put, then the end moved past them.
 class OutputBuffer {
   public:
-    explicit OutputBuffer(std::size_t capacity) : data_(new char[capacity]), capacity_(capacity) {}
+    explicit OutputBuffer(std::size_t capacity = (std::size_t{1} << 20) + (1 << 12))
+        : data_(new char[capacity]), capacity_(capacity) {}
     char* Room(std::size_t more) {
         if (capacity_ - size_ < more) Grow(size_ + more);
         return data_.get() + size_;
@@ -110,6 +118,59 @@ template <bool Json> char* PutStoredPlain(char* put, std::string_view stored) {
     return put + n;
 }
 
+// Puts `stored` at `put` as the inside of a JSON string (room for six
+// bytes a byte) and returns the end: escaped as AppendJsonText escapes the
+// text's UTF-8, which the stored bytes are but for surrogates; nullptr at a
+// surrogate's bytes (0xED 0xA0 to 0xBF), for the general path.
+char* PutJsonStored(char* put, std::string_view stored) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    const char* const p = stored.data();
+    const std::size_t n = stored.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::uint64_t eight; i + 8 <= n; i += 8, put += 8) {
+            std::memcpy(&eight, p + i, sizeof eight);
+            if (StopsPlain<true>(eight)) break;
+            std::memcpy(put, &eight, sizeof eight);
+        }
+        if (i == n) break;
+        const auto byte = static_cast<unsigned char>(p[i]);
+        if (byte == 0xED && i + 1 < n && static_cast<unsigned char>(p[i + 1]) >= 0xA0)
+            return nullptr;
+        if (kPlainBytes.json[byte] || byte == 0xED) {
+            *put++ = static_cast<char>(byte);
+            continue;
+        }
+        *put++ = '\\';
+        switch (byte) {
+        case '"':
+        case '\\':
+            *put++ = static_cast<char>(byte);
+            break;
+        case '\b':
+            *put++ = 'b';
+            break;
+        case '\f':
+            *put++ = 'f';
+            break;
+        case '\n':
+            *put++ = 'n';
+            break;
+        case '\r':
+            *put++ = 'r';
+            break;
+        case '\t':
+            *put++ = 't';
+            break;
+        default:
+            std::memcpy(put, "u00", 3);
+            put[3] = kHex[byte >> 4];
+            put[4] = kHex[byte & 0xF];
+            put += 5;
+        }
+    }
+    return put;
+}
+
 // The stored bytes of FileNameOf(name): without the last unit when the four
 // before it are a document extension (those are ASCII, four bytes).
 std::string_view FileNameBytes(std::string_view stored) {
@@ -193,18 +254,18 @@ char* PutDigits(char* put, std::uint64_t value) {
     return put + (sizeof text - at);
 }
 
-// Writes the lines of a table's records. Rows in sorted order jump about in
-// memory, so a line's texts are asked for in stages, a batch of rows at a
-// time: where its numbers stand, then its name's bytes and its shared
-// texts' places, then those texts in their format, then the line.
-class TableLineWriter {
+// What every line reads alike: where a storage index's segment is, the
+// leads of the fields, and the texts of the shared columns with few texts
+// in their format, lead included, made once up front. A column with many
+// texts (a folder per record or so) is written from its stored bytes
+// instead, so that no copy of its texts is kept. Read only once made, so
+// that lines can be written on two threads.
+class TableTexts {
   public:
-    TableLineWriter(const RecordTable& table, ExportFormat format, std::size_t block)
-        : table_(table), format_(format), ids_(block) {
+    TableTexts(const RecordTable& table, ExportFormat format, std::size_t rows)
+        : table_(table), format_(format) {
         for (const RecordFieldSpec& column : kRecordFields)
             leads_[static_cast<std::size_t>(column.field)] = Lead(column.field);
-        for (std::size_t c = 0; c < cached_.size(); ++c)
-            cached_[c].assign(table.shared[c].size(), Cached{});
         // The first segment of every page of storage indices: a lookup is
         // a short walk from there.
         const std::uint32_t count = TableCount(table);
@@ -216,94 +277,40 @@ class TableLineWriter {
                 ++s;
             pageSegment_[page] = static_cast<std::uint32_t>(s);
         }
-    }
-
-    // Where a shared text stands in its format in the cache.
-    struct Formatted {
-        std::size_t offset;
-        std::size_t length;
-    };
-    // What the line of one record reads from the table.
-    struct RowTexts {
-        const RecordSegment* segment;
-        std::uint32_t k;
-        bool sizeIsCount;
-        std::int64_t size;
-        std::string_view name; // stored bytes
-        std::array<Formatted, kSharedColumnCount> shared;
-    };
-
-    // Reads what the lines of `count` rows need, one column of the table
-    // at a time: rows in sorted order jump about in memory, and a pass over
-    // one column keeps few pages and cache lines in use, where a line's
-    // texts would each be far from the last.
-    void Gather(const std::uint32_t* rows, std::size_t count, RowTexts* texts) {
-        for (std::size_t j = 0; j < count; ++j) {
-            const RecordSegment& segment = SegmentAt(rows[j]);
-            texts[j].segment = &segment;
-            texts[j].k = rows[j] - segment.first;
-        }
-        for (std::size_t j = 0; j < count; ++j)
-            texts[j].name = texts[j].segment->Name(texts[j].k);
-        for (std::size_t j = 0; j < count; ++j) {
-            RowTexts& row = texts[j];
-            row.size = row.segment->sizes[row.k];
-            row.sizeIsCount = row.segment->oddSizeAt.empty() || row.segment->SizeIsCount(row.k);
-        }
         for (std::size_t c = 0; c < kSharedColumnCount; ++c) {
-            for (std::size_t j = 0; j < count; ++j)
-                ids_[j] = texts[j].segment->ids[c][texts[j].k];
-            const RecordField field = SharedFieldOf(c);
-            for (std::size_t j = 0; j < count; ++j) {
-                const Cached& cached = Made(field, c, ids_[j]);
-                texts[j].shared[c] = {cached.offset, cached.length};
-            }
+            const std::uint32_t texts = table.shared[c].size();
+            formatted_[c] = texts <= kFewTexts || texts <= rows / kUsesPerText;
+            if (formatted_[c]) MakeFormatted(c);
         }
     }
 
-    // Writes the line of texts[j], asking for the texts of a line ahead.
-    void AppendLine(OutputBuffer& out, const RowTexts* texts, std::size_t j, std::size_t count) {
-        constexpr std::size_t kAhead = 8;
-        if (j + kAhead < count) {
-            const RowTexts& ahead = texts[j + kAhead];
-            Prefetch(ahead.name.data());
-            Prefetch(ahead.name.data() + ahead.name.size());
-            for (const Formatted& text : ahead.shared)
-                Prefetch(cache_.data() + text.offset);
-        }
-        const RowTexts& row = texts[j];
-        for (const RecordFieldSpec& column : kRecordFields) {
-            switch (column.field) {
-            case RecordField::Name:
-                AppendName(out, row.name);
-                break;
-            case RecordField::Size:
-                AppendSize(out, row);
-                break;
-            default: {
-                const Formatted& text = row.shared[SharedIndexOf(column.field)];
-                out.Append(std::string_view(cache_).substr(text.offset, text.length));
-                break;
-            }
-            }
-        }
-        out.Append(format_ == ExportFormat::JsonLines ? std::string_view("}\n") : "\r\n");
-    }
-
-  private:
-    static constexpr unsigned kPageShift = 8;
-    struct Cached {
-        std::size_t offset = 0;
-        std::uint32_t length = 0;
-        bool made = false;
-    };
-
+    ExportFormat Format() const { return format_; }
+    const RecordTable& Table() const { return table_; }
     const RecordSegment& SegmentAt(std::uint32_t index) const {
         std::size_t s = pageSegment_[index >> kPageShift];
         while (s + 1 < table_.segments.size() && table_.segments[s + 1].first <= index)
             ++s;
         return table_.segments[s];
     }
+    const std::string& LeadOf(RecordField field) const {
+        return leads_[static_cast<std::size_t>(field)];
+    }
+    // Whether column c's texts are kept in their format.
+    bool IsFormatted(std::size_t c) const { return formatted_[c]; }
+    // Text `id` of column c in its format, lead included, when it is kept so;
+    // else its stored bytes.
+    std::string_view Shared(std::size_t c, std::uint32_t id) const {
+        if (!formatted_[c]) return table_.shared[c][id];
+        const std::size_t from = id ? ends_[c][id - 1] : 0;
+        return std::string_view(made_[c]).substr(from, ends_[c][id] - from);
+    }
+
+  private:
+    static constexpr unsigned kPageShift = 8;
+    // A column's texts are kept in their format when they are this few, or
+    // when the rows use each this often on average.
+    static constexpr std::uint32_t kFewTexts = 4096;
+    static constexpr std::size_t kUsesPerText = 8;
 
     // What stands before a field's value: the key in JSON, a comma in CSV.
     std::string Lead(RecordField field) const {
@@ -311,65 +318,149 @@ class TableLineWriter {
         if (format_ != ExportFormat::JsonLines) return first ? "" : ",";
         return (first ? "{\"" : ",\"") + std::string(FieldSpec(field).key) + "\":";
     }
-    const std::string& LeadOf(RecordField field) const {
-        return leads_[static_cast<std::size_t>(field)];
-    }
 
-    static RecordField SharedFieldOf(std::size_t c) {
+    void MakeFormatted(std::size_t c) {
         constexpr RecordField kFields[kSharedColumnCount] = {RecordField::Path, RecordField::Date,
                                                              RecordField::Time, RecordField::User};
-        return kFields[c];
+        const RecordField field = kFields[c];
+        const SharedTexts& texts = table_.shared[c];
+        std::u16string units;
+        ends_[c].resize(texts.size());
+        for (std::uint32_t id = 0; id < texts.size(); ++id) {
+            made_[c] += LeadOf(field);
+            StoredInto(texts[id], units);
+            AppendFieldValue(made_[c], field, units, format_);
+            ends_[c][id] = made_[c].size();
+        }
     }
 
-    // Shared text `id` of column c in its format, with its lead: made the
-    // first time it is asked for.
-    const Cached& Made(RecordField field, std::size_t c, std::uint32_t id) {
-        Cached& cached = cached_[c][id];
-        if (!cached.made) {
-            cached.offset = cache_.size();
-            cache_ += LeadOf(field);
-            StoredInto(table_.shared[c][id], units_);
-            AppendFieldValue(cache_, field, units_, format_);
-            cached.length = static_cast<std::uint32_t>(cache_.size() - cached.offset);
-            cached.made = true;
+    const RecordTable& table_;
+    ExportFormat format_;
+    std::vector<std::uint32_t> pageSegment_;
+    std::array<std::string, kVisibleFieldCount> leads_;
+    std::array<bool, kSharedColumnCount> formatted_{};
+    // The texts in their format back to back, and where each ends.
+    std::array<std::string, kSharedColumnCount> made_;
+    std::array<std::vector<std::size_t>, kSharedColumnCount> ends_;
+};
+
+// Writes the lines of rows, a block of them at a time: what the lines of a
+// block read from the table is gathered first, one column at a time. Rows
+// in sorted order jump about in memory, and a pass over one column keeps
+// few pages and cache lines in use, where a line's texts would each be far
+// from the last.
+class LineWriter {
+  public:
+    static constexpr std::size_t kBlock = 2048;
+
+    explicit LineWriter(const TableTexts& texts)
+        : texts_(texts), format_(texts.Format()), rows_(kBlock), ids_(kBlock) {}
+
+    // Gathers rows [0, count) of `rows` (count at most kBlock).
+    void Gather(const std::uint32_t* rows, std::size_t count) {
+        for (std::size_t j = 0; j < count; ++j) {
+            const RecordSegment& segment = texts_.SegmentAt(rows[j]);
+            rows_[j].segment = &segment;
+            rows_[j].k = rows[j] - segment.first;
         }
-        return cached;
+        for (std::size_t j = 0; j < count; ++j)
+            rows_[j].name = rows_[j].segment->Name(rows_[j].k);
+        for (std::size_t j = 0; j < count; ++j) {
+            Row& row = rows_[j];
+            row.size = row.segment->sizes[row.k];
+            row.sizeIsCount = row.segment->oddSizeAt.empty() || row.segment->SizeIsCount(row.k);
+        }
+        for (std::size_t c = 0; c < kSharedColumnCount; ++c) {
+            for (std::size_t j = 0; j < count; ++j)
+                ids_[j] = rows_[j].segment->ids[c][rows_[j].k];
+            for (std::size_t j = 0; j < count; ++j)
+                rows_[j].shared[c] = texts_.Shared(c, ids_[j]);
+        }
+        count_ = count;
     }
+
+    // Appends the line of gathered row j, asking for the texts of a line
+    // ahead.
+    void AppendLine(OutputBuffer& out, std::size_t j) {
+        constexpr std::size_t kAhead = 8;
+        if (j + kAhead < count_) {
+            const Row& ahead = rows_[j + kAhead];
+            Prefetch(ahead.name.data());
+            Prefetch(ahead.name.data() + ahead.name.size());
+            for (const std::string_view text : ahead.shared)
+                Prefetch(text.data());
+        }
+        const Row& row = rows_[j];
+        for (const RecordFieldSpec& column : kRecordFields) {
+            switch (column.field) {
+            case RecordField::Name:
+                AppendOwnText(out, RecordField::Name, row.name);
+                break;
+            case RecordField::Size:
+                AppendSize(out, row);
+                break;
+            default: {
+                const std::size_t c = SharedIndexOf(column.field);
+                if (texts_.IsFormatted(c))
+                    out.Append(row.shared[c]);
+                else
+                    AppendOwnText(out, column.field, row.shared[c]);
+            }
+            }
+        }
+        out.Append(format_ == ExportFormat::JsonLines ? std::string_view("}\n") : "\r\n");
+    }
+
+  private:
+    // What the line of one row reads from the table.
+    struct Row {
+        const RecordSegment* segment;
+        std::uint32_t k;
+        bool sizeIsCount;
+        std::int64_t size;
+        std::string_view name; // stored bytes
+        // By shared column: the text in its format, or its stored bytes.
+        std::array<std::string_view, kSharedColumnCount> shared;
+    };
 
     // A field's lead and value on the general path, from its units.
     void AppendGeneral(OutputBuffer& out, RecordField field, std::u16string_view value) {
-        scratch_ = LeadOf(field);
+        scratch_ = texts_.LeadOf(field);
         AppendFieldValue(scratch_, field, value, format_);
         out.Append(scratch_);
     }
 
-    void AppendName(OutputBuffer& out, std::string_view stored) {
-        const std::string& lead = LeadOf(RecordField::Name);
-        // Room for the lead, the bytes and the quotes.
-        char* put = out.Room(lead.size() + stored.size() + 2);
+    // A field's lead and value from the value's stored bytes.
+    void AppendOwnText(OutputBuffer& out, RecordField field, std::string_view stored) {
+        const std::string& lead = texts_.LeadOf(field);
+        // Room for the lead, each byte escaped, and the quotes.
+        char* put = out.Room(lead.size() + 6 * stored.size() + 2);
         std::memcpy(put, lead.data(), lead.size());
         put += lead.size();
         if (format_ == ExportFormat::JsonLines) {
             *put++ = '"';
-            put = PutStoredPlain<true>(put, stored);
+            put = PutJsonStored(put, stored);
             if (put) *put++ = '"';
         } else if (format_ == ExportFormat::Csv) {
             put = PutStoredPlain<false>(put, stored);
+        } else if (field == RecordField::Date) {
+            put = nullptr; // made year-month-day on the general path
         } else {
-            const std::string_view cell = FileNameBytes(stored);
+            const std::string_view cell =
+                field == RecordField::Name ? FileNameBytes(stored) : stored;
             put = NoFormulaStart(cell) ? PutStoredPlain<false>(put, cell) : nullptr;
         }
         if (put) return out.MoveEndTo(put);
         StoredInto(stored, units_);
-        AppendGeneral(out, RecordField::Name, units_);
+        AppendGeneral(out, field, units_);
     }
 
-    void AppendSize(OutputBuffer& out, const RowTexts& texts) {
-        const std::int64_t count = texts.size;
+    void AppendSize(OutputBuffer& out, const Row& row) {
+        const std::int64_t count = row.size;
         // A negative count is left to the spreadsheet's rule of formulas.
-        if (texts.sizeIsCount && count > -kExactCount && count < kExactCount &&
+        if (row.sizeIsCount && count > -kExactCount && count < kExactCount &&
             (format_ != ExportFormat::SpreadsheetCsv || count >= 0)) {
-            const std::string& lead = LeadOf(RecordField::Size);
+            const std::string& lead = texts_.LeadOf(RecordField::Size);
             char* put = out.Room(lead.size() + 32);
             std::memcpy(put, lead.data(), lead.size());
             put += lead.size();
@@ -385,50 +476,204 @@ class TableLineWriter {
             return out.MoveEndTo(put);
         }
         SizeRoom room;
-        AppendGeneral(out, RecordField::Size, texts.segment->Size(texts.k, room));
+        AppendGeneral(out, RecordField::Size, row.segment->Size(row.k, room));
     }
 
-    const RecordTable& table_;
+    const TableTexts& texts_;
     ExportFormat format_;
-    std::vector<std::uint32_t> pageSegment_;
-    std::array<std::string, kVisibleFieldCount> leads_;
-    std::array<std::vector<Cached>, kSharedColumnCount> cached_;
-    std::string cache_;              // the shared texts in their format, one after another
-    std::u16string units_;           // the units of a text on the general path
+    std::vector<Row> rows_;
+    std::size_t count_ = 0;
     std::vector<std::uint32_t> ids_; // the ids of a column's texts of the rows gathered
+    std::u16string units_;           // the units of a text on the general path
     std::string scratch_;            // a field on the general path
 };
 
-} // namespace
+// Lines are handed to `write` in parts of about this size, each ending with
+// a whole line.
+constexpr std::size_t kPartBytes = std::size_t{1} << 20;
 
-bool WriteTableRecords(const RecordTable& table, const std::vector<std::uint32_t>& rows,
-                       ExportFormat format, const std::function<bool(std::string_view)>& write,
-                       const ExportProgress& progress) {
-    constexpr std::size_t kChunk = 1 << 20;
+// Writes the lines of `rows` one block at a time, asking `progress` (when
+// given) before every 2048th.
+bool WriteInTurn(const TableTexts& texts, const std::vector<std::uint32_t>& rows,
+                 const std::function<bool(std::string_view)>& write,
+                 const ExportProgress& progress) {
     constexpr std::size_t kAskEvery = 2048; // records between two questions
-    constexpr std::size_t kBlock = 2048;    // rows gathered in one go
-    OutputBuffer out(kChunk + (1 << 12));
+    OutputBuffer out(kPartBytes + (1 << 12));
     {
         std::string heading;
-        AppendHeadingLine(heading, format);
+        AppendHeadingLine(heading, texts.Format());
         out.Append(heading);
     }
-    TableLineWriter writer(table, format, kBlock);
-    std::vector<TableLineWriter::RowTexts> texts(std::min(kBlock, rows.size()));
-    for (std::size_t first = 0; first < rows.size(); first += kBlock) {
-        const std::size_t count = std::min(kBlock, rows.size() - first);
-        writer.Gather(rows.data() + first, count, texts.data());
+    LineWriter writer(texts);
+    for (std::size_t first = 0; first < rows.size(); first += LineWriter::kBlock) {
+        const std::size_t count = std::min(LineWriter::kBlock, rows.size() - first);
+        writer.Gather(rows.data() + first, count);
         for (std::size_t j = 0; j < count; ++j) {
             if (progress && (first + j) % kAskEvery == 0 && !progress(first + j, rows.size()))
                 return false;
-            writer.AppendLine(out, texts.data(), j, count);
-            if (out.size() >= kChunk) {
+            writer.AppendLine(out, j);
+            if (out.size() >= kPartBytes) {
                 if (!write(out.View())) return false;
                 out.Clear();
             }
         }
     }
     return out.size() == 0 || write(out.View());
+}
+
+// The rows of one run: formatted by either of two threads, written by the
+// calling one.
+constexpr std::size_t kRunRows = 2 * LineWriter::kBlock;
+
+struct Run {
+    enum State { Free, Taken, Ready, Failed };
+    State state = Free;
+    OutputBuffer out;
+    std::vector<std::size_t> cuts; // where the parts handed to `write` end
+};
+
+// Formats the lines of run `run` of `rows` into `into` (the heading first
+// for run 0), cut into parts.
+void FormatRun(LineWriter& writer, const std::vector<std::uint32_t>& rows, std::size_t run,
+               Run& into, ExportFormat format) {
+    into.out.Clear();
+    into.cuts.clear();
+    if (run == 0) {
+        std::string heading;
+        AppendHeadingLine(heading, format);
+        into.out.Append(heading);
+    }
+    const std::size_t end = std::min(rows.size(), (run + 1) * kRunRows);
+    std::size_t cut = 0;
+    for (std::size_t first = run * kRunRows; first < end; first += LineWriter::kBlock) {
+        const std::size_t count = std::min(LineWriter::kBlock, end - first);
+        writer.Gather(rows.data() + first, count);
+        for (std::size_t j = 0; j < count; ++j) {
+            writer.AppendLine(into.out, j);
+            if (into.out.size() - cut >= kPartBytes) into.cuts.push_back(cut = into.out.size());
+        }
+    }
+    if (into.out.size() > cut) into.cuts.push_back(into.out.size());
+}
+
+bool WriteParts(const Run& run, const std::function<bool(std::string_view)>& write) {
+    std::size_t from = 0;
+    for (const std::size_t cut : run.cuts) {
+        if (!write(run.out.View().substr(from, cut - from))) return false;
+        from = cut;
+    }
+    return true;
+}
+
+// Writes the lines of `rows` in runs that the calling thread and a helper
+// format as they come, a few runs ahead of the one written (through
+// `write`, on the calling thread, in order). A run the helper could not
+// format for want of memory is formatted by the calling thread. Nothing
+// when no helper could be started, and nothing is written then.
+std::optional<bool> WriteOnTwoThreads(const TableTexts& texts,
+                                      const std::vector<std::uint32_t>& rows,
+                                      const std::function<bool(std::string_view)>& write) {
+    constexpr std::size_t kRuns = 4; // formatted or being written at once
+    const std::size_t runs = (rows.size() + kRunRows - 1) / kRunRows;
+    std::array<Run, kRuns> slots;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t taken = 0, written = 0;
+    bool stop = false;
+    // The next run to format, when its slot is free (under the lock).
+    const auto take = [&](std::size_t& run) -> Run* {
+        if (stop || taken >= runs || slots[taken % kRuns].state != Run::Free) return nullptr;
+        run = taken++;
+        slots[run % kRuns].state = Run::Taken;
+        return &slots[run % kRuns];
+    };
+    const auto help = [&] {
+        std::optional<LineWriter> writer;
+        try {
+            writer.emplace(texts);
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+        std::unique_lock<std::mutex> lock(mutex);
+        for (std::size_t run = 0;;) {
+            changed.wait(lock, [&] {
+                return stop || taken >= runs || slots[taken % kRuns].state == Run::Free;
+            });
+            Run* const slot = take(run);
+            if (!slot) return;
+            lock.unlock();
+            bool formatted = true;
+            try {
+                FormatRun(*writer, rows, run, *slot, texts.Format());
+            } catch (const std::bad_alloc&) {
+                formatted = false;
+            }
+            lock.lock();
+            slot->state = formatted ? Run::Ready : Run::Failed;
+            changed.notify_all();
+            if (!formatted) return;
+        }
+    };
+    std::thread helper;
+    try {
+        helper = std::thread(help);
+    } catch (const std::system_error&) {
+        return std::nullopt;
+    }
+    // However this returns, the helper is stopped and waited for first.
+    struct Stopping {
+        std::mutex& mutex;
+        std::condition_variable& changed;
+        bool& stop;
+        std::thread& helper;
+        ~Stopping() {
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                stop = true;
+            }
+            changed.notify_all();
+            helper.join();
+        }
+    } stopping{mutex, changed, stop, helper};
+
+    LineWriter writer(texts);
+    std::unique_lock<std::mutex> lock(mutex);
+    while (written < runs) {
+        Run& next = slots[written % kRuns];
+        std::size_t run = 0;
+        if (next.state == Run::Ready || next.state == Run::Failed) {
+            const bool redo = next.state == Run::Failed;
+            lock.unlock();
+            if (redo) FormatRun(writer, rows, written, next, texts.Format());
+            const bool parts = WriteParts(next, write);
+            lock.lock();
+            next.state = Run::Free;
+            ++written;
+            changed.notify_all();
+            if (!parts) return false;
+        } else if (Run* const slot = take(run)) {
+            lock.unlock();
+            FormatRun(writer, rows, run, *slot, texts.Format());
+            lock.lock();
+            slot->state = Run::Ready;
+        } else {
+            changed.wait(lock);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool WriteTableRecords(const RecordTable& table, const std::vector<std::uint32_t>& rows,
+                       ExportFormat format, const std::function<bool(std::string_view)>& write,
+                       const ExportProgress& progress) {
+    const TableTexts texts(table, format, rows.size());
+    // Without progress to ask, a second thread formats too.
+    if (!progress && rows.size() >= 2 * kRunRows && std::thread::hardware_concurrency() > 1)
+        if (const std::optional<bool> written = WriteOnTwoThreads(texts, rows, write))
+            return *written;
+    return WriteInTurn(texts, rows, write, progress);
 }
 
 } // namespace qk

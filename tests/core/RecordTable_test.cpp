@@ -535,9 +535,18 @@ TEST_F(RecordTableTest, WrittenLinesAreTheLinesOfTheirRecords) {
         {u"D:\\", u"abcdefghijklmnop,qrst\u0001uvw\u007f.par ", u"      -10.000", u"", u"", u"",
          u"1"},
     };
-    for (int copy = 0; copy < 400; ++copy)
-        for (const DuplicateRecord& record : awkward)
+    // Enough rows for two threads to write them; from the 400th copy on a
+    // folder of its own for each record, so that the folders are too many to
+    // be kept in their format.
+    for (int copy = 0; copy < 800; ++copy) {
+        for (DuplicateRecord record : awkward) {
+            std::u16string path(record.path.view());
+            for (const char digit : std::to_string(copy))
+                path.push_back(static_cast<char16_t>(digit));
+            if (copy >= 400) record.path = Text(path);
             ASSERT_TRUE(AppendAfterCursor(table, record));
+        }
+    }
     SortTableByField(table, RecordField::Name);
     for (const std::u16string_view find : {u"", u"a"}) { // all records, then some
         MarkByFindText(table, find);
@@ -558,6 +567,10 @@ TEST_F(RecordTableTest, WrittenLinesAreTheLinesOfTheirRecords) {
             }));
             EXPECT_EQ(written, expected) << "format " << static_cast<int>(format);
             EXPECT_GE(chunks, static_cast<int>(expected.size() >> 20));
+            int calls = 0; // a write that fails ends the writing
+            EXPECT_FALSE(WriteTableRecords(table, rows, format,
+                                           [&](std::string_view) { return ++calls > 1; }));
+            EXPECT_EQ(calls, 1);
             // Asked before the first record and every 2048th.
             const bool stopped = rows.size() > 2048;
             std::vector<std::uint64_t> asked;
