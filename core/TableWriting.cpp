@@ -16,7 +16,6 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -285,7 +284,6 @@ class TableTexts {
     }
 
     ExportFormat Format() const { return format_; }
-    const RecordTable& Table() const { return table_; }
     const RecordSegment& SegmentAt(std::uint32_t index) const {
         std::size_t s = pageSegment_[index >> kPageShift];
         while (s + 1 < table_.segments.size() && table_.segments[s + 1].first <= index)
@@ -568,7 +566,7 @@ bool WriteParts(const Run& run, const std::function<bool(std::string_view)>& wri
 // Writes the lines of `rows` in runs that the calling thread and a helper
 // format as they come, a few runs ahead of the one written (through
 // `write`, on the calling thread, in order). A run the helper could not
-// format for want of memory is formatted by the calling thread. Nothing
+// format (for want of memory) is formatted by the calling thread. Nothing
 // when no helper could be started, and nothing is written then.
 std::optional<bool> WriteOnTwoThreads(const TableTexts& texts,
                                       const std::vector<std::uint32_t>& rows,
@@ -591,8 +589,8 @@ std::optional<bool> WriteOnTwoThreads(const TableTexts& texts,
         std::optional<LineWriter> writer;
         try {
             writer.emplace(texts);
-        } catch (const std::bad_alloc&) {
-            return;
+        } catch (...) {
+            return; // the calling thread formats every run
         }
         std::unique_lock<std::mutex> lock(mutex);
         for (std::size_t run = 0;;) {
@@ -605,8 +603,8 @@ std::optional<bool> WriteOnTwoThreads(const TableTexts& texts,
             bool formatted = true;
             try {
                 FormatRun(*writer, rows, run, *slot, texts.Format());
-            } catch (const std::bad_alloc&) {
-                formatted = false;
+            } catch (...) {
+                formatted = false; // for the calling thread to try
             }
             lock.lock();
             slot->state = formatted ? Run::Ready : Run::Failed;
