@@ -117,54 +117,66 @@ template <bool Json> char* PutStoredPlain(char* put, std::string_view stored) {
     return put + n;
 }
 
+// Puts the JSON escape of an ASCII byte that is not plain (a quotation
+// mark, a backslash, a control character) at `put`; returns the end.
+char* PutJsonEscape(char* put, unsigned char byte) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    *put++ = '\\';
+    switch (byte) {
+    case '"':
+    case '\\':
+        *put++ = static_cast<char>(byte);
+        return put;
+    case '\b':
+        *put++ = 'b';
+        return put;
+    case '\f':
+        *put++ = 'f';
+        return put;
+    case '\n':
+        *put++ = 'n';
+        return put;
+    case '\r':
+        *put++ = 'r';
+        return put;
+    case '\t':
+        *put++ = 't';
+        return put;
+    default:
+        std::memcpy(put, "u00", 3);
+        put[3] = kHex[byte >> 4];
+        put[4] = kHex[byte & 0xF];
+        return put + 5;
+    }
+}
+
 // Puts `stored` at `put` as the inside of a JSON string (room for six
 // bytes a byte) and returns the end: escaped as AppendJsonText escapes the
 // text's UTF-8, which the stored bytes are but for surrogates; nullptr at a
 // surrogate's bytes (0xED 0xA0 to 0xBF), for the general path.
 char* PutJsonStored(char* put, std::string_view stored) {
-    static constexpr char kHex[] = "0123456789abcdef";
     const char* const p = stored.data();
     const std::size_t n = stored.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        for (std::uint64_t eight; i + 8 <= n; i += 8, put += 8) {
+    for (std::size_t i = 0; i < n;) {
+        if (i + 8 <= n) {
+            std::uint64_t eight;
             std::memcpy(&eight, p + i, sizeof eight);
-            if (StopsPlain<true>(eight)) break;
-            std::memcpy(put, &eight, sizeof eight);
+            if (!StopsPlain<true>(eight)) {
+                std::memcpy(put, &eight, sizeof eight);
+                put += 8;
+                i += 8;
+                continue;
+            }
         }
-        if (i == n) break;
-        const auto byte = static_cast<unsigned char>(p[i]);
-        if (byte == 0xED && i + 1 < n && static_cast<unsigned char>(p[i + 1]) >= 0xA0)
-            return nullptr;
-        if (kPlainBytes.json[byte] || byte == 0xED) {
-            *put++ = static_cast<char>(byte);
-            continue;
-        }
-        *put++ = '\\';
-        switch (byte) {
-        case '"':
-        case '\\':
-            *put++ = static_cast<char>(byte);
-            break;
-        case '\b':
-            *put++ = 'b';
-            break;
-        case '\f':
-            *put++ = 'f';
-            break;
-        case '\n':
-            *put++ = 'n';
-            break;
-        case '\r':
-            *put++ = 'r';
-            break;
-        case '\t':
-            *put++ = 't';
-            break;
-        default:
-            std::memcpy(put, "u00", 3);
-            put[3] = kHex[byte >> 4];
-            put[4] = kHex[byte & 0xF];
-            put += 5;
+        // Byte by byte to the end of these eight.
+        for (const std::size_t end = std::min(n, i + 8); i < end; ++i) {
+            const auto byte = static_cast<unsigned char>(p[i]);
+            if (byte == 0xED && i + 1 < n && static_cast<unsigned char>(p[i + 1]) >= 0xA0)
+                return nullptr;
+            if (byte >= 0x80 || kPlainBytes.json[byte])
+                *put++ = static_cast<char>(byte);
+            else
+                put = PutJsonEscape(put, byte);
         }
     }
     return put;
