@@ -61,11 +61,6 @@ template <typename Narrow, typename Wide> class PackedColumn {
         return static_cast<std::uint32_t>(narrow_.size() + wide_.size());
     }
     bool IsNarrow() const { return wide_.empty(); }
-    // Where number k is held, for asking for it ahead of its use.
-    const void* Address(std::uint32_t k) const {
-        return wide_.empty() ? static_cast<const void*>(narrow_.data() + k)
-                             : static_cast<const void*>(wide_.data() + k);
-    }
     void reserve(std::size_t n) { (wide_.empty() ? narrow_.reserve(n) : wide_.reserve(n)); }
     void push_back(Wide value) {
         if (wide_.empty() && Fits(value)) return narrow_.push_back(static_cast<Narrow>(value));
