@@ -57,6 +57,10 @@ using RecordFieldViews = std::array<std::u16string_view, kVisibleFieldCount>;
 // Appends the line of one record.
 void AppendRecordLine(std::string& out, const DuplicateRecord& record, ExportFormat format);
 void AppendRecordLine(std::string& out, const RecordFieldViews& fields, ExportFormat format);
+// Appends the value of one field as the line of `format` writes it: a JSON
+// string, a CSV cell, or the spreadsheet's form of the field.
+void AppendFieldValue(std::string& out, RecordField field, std::u16string_view value,
+                      ExportFormat format);
 
 // One cell of a CSV line of `format` (Csv or SpreadsheetCsv): quoted when it
 // needs to be, and in the spreadsheet CSV made plain text where a
@@ -99,11 +103,12 @@ using ExportProgress = std::function<bool(std::uint64_t done, std::uint64_t tota
 
 // Writes the heading line and the lines of the records of `table` at the
 // storage indices `rows`, in that order: the same bytes as AppendRecordLine
-// of RecordAt for each, but written straight from the table's texts, each
-// shared text put in its format once. The bytes go through `write` in chunks
-// of about 1 MiB, each ending with a whole line. With `progress`, that is
-// asked before every 2048th record. Returns false as soon as `write` or
-// `progress` does.
+// of RecordAt for each, but written straight from the table's stored texts
+// and byte counts. The bytes go through `write`, always on the calling
+// thread and in order, in chunks of at most about 1 MiB, each ending with a
+// whole line. With `progress`, that is asked before every 2048th record;
+// without, a second thread may format lines meanwhile. Returns false as soon
+// as `write` or `progress` does.
 bool WriteTableRecords(const RecordTable& table, const std::vector<std::uint32_t>& rows,
                        ExportFormat format, const std::function<bool(std::string_view)>& write,
                        const ExportProgress& progress = nullptr);

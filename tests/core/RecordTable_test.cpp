@@ -557,10 +557,34 @@ TEST_F(RecordTableTest, WrittenLinesAreTheLinesOfTheirRecords) {
         {u"D:\\a,\"b\"\\", u"x,\"y\r\n.asm ", u" 1.2\u00e4", u"2018.13.01", u"\t", u"\u0085", u"1"},
         {Text(longPath), u"\u007f\u0001\\.psm", u"  -1.234", u"", u"\r", u"x\"", u"1"},
         {u"", u"", u"", u"18.09.16", u"", Text(std::u16string{0xD83D, 0xDE00, 0xDC80}), u"1"},
+        // Names straight from their stored bytes, next to those that need
+        // escaping, decoding (surrogates; Hangul shares their lead byte) or
+        // a spreadsheet's rules; sizes from their counts, on both sides of
+        // 2^53 and of the size width.
+        {u"D:\\", u"\u00e4\u00f6\u00fc\u00df.PsM\u00e4", u"9.007.199.254.740.991", u"", u"", u"",
+         u"1"},
+        {u"D:\\", Text(std::u16string{0xD83D, 0xDE00, u'x', u'.', u'a', u's', u'm', 0xD83D}),
+         u"-9.007.199.254.740.991", u"", u"", u"", u"1"},
+        {u"D:\\", u"\uD55C\uAE00.dft ", u"9.007.199.254.740.992", u"", u"", u"", u"1"},
+        {u"D:\\", u"\uE000\uFFFF\u0080\u009F.par\u20AC", u"            0", u"", u"", u"", u"1"},
+        {u"D:\\", u"  -5.par ", u"           -1", u"", u"", u"", u"1"},
+        {u"D:\\", u"  x.pa", u"  123.456.789", u"", u"", u"", u"1"},
+        {u"D:\\", u"abcdefgh\"ijklmnop\\qrstuvw.par ", u"1.234.567.890.123", u"", u"", u"", u"1"},
+        {u"D:\\", u"abcdefghijklmnop,qrst\u0001uvw\u007f.par ", u"      -10.000", u"", u"", u"",
+         u"1"},
     };
-    for (int copy = 0; copy < 400; ++copy)
-        for (const DuplicateRecord& record : awkward)
+    // Enough rows for two threads to write them; from the 400th copy on a
+    // folder of its own for each record, so that the folders are too many to
+    // be kept in their format.
+    for (int copy = 0; copy < 800; ++copy) {
+        for (DuplicateRecord record : awkward) {
+            std::u16string path(record.path.view());
+            for (const char digit : std::to_string(copy))
+                path.push_back(static_cast<char16_t>(digit));
+            if (copy >= 400) record.path = Text(path);
             ASSERT_TRUE(AppendAfterCursor(table, record));
+        }
+    }
     SortTableByField(table, RecordField::Name);
     for (const std::u16string_view find : {u"", u"a"}) { // all records, then some
         MarkByFindText(table, find);
@@ -581,6 +605,10 @@ TEST_F(RecordTableTest, WrittenLinesAreTheLinesOfTheirRecords) {
             }));
             EXPECT_EQ(written, expected) << "format " << static_cast<int>(format);
             EXPECT_GE(chunks, static_cast<int>(expected.size() >> 20));
+            int calls = 0; // a write that fails ends the writing
+            EXPECT_FALSE(WriteTableRecords(table, rows, format,
+                                           [&](std::string_view) { return ++calls > 1; }));
+            EXPECT_EQ(calls, 1);
             // Asked before the first record and every 2048th.
             const bool stopped = rows.size() > 2048;
             std::vector<std::uint64_t> asked;
