@@ -75,6 +75,16 @@ std::vector<std::uint32_t> CountRanks(const RecordTable& table, std::uint32_t co
     return CountRanksInParts(count, forEachCount, kRankPart, calledOff);
 }
 
+// Sorts the list by `ranks`, collecting the listed records in their new
+// order on the way, unless every record is listed: then the order is the
+// list, and no second copy of it is made.
+template <typename Rank> bool SortWithListed(RecordTable& table, const std::vector<Rank>& ranks) {
+    const bool some = table.shownCount < static_cast<std::int64_t>(table.order.size());
+    if (!some) table.listedAfterSort = {};
+    return SortByRanks(table.order, ranks, some ? table.shown.data() : nullptr,
+                       some ? &table.listedAfterSort : nullptr);
+}
+
 // Whether every size is a count of at most 32 bits: those order as their
 // texts do, so a sort by size sorts by the counts themselves, with no ranks.
 bool SizesAreNarrowCounts(const RecordTable& table) {
@@ -95,7 +105,7 @@ bool SortBySizeCounts(RecordTable& table) {
     for (const RecordSegment& segment : table.segments)
         for (std::uint32_t k = 0; k < segment.Count(); ++k)
             counts[segment.first + k] = static_cast<std::uint32_t>(segment.sizes[k]);
-    return SortByRanks(table.order, counts, table.shown.data(), &table.listedAfterSort);
+    return SortWithListed(table, counts);
 }
 
 std::vector<std::uint32_t> SizeRanksOf(const RecordTable& table, std::uint32_t count,
@@ -161,7 +171,7 @@ template <typename Rank> bool SortByTextRanks(RecordTable& table, std::size_t co
         for (std::uint32_t k = 0; k < segment.Count(); ++k)
             out[k] = static_cast<Rank>(textRanks[ids[k]]);
     }
-    return SortByRanks(table.order, ranks, table.shown.data(), &table.listedAfterSort);
+    return SortWithListed(table, ranks);
 }
 
 bool SortBySharedColumn(RecordTable& table, RecordField field) {
@@ -227,9 +237,7 @@ void SortTableByField(RecordTable& table, RecordField field, const WhileWaiting&
     table.orderIsStorage = false;
     const bool sorted = counts   ? SortBySizeCounts(table)
                         : shared ? SortBySharedColumn(table, field)
-                                 : !table.ranks[f].empty() &&
-                                       SortByRanks(table.order, table.ranks[f], table.shown.data(),
-                                                   &table.listedAfterSort);
+                                 : !table.ranks[f].empty() && SortWithListed(table, table.ranks[f]);
     if (sorted) {
         // The refill that follows a sort gets its rows from the sort's last pass.
         table.listedAfterSortHolds =
