@@ -106,17 +106,24 @@ struct SharedAnswers {
     // Asks every text of the columns that have few of them, so that a column
     // none of whose texts contains `sought` need not be read record by
     // record. Returns the columns that may contain it.
-    std::array<bool, kSharedColumnCount> AskFewTexts(const RecordTable& table,
-                                                     const Sought& sought) {
+    // `every` tells whether every text of such a column contains it: then
+    // every record does.
+    std::array<bool, kSharedColumnCount> AskFewTexts(const RecordTable& table, const Sought& sought,
+                                                     bool& every) {
         std::array<bool, kSharedColumnCount> may;
+        every = false;
         for (int c = 0; c < kSharedColumnCount; ++c) {
             const std::uint32_t texts = table.shared[c].size();
             may[c] = true;
             if (texts > TableCount(table) / 16) continue; // asked record by record
-            bool any = false;
-            for (std::uint32_t id = 0; id < texts; ++id)
-                any = Contains(table, c, id, sought) || any;
+            bool any = false, all = texts > 0;
+            for (std::uint32_t id = 0; id < texts; ++id) {
+                const bool contains = Contains(table, c, id, sought);
+                any = any || contains;
+                all = all && contains;
+            }
             may[c] = any;
+            every = every || all;
         }
         return may;
     }
@@ -551,6 +558,21 @@ std::int64_t MarkSegment(RecordTable& table, const RecordSegment& segment, const
 
 } // namespace
 
+// Asks each record (each one listed, when narrowing) on its own.
+std::int64_t MarkOneByOne(RecordTable& table, const Sought& sought, bool narrowing,
+                          SharedAnswers* remembered) {
+    std::int64_t listed = 0;
+    for (const RecordSegment& segment : table.segments) {
+        std::uint8_t* shown = table.shown.data() + segment.first;
+        for (std::uint32_t k = 0; k < segment.Count(); ++k) {
+            if (narrowing && !shown[k]) continue;
+            shown[k] = RecordContains(table, segment, k, sought, remembered);
+            listed += shown[k];
+        }
+    }
+    return listed;
+}
+
 // MarkSegment for every segment: the segments of the second half of the
 // records on a second thread when there are many.
 std::int64_t MarkSegments(RecordTable& table, const Sought& sought, bool narrowing,
@@ -621,21 +643,16 @@ std::int64_t MarkByFindText(RecordTable& table, std::u16string_view findText, bo
     const bool oneByOne = !remembered || !room || (narrowing && table.shownCount * 8 < count);
     std::array<bool, kSharedColumnCount> mayHold;
     mayHold.fill(true);
-    if (!oneByOne) mayHold = answers.AskFewTexts(table, sought);
-    if (!oneByOne) {
+    bool every = false;
+    if (!oneByOne) mayHold = answers.AskFewTexts(table, sought, every);
+    if (every) {
+        // Every record contains it; those hidden by the last find stay so.
+        if (!narrowing) std::fill(table.shown.begin(), table.shown.end(), 1);
+        listed = narrowing ? table.shownCount : count;
+    } else if (!oneByOne) {
         listed = MarkSegments(table, sought, narrowing, mayHold, answers, hits);
-        table.shownCount = listed;
-        table.lastFind.assign(findText);
-        table.lastFindHolds = true;
-        return listed;
-    }
-    for (const RecordSegment& segment : table.segments) {
-        std::uint8_t* shown = table.shown.data() + segment.first;
-        for (std::uint32_t k = 0; k < segment.Count(); ++k) {
-            if (narrowing && !shown[k]) continue;
-            shown[k] = RecordContains(table, segment, k, sought, remembered);
-            listed += shown[k];
-        }
+    } else {
+        listed = MarkOneByOne(table, sought, narrowing, remembered);
     }
     table.shownCount = listed;
     table.lastFind.assign(findText);
