@@ -24,7 +24,7 @@ constexpr std::int64_t kWithinWidth = 10'000'000'000;
 
 // The rank work sorts this many elements at a time at most (about 32 bytes
 // each while they are sorted), whatever the length of the log.
-constexpr std::uint32_t kRankPart = std::uint32_t{1} << 20;
+constexpr std::uint32_t kRankPart = std::uint32_t{1} << 21;
 
 // The ranks of names (by their stored bytes, which order as their units
 // do). `sorted` receives the storage indices in the order of the names.
@@ -34,7 +34,7 @@ std::vector<std::uint32_t> NameRanksOf(const RecordTable& table, std::uint32_t c
     const auto forEachName = [&table](const auto& visit) {
         for (const RecordSegment& segment : table.segments)
             for (std::uint32_t k = 0; k < segment.Count(); ++k)
-                visit(segment.first + k, segment.Name(k));
+                visit(segment.first + k, [&segment, k] { return segment.Name(k); });
     };
     return ByteTextRanksInParts(count, forEachName, kRankPart, calledOff, true, sorted);
 }

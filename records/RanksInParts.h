@@ -4,7 +4,8 @@
 // each part's elements are gathered and ranked, the ranks of a part
 // following those of the parts before. `forEach(visit)` calls
 // visit(index, element) for every index below `count`, in ascending order,
-// the same elements each time. Both give ranks by index, empty when no
+// the same elements each time (for texts, the element is a function that
+// gives the text, asked only for the texts a part needs). Both give ranks by index, empty when no
 // memory can be had or `calledOff` becomes true.
 #pragma once
 
@@ -126,8 +127,8 @@ std::vector<std::uint32_t> ByteTextRanksInParts(std::uint32_t count, ForEach for
     try {
         std::vector<std::uint32_t> inDigit(std::size_t{1} << 16, 0), byRank;
         ranks.resize(count);
-        forEach([&](std::uint32_t id, std::string_view text) {
-            const std::uint32_t digit = digitOf(text);
+        forEach([&](std::uint32_t id, const auto& text) {
+            const std::uint32_t digit = digitOf(text());
             ++inDigit[digit];
             ranks[id] = kDigitHeld | digit;
         });
@@ -139,12 +140,12 @@ std::vector<std::uint32_t> ByteTextRanksInParts(std::uint32_t count, ForEach for
             part.ids.resize(part.count);
             ByteTextRanks texts(part.count);
             std::uint32_t j = 0;
-            forEach([&](std::uint32_t id, std::string_view text) {
+            forEach([&](std::uint32_t id, const auto& text) {
                 const std::uint32_t held = ranks[id];
                 const std::uint32_t digit = held & 0xFFFF;
                 if (!(held & kDigitHeld) || digit < part.low || digit >= part.high) return;
                 part.ids[j] = id;
-                texts.Set(j++, text);
+                texts.Set(j++, text());
             });
             part.local = texts.Ranks(calledOff);
         };

@@ -176,7 +176,7 @@ TEST(RankSort, RanksInPartsAreTheRanksOfTheWhole) {
     const auto countCount = static_cast<std::uint32_t>(counts.size());
     const auto forEachText = [&](const auto& visit) {
         for (std::uint32_t i = 0; i < textCount; ++i)
-            visit(i, std::string_view(texts[i]));
+            visit(i, [&, i] { return std::string_view(texts[i]); });
     };
     const auto forEachCount = [&](const auto& visit) {
         for (std::uint32_t i = 0; i < countCount; ++i)
