@@ -137,9 +137,14 @@ template <typename Unit> class TextSorter {
 
     void MakeCodes() {
         code_.assign(std::size_t{1} << (8 * sizeof(Unit)), 0);
-        for (const Keyed& item : items_)
-            for (std::uint32_t u = 0; u < item.length; ++u)
-                code_[static_cast<Code>(units_[item.id][u])] = 1;
+        std::uint32_t* const codes = code_.data();
+        for (const Keyed& item : items_) {
+            // Held in locals: the stores below could otherwise be the item's.
+            const Unit* const units = units_[item.id];
+            const std::uint32_t length = item.length;
+            for (std::uint32_t u = 0; u < length; ++u)
+                codes[static_cast<Code>(units[u])] = 1;
+        }
         std::uint32_t places = 0;
         for (std::uint32_t& place : code_)
             if (place) place = ++places;
