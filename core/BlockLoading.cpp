@@ -28,15 +28,22 @@ constexpr std::int64_t kLogFileNumber = 0;
 
 // Texts one after the other in their stored bytes: text k spans
 // [ends[k-1], ends[k]).
+// Each text's hash is taken here, on the thread that parses the block, so
+// that the one thread that takes the blocks in order need not.
 struct TextRun {
     std::vector<char> bytes;
     std::vector<std::uint32_t> ends;
+    std::vector<std::uint64_t> hashes;
 
     std::string_view operator[](std::uint32_t k) const {
         const std::uint32_t from = k ? ends[k - 1] : 0;
         return {bytes.data() + from, ends[k] - from};
     }
-    void End() { ends.push_back(static_cast<std::uint32_t>(bytes.size())); }
+    void End() {
+        const std::uint32_t from = ends.empty() ? 0 : ends.back();
+        ends.push_back(static_cast<std::uint32_t>(bytes.size()));
+        hashes.push_back(HashBytes(bytes.data() + from, bytes.size() - from));
+    }
 };
 
 // The distinct keys of one column within one block, by local id. A key is
@@ -565,7 +572,7 @@ bool TakeBlock(RecordTable& table, ParsedBlock& block, std::vector<std::uint32_t
         try {
             remap.resize(values.ends.size());
             for (std::uint32_t k = 0; k < values.ends.size(); ++k)
-                remap[k] = table.shared[c].Intern(values[k]);
+                remap[k] = table.shared[c].Intern(values[k], values.hashes[k]);
             for (std::uint32_t& id : block.ids[c])
                 id = remap[id];
             segment.ids[c].Assign(block.ids[c]);

@@ -243,11 +243,10 @@ std::uint32_t SharedTexts::Store(std::string_view stored) {
     return offset;
 }
 
-std::uint32_t SharedTexts::Intern(std::string_view stored) {
+std::uint32_t SharedTexts::Intern(std::string_view stored, std::uint64_t hash) {
     // The index is made again after DropIndex, for a text added later.
     if (slots_.empty()) Rehash(std::max(kFirstSlots, std::bit_ceil(offsets_.size() * 4)));
     const std::size_t mask = slots_.size() - 1;
-    const std::uint64_t hash = HashBytes(stored.data(), stored.size());
     const std::uint32_t tag = TagOf(hash);
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         const std::uint32_t slot = slots_[i];

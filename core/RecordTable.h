@@ -169,7 +169,11 @@ class SharedTexts {
   public:
     // The id of the text with stored bytes `stored`, made the first time it
     // comes. Throws std::bad_alloc when no memory can be had.
-    std::uint32_t Intern(std::string_view stored);
+    std::uint32_t Intern(std::string_view stored) {
+        return Intern(stored, HashBytes(stored.data(), stored.size()));
+    }
+    // The same, with the text's hash (HashBytes) taken beforehand.
+    std::uint32_t Intern(std::string_view stored, std::uint64_t hash);
     // The stored bytes of text `id`.
     std::string_view operator[](std::uint32_t id) const { return At(offsets_[id]); }
     std::uint32_t size() const { return static_cast<std::uint32_t>(offsets_.size()); }
