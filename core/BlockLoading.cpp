@@ -39,10 +39,14 @@ struct TextRun {
         const std::uint32_t from = k ? ends[k - 1] : 0;
         return {bytes.data() + from, ends[k] - from};
     }
-    void End() {
+    // Ends the text being appended. `piece` is the key it was looked up by:
+    // when its stored bytes are the same, so is the hash already taken.
+    void End(std::string_view piece = {}, std::uint64_t pieceHash = 0) {
         const std::uint32_t from = ends.empty() ? 0 : ends.back();
         ends.push_back(static_cast<std::uint32_t>(bytes.size()));
-        hashes.push_back(HashBytes(bytes.data() + from, bytes.size() - from));
+        const std::string_view text(bytes.data() + from, bytes.size() - from);
+        hashes.push_back(!piece.empty() && text == piece ? pieceHash
+                                                         : HashBytes(text.data(), text.size()));
     }
 };
 
@@ -56,7 +60,8 @@ class BlockInterner {
     std::pair<std::uint32_t, bool> Intern(std::string_view key) {
         if ((ends_.size() + 1) * 2 > slots_.size()) Grow();
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = HashBytes(key.data(), key.size()) & mask;; i = (i + 1) & mask) {
+        lastHash_ = HashBytes(key.data(), key.size());
+        for (std::size_t i = lastHash_ & mask;; i = (i + 1) & mask) {
             if (slots_[i] == 0) {
                 bytes_.append(key);
                 ends_.push_back(static_cast<std::uint32_t>(bytes_.size()));
@@ -80,6 +85,9 @@ class BlockInterner {
         return Intern(unitsKey_);
     }
 
+    // The hash of the key last looked up.
+    std::uint64_t LastHash() const { return lastHash_; }
+
   private:
     std::string_view Key(std::uint32_t id) const {
         const std::uint32_t from = id ? ends_[id - 1] : 0;
@@ -101,6 +109,7 @@ class BlockInterner {
     std::vector<std::uint32_t> ends_;
     std::vector<std::uint32_t> slots_;
     std::string unitsKey_;
+    std::uint64_t lastHash_ = 0;
 };
 
 // One parsed block: its records with local ids, and the texts of those ids.
@@ -297,10 +306,11 @@ struct BlockRecords {
 
     // Adds the id of a piece of a line's bytes; its text when it is new.
     void AddBytes(int column, std::string_view piece) {
-        const auto [id, fresh] = scratch.interners[column].Intern(piece);
+        BlockInterner& interner = scratch.interners[column];
+        const auto [id, fresh] = interner.Intern(piece);
         if (fresh) {
             AppendStoredOfLogged(piece, values[column].bytes, scratch.units);
-            values[column].End();
+            values[column].End(piece, interner.LastHash());
         }
         scratch.ids[column].push_back(id);
     }
