@@ -159,7 +159,7 @@ std::string FewSharedTextsLog(int lines) {
     static const char* const paths[] = {"D:\\a\\", "K:\\Pr\xC3\xBC\x66\\", "x/y/"};
     static const char* const tails[] = {" 16.09.2018 07:36 cad01", " 01.01.2001 13:05 j\xC3\xB6rg"};
     std::string log;
-    for (int line = 0; line < lines; ++line)
+    for (std::int64_t line = 0; line < lines; ++line)
         log += std::string(paths[line % 3]) + "Spann" + std::to_string(line * 7919 % 1000) +
                (line % 2 ? ".par " : ".asm ") + std::to_string(line * 104729 % 100000) +
                tails[line / 3 % 2] + "\n";
