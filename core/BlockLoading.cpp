@@ -1,6 +1,7 @@
 #include "core/BlockLoading.h"
 
 #include "core/ExportFormats.h"
+#include "core/LogBlockLines.h"
 #include "core/LogLineParser.h"
 #include "core/RecordCommands.h"
 #include "core/StoredText.h"
@@ -68,7 +69,7 @@ class BlockInterner {
                 slots_[i] = static_cast<std::uint32_t>(ends_.size());
                 return {slots_[i] - 1, true};
             }
-            if (Key(slots_[i] - 1) == key) return {slots_[i] - 1, false};
+            if (SameBytes(Key(slots_[i] - 1), key)) return {slots_[i] - 1, false};
         }
     }
     // Forgets every key, keeping the memory for the next block.
@@ -375,21 +376,20 @@ void ParseBlock(std::string_view bytes, const BlockWork& work, BlockScratch& scr
     LogLineBytes byteParts;
     scratch.Clear();
     BlockRecords records{scratch, out.values};
-    ForEachLine(bytes, [&](std::string_view lineBytes) {
-        switch (SplitLogLineBytes(lineBytes, byteParts)) {
-        case ByteSplit::NoRecord:
-            return;
-        case ByteSplit::Record:
+    LogBlockLines lines(bytes);
+    std::string_view lineBytes;
+    ByteSplit split = ByteSplit::NoRecord;
+    while (lines.Next(lineBytes, split, byteParts)) {
+        if (split == ByteSplit::NoRecord) continue;
+        if (split == ByteSplit::Record) {
             records.Add(byteParts);
-            break;
-        case ByteSplit::NeedsUnits:
+        } else {
             DecodeLineInto(lineBytes, line);
-            if (!SplitLogLine(line, parts)) return;
+            if (!SplitLogLine(line, parts)) continue;
             records.Add(parts, date);
-            break;
         }
         ++out.total;
-    });
+    }
     RecordSegment& segment = out.segment;
     CopyExactly(scratch.names, segment.names);
     CopyExactly(scratch.nameEnds, segment.nameEnds);

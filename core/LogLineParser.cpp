@@ -185,17 +185,6 @@ constexpr std::array<std::uint32_t, 4> kExtensionBytes = {
     PackBytes(kExtensions[0]), PackBytes(kExtensions[1]), PackBytes(kExtensions[2]),
     PackBytes(kExtensions[3])};
 
-// Where the bytes that decide stand in a line of at most kMaskedBytes
-// bytes: one bit per byte.
-constexpr std::size_t kMaskedBytes = 256;
-constexpr std::size_t kMaskWords = kMaskedBytes / 64;
-struct LineMasks {
-    std::uint64_t separators[kMaskWords]; // "\\" or "/"
-    std::uint64_t dots[kMaskWords];
-    std::uint64_t bars[kMaskWords];
-    std::uint64_t blanks[kMaskWords];
-};
-
 void MaskLine(std::string_view line, LineMasks& masks) {
     const std::size_t words = (line.size() + 63) / 64;
 #if QK_SCAN_SSE2
@@ -450,6 +439,10 @@ ByteSplit SplitLogLineBytes(std::string_view line, LogLineBytes& parts) {
     if (line.size() > kMaskedBytes) return ByteSplit::NeedsUnits;
     LineMasks masks;
     MaskLine(line, masks);
+    return SplitMaskedLine(line, masks, parts);
+}
+
+ByteSplit SplitMaskedLine(std::string_view line, const LineMasks& masks, LogLineBytes& parts) {
     const LineScan scan = ScanLineBytes(line, masks);
     const std::size_t start = !line.empty() && line[0] == '"' ? 1 : 0;
     const std::size_t extension = scan.extension;
@@ -474,7 +467,6 @@ ByteSplit SplitLogLineBytes(std::string_view line, LogLineBytes& parts) {
         count = ByteCount(sizeToken);
     }
     parts.sizeCount = count;
-    FormatSize(count, parts.size, parts.sizeLength);
     parts.dateToken = date;
     DatePieces(line, date, masks, parts);
     parts.time = time;

@@ -60,8 +60,8 @@ bool SplitLogLine(std::u16string_view line, LogLineParts& parts);
 
 // The pieces of a line taken apart on its UTF-8 bytes: views into the bytes,
 // each of which decodes to the very piece SplitLogLine finds in the decoded
-// line (every piece is cut at ASCII bytes or the line's ends); the size
-// formatted as there.
+// line (every piece is cut at ASCII bytes or the line's ends); the size's
+// byte count as there.
 struct LogLineBytes {
     std::string_view path;
     std::string_view name;
@@ -69,14 +69,26 @@ struct LogLineBytes {
     std::string_view dateToken;
     std::string_view time;
     std::string_view user;
-    char16_t size[LogLineParts::kSizeCapacity];
-    std::size_t sizeLength;
-    std::int64_t sizeCount;
-
-    std::u16string_view SizeView() const { return {size, sizeLength}; }
+    std::int64_t sizeCount; // the byte count, which FormatSize makes the size of
 };
 
 enum class ByteSplit { Record, NoRecord, NeedsUnits };
+
+// Where the bytes that decide the split stand in a line of at most
+// kMaskedBytes bytes: one bit per byte, bit i of word i / 64 for byte i,
+// no bit set past the line's end.
+constexpr std::size_t kMaskedBytes = 256;
+constexpr std::size_t kMaskWords = kMaskedBytes / 64;
+struct LineMasks {
+    std::uint64_t separators[kMaskWords]; // "\\" or "/"
+    std::uint64_t dots[kMaskWords];
+    std::uint64_t bars[kMaskWords];
+    std::uint64_t blanks[kMaskWords];
+};
+
+// SplitLogLineBytes for a line of at most kMaskedBytes bytes whose masks
+// were found beforehand.
+ByteSplit SplitMaskedLine(std::string_view line, const LineMasks& masks, LogLineBytes& parts);
 
 // Takes one line apart on its UTF-8 bytes as SplitLogLine does on its
 // units: Record or NoRecord as SplitLogLine decides, or NeedsUnits when the

@@ -262,7 +262,7 @@ std::uint32_t SharedTexts::Intern(std::string_view stored, std::uint64_t hash) {
             return id;
         }
         // Only a text whose hash has the slot's tag bits is read.
-        if ((slot & ~idMask_) == tag && (*this)[(slot & idMask_) - 1] == stored)
+        if ((slot & ~idMask_) == tag && SameBytes((*this)[(slot & idMask_) - 1], stored))
             return (slot & idMask_) - 1;
     }
 }

@@ -162,6 +162,28 @@ inline std::uint64_t HashBytes(const void* data, std::size_t size) {
     return hash ^ (hash >> 33);
 }
 
+// Whether `a` and `b` hold the same bytes. Compared here, eight bytes at a
+// time, rather than by a library call: the texts looked up are mostly short
+// and mostly equal to the one found.
+inline bool SameBytes(std::string_view a, std::string_view b) {
+    const std::size_t n = a.size();
+    if (n != b.size()) return false;
+    const auto word = [](const char* p) {
+        std::uint64_t w;
+        std::memcpy(&w, p, sizeof w);
+        return w;
+    };
+    if (n >= 8) {
+        std::uint64_t differ = word(a.data() + n - 8) ^ word(b.data() + n - 8);
+        for (std::size_t i = 0; i + 8 < n; i += 8)
+            differ |= word(a.data() + i) ^ word(b.data() + i);
+        return differ == 0;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
 // The distinct texts of one shared column, each stored once, by id: their
 // stored bytes in an arena of large chunks, each behind its length, found by
 // a 32-bit offset; looked up through an open-addressing index of ids.

@@ -75,14 +75,34 @@ inline void StoredInto(std::string_view stored, std::u16string& out) {
     AppendStoredUnits(stored, out);
 }
 
+// Whether UTF-8 bytes are their own stored form: well formed, and every
+// character below U+10000 (no surrogate, no sequence of four bytes).
+inline bool StoredAsLogged(std::string_view logged) {
+    const auto* p = reinterpret_cast<const unsigned char*>(logged.data());
+    const std::size_t n = logged.size();
+    const auto follows = [&](std::size_t i) { return i < n && (p[i] & 0xC0) == 0x80; };
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char lead = p[i];
+        if (lead < 0x80) {
+            ++i;
+        } else if (lead >= 0xC2 && lead <= 0xDF && follows(i + 1)) {
+            i += 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF && follows(i + 1) && follows(i + 2) &&
+                   (lead != 0xE0 || p[i + 1] >= 0xA0) && // not overlong
+                   (lead != 0xED || p[i + 1] < 0xA0)) {  // not a surrogate
+            i += 3;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Appends the stored bytes of the text that the UTF-8 bytes of a log decode
-// to (as the line reader decodes them). Plain ASCII is its own stored form.
+// to (as the line reader decodes them).
 template <typename Bytes>
 void AppendStoredOfLogged(std::string_view logged, Bytes& out, std::u16string& scratch) {
-    bool ascii = true;
-    for (const char byte : logged)
-        ascii = ascii && static_cast<unsigned char>(byte) < 0x80;
-    if (ascii) {
+    if (StoredAsLogged(logged)) {
         out.insert(out.end(), logged.begin(), logged.end());
         return;
     }

@@ -233,7 +233,7 @@ ByteSplit ExpectBytesAgree(const std::string& bytes) {
     AppendDate(unitDate, units);
     EXPECT_EQ(decoded(pieces.path), units.path) << bytes;
     EXPECT_EQ(decoded(pieces.name), units.name) << bytes;
-    EXPECT_EQ(pieces.SizeView(), units.SizeView()) << bytes;
+    EXPECT_EQ(pieces.sizeCount, units.sizeCount) << bytes;
     EXPECT_EQ(decoded(pieces.dateToken), units.dateToken) << bytes;
     EXPECT_EQ(date, unitDate) << bytes;
     EXPECT_EQ(decoded(pieces.time), units.time) << bytes;
