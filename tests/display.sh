@@ -45,6 +45,25 @@ wait_for_no_window() {
     wait_until "$2" no_window "$1"
 }
 
+# Whether window $1 is no longer shown (hidden or destroyed).
+window_gone() { ! xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
+
+# Presses Return in the dialog window $1 unless it is gone; true once it is.
+return_closes() {
+    window_gone "$1" && return 0
+    xdotool key Return
+    wait_until 5 window_gone "$1"
+}
+
+# Types the path $2 into the open-file dialog window $1 and presses Return
+# until the dialog is gone, for up to 30 seconds: on a busy machine the name
+# field's completion list may open while the path is typed, and a Return
+# then only closes the list.
+choose_file() {
+    xdotool type --delay 5 "$2"
+    wait_until 30 return_closes "$1"
+}
+
 window_active() {
     xdotool windowactivate "$1" 2>/dev/null || true
     [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]

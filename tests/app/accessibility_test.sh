@@ -53,8 +53,7 @@ viewer_pid=$!
 pids+=($viewer_pid)
 dialog=$(wait_for_window "LOG-Datei" 20) || fail "the open-file dialog did not appear"
 activate_window "$dialog" || fail "the open-file dialog cannot be activated"
-xdotool type --delay 5 "$log"
-xdotool key Return
+choose_file "$dialog" "$log" || fail "the open-file dialog did not take the log"
 main=$(wait_for_window "Quellkamp" 20) || fail "the main window did not appear"
 geometry=$(xwininfo -id "$main")
 left=$(awk '/Absolute upper-left X:/ {print $4}' <<<"$geometry")

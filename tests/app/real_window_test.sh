@@ -68,8 +68,7 @@ pids+=($viewer_pid)
 
 dialog=$(wait_for_window "LOG-Datei" 20) || fail "the open-file dialog did not appear"
 activate_window "$dialog" || fail "the open-file dialog cannot be activated"
-xdotool type --delay 5 "$log"
-xdotool key Return
+choose_file "$dialog" "$log" || fail "the open-file dialog did not take the log"
 
 main=$(wait_for_window "Quellkamp" 20) || fail "the main window did not appear"
 geometry=$(xwininfo -id "$main")
@@ -142,8 +141,7 @@ start_viewer() {
     local dialog
     dialog=$(wait_for_window "LOG-Datei" 20) || fail "the open-file dialog did not appear"
     activate_window "$dialog" || fail "the open-file dialog cannot be activated"
-    xdotool type --delay 5 "$1"
-    xdotool key Return
+    choose_file "$dialog" "$1" || fail "the open-file dialog did not take $1"
     main=$(wait_for_window "Quellkamp" 120) || fail "the main window did not appear for $1"
     place_main
 }
