@@ -144,9 +144,18 @@ bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<Rank>& ran
     // The ranks are read in the order's sequence, all over their array: the
     // reads ahead are asked for early so that their waits overlap.
     constexpr std::size_t kAhead = 16;
+    // When the order holds every index, each digit's count is had from the
+    // ranks as they lie, and the second half is placed from the end of each
+    // digit's run backwards, so that its elements need not be counted apart.
+    const bool whole = n == ranks.size();
     std::array<Counts, 2> start{};
     ForHalves(two, n, [&](int half, std::size_t begin, std::size_t end) {
         Counts& count = start[half];
+        if (whole) {
+            for (std::size_t k = begin; k < end; ++k)
+                ++count[ranks[k] >> lowBits];
+            return;
+        }
         for (std::size_t k = begin; k < end; ++k) {
             if (k + kAhead < end) Prefetch(&ranks[order[k + kAhead]]);
             ++count[ranks[order[k]] >> lowBits];
@@ -157,8 +166,8 @@ bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<Rank>& ran
     for (std::size_t b = 0; b < kBuckets; ++b) {
         const std::uint32_t first = start[0][b], second = start[1][b];
         start[0][b] = sum;
-        start[1][b] = sum + first;
         sum += first + second;
+        start[1][b] = whole ? sum : start[0][b] + first;
         runEnds[b] = sum;
         longest = std::max(longest, first + second);
     }
@@ -175,19 +184,26 @@ bool SortByRanks(std::vector<std::uint32_t>& order, const std::vector<Rank>& ran
     }
     ForHalves(two, n, [&](int half, std::size_t begin, std::size_t end) {
         Counts& next = start[half];
-        for (std::size_t k = begin; k < end; ++k) {
-            if (k + kAhead < end) {
-                Prefetch(&ranks[order[k + kAhead]]);
-                if (marking) Prefetch(marks + order[k + kAhead]);
-            }
+        const bool backwards = whole && half == 1;
+        const auto place = [&](std::size_t k, std::size_t ahead) {
+            Prefetch(&ranks[order[ahead]]);
+            if (marking) Prefetch(marks + order[ahead]);
             const std::uint32_t index = order[k];
             const std::uint32_t rank = ranks[index];
             const std::uint32_t carried = marking && marks[index] ? index | kMarkBit : index;
-            const std::uint32_t place = next[rank >> lowBits]++;
+            std::uint32_t& digitNext = next[rank >> lowBits];
+            const std::uint32_t at = backwards ? --digitNext : digitNext++;
             if (lowBits)
-                placed[place] = {rank, carried};
+                placed[at] = {rank, carried};
             else
-                indices[place] = carried;
+                indices[at] = carried;
+        };
+        if (backwards) {
+            for (std::size_t k = end; k-- > begin;)
+                place(k, k >= begin + kAhead ? k - kAhead : begin);
+        } else {
+            for (std::size_t k = begin; k < end; ++k)
+                place(k, k + kAhead < end ? k + kAhead : end - 1);
         }
     });
     if (lowBits) {

@@ -10,8 +10,9 @@
 
 namespace qk {
 
-// Reorders `order` (indices into `ranks`) by ascending rank, keeping the
-// order of elements with equal ranks. Least significant digit first, as few
+// Reorders `order` (indices into `ranks`, each at most once) by ascending
+// rank, keeping the order of elements with equal ranks: by the ranks' top
+// 12 bits, then each run of equal top bits by the bits below, in as few
 // passes of up to 12 bits as the largest rank needs. Returns false, leaving
 // `order` unchanged, when no memory can be had.
 //
