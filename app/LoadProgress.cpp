@@ -1,5 +1,7 @@
 #include "app/LoadProgress.h"
 
+#include "app/LargePages.h"
+
 #include "core/DuplicateRecord.h"
 #include "core/RecordTable.h"
 #include "ui/Progress.h"
@@ -98,6 +100,7 @@ void PrepareForMemoryLimits() {
     // system when they are freed, rather than stay with the allocator.
     mallopt(M_MMAP_THRESHOLD, 4 << 20);
 #endif
+    AskForLargePages();
     TakeReserve();
 }
 
