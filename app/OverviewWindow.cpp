@@ -9,10 +9,12 @@
 #include "core/DuplicateRecord.h"
 #include "core/Overview.h"
 #include "core/RecordTable.h"
+#include "core/WaitCalling.h"
 #include "ui/Controls.h"
 #include "ui/Desktop.h"
 #include "ui/Dialogs.h"
 #include "ui/Events.h"
+#include "ui/Progress.h"
 
 #include <array>
 #include <string>
@@ -267,16 +269,24 @@ void ShowSharedFiles() {
     ShowRows(SharedListView, &sharedRows, std::move(rows));
 }
 
-void OrderGroupRows() {
+void OrderGroupRows(std::vector<std::uint32_t>& rows) {
     if (shown.groupOrder.column >= 0)
         OrderGroups(AllRecords, shown.overview, static_cast<GroupColumn>(shown.groupOrder.column),
-                    shown.groupOrder.reversed, shown.groups);
+                    shown.groupOrder.reversed, rows);
 }
 
-void OrderPairRows() {
+void OrderPairRows(std::vector<std::uint32_t>& rows) {
     if (shown.pairOrder.column >= 0)
         OrderPairs(AllRecords, shown.overview, static_cast<PairColumn>(shown.pairOrder.column),
-                   shown.pairOrder.reversed, shown.pairs);
+                   shown.pairOrder.reversed, rows);
+}
+
+// Runs `work` on the overview's rows on another thread while the windows
+// repaint and answer the window system: a log of ten million records has
+// millions of groups and pairs. The rows shown are not touched meanwhile;
+// `work` fills rows of its own, which take their place afterwards.
+template <typename Work> void WorkOutRows(Work work) {
+    if (!RunAside(work, RepaintWindows)) work();
 }
 
 // A click on a group (or Enter on it): the main window's lower list shows
@@ -292,11 +302,15 @@ void ShowCopiesOfGroup() {
 void SortList(std::int64_t list, int column) {
     if (list == GroupListView && column < kGroupColumnCount) {
         shown.groupOrder = AfterHeadingClick(shown.groupOrder, column);
-        OrderGroupRows();
+        std::vector<std::uint32_t> rows = shown.groups;
+        WorkOutRows([&] { OrderGroupRows(rows); });
+        shown.groups.swap(rows);
         ShowGroups();
     } else if (list == PairListView && column < kPairColumnCount) {
         shown.pairOrder = AfterHeadingClick(shown.pairOrder, column);
-        OrderPairRows();
+        std::vector<std::uint32_t> rows = shown.pairs;
+        WorkOutRows([&] { OrderPairRows(rows); });
+        shown.pairs.swap(rows);
         ShowPairs();
         ShowSharedFiles();
     }
@@ -422,10 +436,15 @@ void ResumeOverview() {
 
 void ListOverviewRows() {
     if (!OverviewOpen() || !shown.valid) return;
-    ListedGroups(AllRecords, shown.overview, shown.groups);
-    ListedPairs(AllRecords, shown.overview, shown.pairs);
-    OrderGroupRows();
-    OrderPairRows();
+    std::vector<std::uint32_t> groups, pairs;
+    WorkOutRows([&] {
+        ListedGroups(AllRecords, shown.overview, groups);
+        ListedPairs(AllRecords, shown.overview, pairs);
+        OrderGroupRows(groups);
+        OrderPairRows(pairs);
+    });
+    shown.groups.swap(groups);
+    shown.pairs.swap(pairs);
     ShowGroups();
     ShowPairs();
     ShowSharedFiles();
