@@ -10,6 +10,7 @@
 #include "ui/Controls.h"
 #include "ui/Desktop.h"
 #include "ui/Dialogs.h"
+#include "ui/Progress.h"
 
 #include <array>
 
@@ -118,8 +119,10 @@ void ReloadCurrentLog() {
     ClearRows(MatchListView);
     ClearRows(RecordListView);
     ClearRecords(NameMatches.list);
+    // A sort that waits for ranks still being worked out keeps the windows
+    // answering meanwhile.
     if (sortOption >= FirstSortOption)
-        SortAllRecords(static_cast<RecordField>(sortOption - FirstSortOption));
+        SortAllRecords(static_cast<RecordField>(sortOption - FirstSortOption), RepaintWindows);
     RememberSortOption(sortOption);
     // The find text "?" of the start lists everything until it is edited.
     if (findApplied) {
