@@ -323,6 +323,7 @@ std::uint32_t TableCount(const RecordTable& table) {
 void ClearTable(RecordTable& table) {
     CallOffRankWork(table);
     table.segments = {};
+    table.segmentFirsts = {};
     for (SharedTexts& texts : table.shared)
         texts.Clear();
     table.shown = {};
@@ -340,6 +341,7 @@ void ClearTable(RecordTable& table) {
 void SwapTables(RecordTable& a, RecordTable& b) noexcept {
     // Every member but the rank work, which must not be running.
     a.segments.swap(b.segments);
+    a.segmentFirsts.swap(b.segmentFirsts);
     for (std::size_t i = 0; i < a.shared.size(); ++i)
         a.shared[i].Swap(b.shared[i]);
     a.shown.swap(b.shown);
@@ -357,6 +359,11 @@ void SwapTables(RecordTable& a, RecordTable& b) noexcept {
 }
 
 const RecordSegment& SegmentOf(const RecordTable& table, std::uint32_t index) {
+    const std::vector<std::uint32_t>& firsts = table.segmentFirsts;
+    if (firsts.size() == table.segments.size()) {
+        const auto after = std::upper_bound(firsts.begin(), firsts.end(), index);
+        return table.segments[static_cast<std::size_t>(after - firsts.begin()) - 1];
+    }
     const auto after = std::upper_bound(
         table.segments.begin(), table.segments.end(), index,
         [](std::uint32_t i, const RecordSegment& segment) { return i < segment.first; });
@@ -451,6 +458,7 @@ bool AppendAfterCursor(RecordTable& table, const DuplicateRecord& record) {
         if (table.segments.empty()) {
             table.segments.emplace_back();
             table.segments.back().first = 0;
+            table.segmentFirsts.assign(1, 0);
         }
         RecordSegment& segment = table.segments.back();
         const std::uint32_t index = TableCount(table);
@@ -487,8 +495,10 @@ bool AppendSegment(RecordTable& table, RecordSegment&& segment) {
     const RecordSegment* last = table.segments.empty() ? nullptr : &table.segments.back();
     segment.first = last ? last->first + last->Count() : 0;
     try {
+        table.segmentFirsts.push_back(segment.first);
         table.segments.push_back(std::move(segment));
     } catch (const std::bad_alloc&) {
+        table.segmentFirsts.resize(table.segments.size());
         return false;
     }
     return true;

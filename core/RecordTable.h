@@ -226,6 +226,9 @@ enum RankWorkState : int { RanksToDo = 0, RanksInWork, RanksDone, RanksTakenBySo
 
 struct RecordTable {
     std::vector<RecordSegment> segments;
+    // Each segment's `first`, side by side: finding a record's segment reads
+    // this small array rather than the segments themselves.
+    std::vector<std::uint32_t> segmentFirsts;
     std::array<SharedTexts, kSharedColumnCount> shared;
     std::vector<std::uint8_t> shown;  // by storage index: 1 listed, 0 hidden
     std::vector<std::uint32_t> order; // the list order, as storage indices
