@@ -9,12 +9,18 @@
 #include <bit>
 #include <cstdint>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace qk {
 namespace {
 
 constexpr std::size_t kNameWork = 0;
+// The most records of one name looked for by comparing them all at once.
+constexpr std::size_t kFewWanted = 8;
+// From this many records on, the order is walked by two threads.
+constexpr std::size_t kTwoThreadsFrom = std::size_t{1} << 19;
 
 // A name in its stored bytes, by storage index or as sought.
 std::string_view NameOf(const RecordTable& table, std::uint32_t index) {
@@ -25,41 +31,57 @@ std::string_view NameOf(const RecordTable&, const std::string& name) {
     return name;
 }
 
-// The values of `order` that are among the very few sorted `wanted`, in
-// order, into `kept`: four values at a time compared with each wanted one.
-// False (and nothing kept) when they are too many for that, or without SSE2.
-bool KeepFewInOrder(const std::vector<std::uint32_t>& order,
+// The values of order[from, to) that are among the very few sorted `wanted`,
+// in order, appended to `kept`: four values at a time compared with each
+// wanted one.
+void KeepFewInRange(const std::vector<std::uint32_t>& order, std::size_t from, std::size_t to,
                     const std::vector<std::uint32_t>& wanted, std::vector<std::uint32_t>& kept) {
-    constexpr std::size_t kFew = 8;
-#if QK_SCAN_SSE2
-    if (wanted.size() > kFew) return false;
-    __m128i each[kFew];
-    for (std::size_t j = 0; j < kFew; ++j)
-        each[j] = _mm_set1_epi32(static_cast<int>(wanted[std::min(j, wanted.size() - 1)]));
-    const std::size_t n = order.size();
-    std::size_t i = 0;
     const auto keep = [&](std::uint32_t index) {
         if (std::binary_search(wanted.begin(), wanted.end(), index)) kept.push_back(index);
     };
-    for (; i + 4 <= n; i += 4) {
+    std::size_t i = from;
+#if QK_SCAN_SSE2
+    __m128i each[kFewWanted];
+    for (std::size_t j = 0; j < kFewWanted; ++j)
+        each[j] = _mm_set1_epi32(static_cast<int>(wanted[std::min(j, wanted.size() - 1)]));
+    for (; i + 4 <= to; i += 4) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(order.data() + i));
         __m128i any = _mm_cmpeq_epi32(v, each[0]);
-        for (std::size_t j = 1; j < kFew; ++j)
+        for (std::size_t j = 1; j < kFewWanted; ++j)
             any = _mm_or_si128(any, _mm_cmpeq_epi32(v, each[j]));
         if (_mm_movemask_epi8(any) != 0)
             for (std::size_t t = 0; t < 4; ++t)
                 keep(order[i + t]);
     }
-    for (; i < n; ++i)
-        keep(order[i]);
-    return true;
-#else
-    (void)order;
-    (void)wanted;
-    (void)kept;
-    (void)kFew;
-    return false;
 #endif
+    for (; i < to; ++i)
+        keep(order[i]);
+}
+
+// The values of `order` that are among the very few sorted `wanted`, in
+// order, into `kept`; a long order in two halves, the second on another
+// thread. False (and nothing kept) when they are too many for that, or
+// without SSE2.
+bool KeepFewInOrder(const std::vector<std::uint32_t>& order,
+                    const std::vector<std::uint32_t>& wanted, std::vector<std::uint32_t>& kept) {
+    if (!QK_SCAN_SSE2 || wanted.empty() || wanted.size() > kFewWanted) return false;
+    const std::size_t n = order.size(), half = n / 2;
+    std::vector<std::uint32_t> second;
+    std::thread helper;
+    if (n >= kTwoThreadsFrom) {
+        try {
+            second.reserve(wanted.size());
+            helper = std::thread([&] { KeepFewInRange(order, half, n, wanted, second); });
+        } catch (const std::exception&) {
+            // one thread for the whole order
+        }
+    }
+    KeepFewInRange(order, 0, helper.joinable() ? half : n, wanted, kept);
+    if (helper.joinable()) {
+        helper.join();
+        kept.insert(kept.end(), second.begin(), second.end());
+    }
+    return true;
 }
 
 // The marks of the first `count` records as bits, record i at bit i % 64 of
@@ -159,16 +181,16 @@ void RecordsNamed(RecordTable& table, std::u16string_view name,
         }
         std::size_t record = 0;
         const auto& ends = segment.nameEnds;
-        FindEachStoredOccurrence(
-            std::string_view(segment.names.data(), segment.names.size()), stored,
-            [&](std::size_t at) {
-                while (ends[record] <= at)
-                    ++record;
-                const std::size_t start = record ? ends[record - 1] : 0;
-                if (at == start && at + stored.size() == ends[record])
-                    found.push_back(segment.first + static_cast<std::uint32_t>(record));
-                return static_cast<std::size_t>(ends[record]);
-            });
+        FindEachStoredOccurrence(std::string_view(segment.names.data(), segment.names.size()),
+                                 stored, [&](std::size_t at) {
+                                     while (ends[record] <= at)
+                                         ++record;
+                                     const std::size_t start = record ? ends[record - 1] : 0;
+                                     if (at == start && at + stored.size() == ends[record])
+                                         found.push_back(segment.first +
+                                                         static_cast<std::uint32_t>(record));
+                                     return static_cast<std::size_t>(ends[record]);
+                                 });
     }
     if (found.empty()) return;
     std::sort(found.begin(), found.end());

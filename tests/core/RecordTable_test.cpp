@@ -195,7 +195,12 @@ TEST_F(RecordTableTest, NarrowedFindsMarkAsFullFinds) {
 // they should, narrowing or not.
 TEST_F(RecordTableTest, FindsOfALongLogMarkAsTheRecordsAsk) {
     RecordTable table;
-    ASSERT_EQ(LoadLogTable(Write(FewSharedTextsLog(600'000)), table), LoadResult::Loaded);
+    // One name twice, first and last: in list order after a sort, its
+    // records are found by two threads, one in each half of the order.
+    const std::string once = "Einzeln.psm 2 01.01.2001 01:01 u\n";
+    const std::string log =
+        "D:\\e\\" + once + FewSharedTextsLog(600'000) + "x/y/Einzeln.psm 2 01.01.2019 01:01 u\n";
+    ASSERT_EQ(LoadLogTable(Write(log), table), LoadResult::Loaded);
     for (const char16_t* find : {u"Spann12", u"Spann123", u"x/y/", u"1"}) {
         const std::int64_t listed = MarkByFindText(table, find);
         std::int64_t expected = 0;
@@ -206,6 +211,14 @@ TEST_F(RecordTableTest, FindsOfALongLogMarkAsTheRecordsAsk) {
         }
         EXPECT_EQ(listed, expected) << Text(find).ToUtf8();
     }
+    SortTableByField(table, RecordField::Date);
+    const std::u16string name = FieldString(table, 0, RecordField::Name);
+    std::vector<std::uint32_t> matches, expected;
+    RecordsNamed(table, name, matches);
+    std::copy_if(table.order.begin(), table.order.end(), std::back_inserter(expected),
+                 [&](std::uint32_t i) { return FieldString(table, i, RecordField::Name) == name; });
+    EXPECT_EQ(matches, expected);
+    EXPECT_EQ(matches, (std::vector<std::uint32_t>{0, TableCount(table) - 1}));
 }
 
 // Ranks made in the background, or on first use after that work was called
@@ -504,12 +517,17 @@ TEST_F(RecordTableTest, SizesOfTheCommonWidthAndAnotherAppended) {
 // surrogates kept; sizes beyond 2^53 show their double, an odd size its text.
 TEST(RecordTable, StoredTextsKeepTheUnitsAndTheirOrder) {
     const std::u16string pair = {0xD83D, 0xDE00}, lowAlone = {0xDC80}, highAlone = {0xD83D};
-    const std::u16string names[] = {u"\uE000.par", pair + u".par", highAlone + u"x.par",
-                                    lowAlone + u".par", u"\uFFFD.par", u"z.par", pair + lowAlone,
-                                    u"\u00e4.par"};
-    const char16_t* sizes[] = {u"9.007.199.254.740.992", u"            1", u"12",
-                               u"9.223.372.036.854.775.808", u"  -1", u"        2.048",
-                               u"      -10.000", u"10.000.000.000"};
+    const std::u16string names[] = {u"\uE000.par",      pair + u".par", highAlone + u"x.par",
+                                    lowAlone + u".par", u"\uFFFD.par",  u"z.par",
+                                    pair + lowAlone,    u"\u00e4.par"};
+    const char16_t* sizes[] = {u"9.007.199.254.740.992",
+                               u"            1",
+                               u"12",
+                               u"9.223.372.036.854.775.808",
+                               u"  -1",
+                               u"        2.048",
+                               u"      -10.000",
+                               u"10.000.000.000"};
     RecordTable table;
     for (std::size_t i = 0; i < std::size(names); ++i)
         ASSERT_TRUE(AppendAfterCursor(table, {Text(u"P" + names[(i + 3) % 8]), Text(names[i]),
@@ -530,9 +548,9 @@ TEST(RecordTable, StoredTextsKeepTheUnitsAndTheirOrder) {
         SortTableByField(table, field);
         EXPECT_EQ(table.order, expected) << "field " << static_cast<int>(field);
     }
-    for (const std::u16string& find : {lowAlone, highAlone, pair, std::u16string(u"\uE000"),
-                                       std::u16string(u"992"), std::u16string(u"2."),
-                                       std::u16string(u"-1"), std::u16string(u"P\u00e4")}) {
+    for (const std::u16string& find :
+         {lowAlone, highAlone, pair, std::u16string(u"\uE000"), std::u16string(u"992"),
+          std::u16string(u"2."), std::u16string(u"-1"), std::u16string(u"P\u00e4")}) {
         std::int64_t expected = 0;
         for (std::uint32_t i = 0; i < std::size(names); ++i)
             expected += reference::Listed(table, i, find);
