@@ -48,7 +48,9 @@ struct WindowLoad {
 // Readies the program for a limit on its address space, before the window
 // layer starts: few allocator arenas, and room held back for the windows,
 // given back whenever a load ends, so that a load that ran out of memory can
-// still show its message and the windows.
+// still show its message and the windows. Large arrays are mapped on their
+// own, so that they go back when freed, and on large pages where the
+// system gives them (AskForLargePages).
 void PrepareForMemoryLimits();
 
 // Loads the log at `path` as ReadDuplicateLog does. Once loading has taken
